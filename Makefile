@@ -1,0 +1,49 @@
+# The README's commands. Each installs what is missing, then builds.
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps test test-asan test-tsan fuzz bench build clean format
+
+deps:
+	@scripts/install-deps.sh
+
+# Every test: the AddressSanitizer/UBSan build, the ThreadSanitizer build of the threaded
+# tests, and the deframer/decoder fuzzer for $(FUZZ_SECONDS) seconds.
+test: deps
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
+	@$(MAKE) --no-print-directory fuzz
+
+test-asan:
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_SANITIZE=address,undefined
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-tsan:
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_SANITIZE=thread -DORNIVEX_GUI=OFF
+	cmake --build build/tsan -j $(JOBS) --target core_tests
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz:
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNIVEX_FUZZ=ON \
+	  -DORNIVEX_TESTS=OFF -DORNIVEX_GUI=OFF
+	cmake --build build/fuzz -j $(JOBS) --target fuzz_deframe_decode
+	mkdir -p build/fuzz/corpus
+	build/fuzz/fuzz/fuzz_deframe_decode -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  build/fuzz/corpus tests/corpus
+
+bench: deps
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_BENCH=ON -DORNIVEX_TESTS=OFF
+	cmake --build build/release -j $(JOBS)
+	build/release/bench/bench_deframe_decode
+	bench/stats_throughput.sh build/release/src/vexor
+
+build: deps
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/release -j $(JOBS)
+
+format:
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

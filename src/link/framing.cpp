@@ -1,0 +1,148 @@
+#include "link/framing.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vx {
+
+void PacketEncoder::put(uint8_t b) {
+    if (pos_ < cap_) {
+        buf_[pos_++] = b;
+    } else {
+        overflow_ = true;
+    }
+}
+
+void PacketEncoder::startFrame(uint8_t header1, uint8_t header2) {
+    pos_ = 0;
+    overflow_ = false;
+    put(kStart);
+    put(header1);
+    put(header2);
+}
+
+void PacketEncoder::startRawFrame() {
+    pos_ = 0;
+    overflow_ = false;
+    put(kStart);
+}
+
+void PacketEncoder::addByte(uint8_t b) {
+    if (isReserved(b)) {
+        put(kEscape);
+        put(uint8_t(b & 0x0F));
+    } else {
+        put(b);
+    }
+}
+
+void PacketEncoder::addRaw(uint8_t b) { put(b); }
+
+void PacketEncoder::addWord(uint16_t v) {
+    addByte(uint8_t(v));
+    addByte(uint8_t(v >> 8));
+}
+
+void PacketEncoder::addDword(uint32_t v) {
+    for (int i = 0; i < 4; ++i) addByte(uint8_t(v >> (8 * i)));
+}
+
+void PacketEncoder::addFloat(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    addDword(u);
+}
+
+bool PacketEncoder::finishFrame() {
+    // The sum over the escaped form equals the sum over the unescaped values, because an
+    // escape pair 0x80, b - 0x80 adds up to b.
+    uint8_t sum = kEnd;
+    for (uint32_t i = 0; i < pos_ && i < cap_; ++i) sum = uint8_t(sum + buf_[i]);
+    addByte(uint8_t(0 - sum));
+    put(kEnd);
+    return !overflow_;
+}
+
+bool buildRawFrame(TxFrame& out, const uint8_t* bytes, size_t count) {
+    PacketEncoder& e = out.enc();
+    // start byte + count raw bytes + checksum (up to 2) + end byte must fit.
+    if (count + 4 > kTxFrameSize) return false;
+    e.startRawFrame();
+    for (size_t i = 0; i < count; ++i) e.addRaw(bytes[i]);
+    return e.finishFrame();
+}
+
+int sendRawFrame(FrameSink& sink, const uint8_t* bytes, uint8_t count) {
+    TxFrame f;
+    if (!buildRawFrame(f, bytes, count)) return -1;
+    return sink.sendFrame(f.data(), uint16_t(f.size()));
+}
+
+int checkFrame(const uint8_t* frame, size_t n) {
+    if (n < 2 || frame[0] != kStart || frame[n - 1] != kEnd) return kFrameFormatError;
+    uint8_t sum = 0;
+    for (size_t i = 0; i < n; ++i) sum = uint8_t(sum + frame[i]);
+    return sum ? kFrameChecksumError : kFrameOk;
+}
+
+void ByteSource::idleWait() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+
+int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count) {
+    constexpr uint16_t kHunting = 0xFFFF;
+    uint16_t index = kHunting;
+    bool escape = false;
+    int result = 0;
+    count = 0;
+    for (;;) {
+        uint8_t b;
+        int got = src.readByte(b);
+        if (got != ByteSource::kGot) {
+            if (got == ByteSource::kEnd || got == ByteSource::kStop) {
+                count = index == kHunting ? 0 : index;
+                return got == ByteSource::kEnd ? kFrameEndOfStream : kFrameStopped;
+            }
+            src.idleWait();
+            continue;
+        }
+        if (index == kHunting && b != kStart) continue;
+        if (escape && isReserved(b)) {
+            count = index;
+            return result | kFrameFormatError;
+        }
+        bool done = false;
+        switch (b) {
+        case kEscape:
+            escape = true;
+            break;
+        case kStart:
+            index = 0;
+            result = 0;
+            break;
+        case kEnd:
+            buffer[index] = b;
+            result |= checkFrame(buffer, size_t(index) + 1);
+            done = true;
+            break;
+        case 0x83:
+            break;
+        default:
+            if (escape) {
+                escape = false;
+                b = uint8_t(b + 0x80);
+                --index;
+            }
+            break;
+        }
+        buffer[index++] = b;
+        if (index == kMaxRxFrame) {
+            result |= kFrameLengthError;
+            done = true;
+        }
+        if (done) {
+            count = index;
+            return result;
+        }
+    }
+}
+
+} // namespace vx
