@@ -1,0 +1,47 @@
+// Paced scripts: a command that goes out as several frames with pauses between them, held as
+// data so that it can be run either blocking (command-line tool, flash worker) or from timers
+// on the GUI thread without ever freezing the window. Both ways send the same frames in the
+// same order with the same pauses.
+#pragma once
+
+#include "link/framing.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vx {
+
+// Waits on the calling thread. Tests substitute a recorder so that no time passes.
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void sleepMs(int ms) = 0;
+};
+
+// Sleeps for real.
+class RealSleeper : public Sleeper {
+public:
+    void sleepMs(int ms) override;
+};
+
+// One finished frame and the pause that follows it before the next step.
+struct ScriptStep {
+    std::vector<uint8_t> frame; // empty when the frame could not be built: refused, not sent
+    int pauseAfterMs = 0;
+};
+using PacedScript = std::vector<ScriptStep>;
+
+// Result of a script that sent nothing (an empty script).
+inline constexpr int kNothingSent = 1;
+
+// Sends every step in order on the calling thread, sleeping each step's pause after it (a
+// pause after the last step is still kept, so the next command keeps its distance). Every frame
+// is sent even when an earlier one failed: each is an independent command. Returns the last
+// frame's result (0, or -1 when the sink refused it or the frame could not be built), or
+// kNothingSent for an empty script.
+int runScriptBlocking(FrameSink& sink, const PacedScript& script, Sleeper& sleeper);
+
+// Sum of all pauses of a script, in milliseconds.
+int scriptDurationMs(const PacedScript& script);
+
+} // namespace vx

@@ -1,0 +1,72 @@
+// A monitor link played from a script: what each rawRead finds, what arrives after each sent
+// frame, and a record of everything the code under test did (frames, reads, purges, pauses).
+#pragma once
+
+#include "app/monitor_ops.h"
+#include "support/hex.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vxtest {
+
+class ScriptedMonitorLink : public vx::MonitorLink {
+public:
+    // An entry of `incoming` that makes one rawRead find nothing.
+    static constexpr int kGap = -1;
+
+    // Each rawRead takes the next entry: a byte (0..255) or kGap. Empty: nothing waiting.
+    std::deque<int> incoming;
+    // Entries appended to `incoming` when the frame with this index (0-based) has been sent,
+    // as the receiver answers a request.
+    std::map<size_t, std::vector<int>> answerAfterSend;
+    // What sendFrame answers (-1 plays a stopped link).
+    int sendResult = 0;
+
+    std::vector<std::vector<uint8_t>> sent;
+    std::vector<int> pauses;
+    int reads = 0;
+    int purges = 0;
+    std::vector<std::string> events; // "purge", "send <hex>", "read", "sleep <ms>"
+
+    int rawRead(uint8_t* buf, int count) override {
+        ++reads;
+        events.push_back("read");
+        int got = 0;
+        while (got < count && !incoming.empty()) {
+            int v = incoming.front();
+            incoming.pop_front();
+            if (v < 0) break;
+            buf[got++] = uint8_t(v);
+        }
+        return got;
+    }
+    void purgeLink() override {
+        ++purges;
+        incoming.clear(); // a purge drops whatever was waiting
+        events.push_back("purge");
+    }
+    int sendFrame(const uint8_t* bytes, uint16_t length) override {
+        sent.emplace_back(bytes, bytes + length);
+        events.push_back("send " + hex(bytes, length));
+        auto it = answerAfterSend.find(sent.size() - 1);
+        if (it != answerAfterSend.end())
+            incoming.insert(incoming.end(), it->second.begin(), it->second.end());
+        return sendResult;
+    }
+    void sleepMs(int ms) override {
+        pauses.push_back(ms);
+        events.push_back("sleep " + std::to_string(ms));
+    }
+
+    // Adds bytes given as hex text to a list of entries.
+    static std::vector<int> entries(const std::string& hexText) {
+        std::vector<int> out;
+        for (uint8_t b : bytes(hexText)) out.push_back(b);
+        return out;
+    }
+};
+
+} // namespace vxtest
