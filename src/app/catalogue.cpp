@@ -75,13 +75,9 @@ CommandFrame set(uint8_t code, uint8_t subcode) {
 
 // Sends a script whose steps have no pauses.
 int sendBackToBack(FrameSink& sink, const PacedScript& script) {
-    int result = kNothingSent;
-    for (const ScriptStep& step : script) {
-        result = step.frame.empty()
-                     ? -1
-                     : sink.sendFrame(step.frame.data(), uint16_t(step.frame.size()));
-    }
-    return result;
+    ScriptCursor cursor(script);
+    while (!cursor.done()) cursor.sendNext(sink);
+    return cursor.lastResult();
 }
 
 } // namespace

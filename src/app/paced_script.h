@@ -7,6 +7,7 @@
 #include "link/framing.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -24,6 +25,9 @@ public:
     void sleepMs(int ms) override;
 };
 
+// Result of a script that sent nothing (an empty script).
+inline constexpr int kNothingSent = 1;
+
 // One finished frame and the pause that follows it before the next step.
 struct ScriptStep {
     std::vector<uint8_t> frame; // empty when the frame could not be built: refused, not sent
@@ -31,8 +35,28 @@ struct ScriptStep {
 };
 using PacedScript = std::vector<ScriptStep>;
 
-// Result of a script that sent nothing (an empty script).
-inline constexpr int kNothingSent = 1;
+// Walks through a script one step at a time, for callers that wait between steps with a timer
+// instead of sleeping: send a step, wait the pause it returns, send the next, until done().
+// runScriptBlocking is built on it, so both ways send the same frames with the same pauses.
+class ScriptCursor {
+public:
+    ScriptCursor() = default;
+    explicit ScriptCursor(PacedScript script) : script_(std::move(script)) {}
+
+    bool done() const { return next_ >= script_.size(); }
+    // Sends the next step's frame (an empty frame is refused: result -1, nothing sent) and
+    // returns the pause in milliseconds to keep before the following step. Nothing happens
+    // when the script is done (returns 0).
+    int sendNext(FrameSink& sink);
+    // Result of the last step sent, or kNothingSent before the first.
+    int lastResult() const { return lastResult_; }
+    size_t stepsSent() const { return next_; }
+
+private:
+    PacedScript script_;
+    size_t next_ = 0;
+    int lastResult_ = kNothingSent;
+};
 
 // Sends every step in order on the calling thread, sleeping each step's pause after it (a
 // pause after the last step is still kept, so the next command keeps its distance). Every frame

@@ -433,6 +433,36 @@ TEST(RunScript, UnbuildableStepIsRefusedButPacingKept) {
     EXPECT_EQ(sink.frames.size(), 1u);
 }
 
+TEST(ScriptCursor, StepwiseRunSendsWhatTheBlockingRunSends) {
+    GpsConfig c;
+    c.elevationMask = 7.5f;
+    PacedScript script = setGpsConfigScript(c);
+
+    RecordingSink blocking;
+    RecordingSleeper sleeper;
+    runScriptBlocking(blocking, script, sleeper);
+
+    RecordingSink stepwise;
+    std::vector<int> waits;
+    ScriptCursor cursor(script);
+    EXPECT_EQ(cursor.lastResult(), kNothingSent);
+    while (!cursor.done()) waits.push_back(cursor.sendNext(stepwise));
+    EXPECT_EQ(stepwise.frames, blocking.frames);
+    EXPECT_EQ(waits, (std::vector<int>{50, 50, 50, 50, 50, 50, 50, 0}));
+    EXPECT_EQ(cursor.stepsSent(), 8u);
+    EXPECT_EQ(cursor.sendNext(stepwise), 0) << "a finished cursor sends nothing";
+    EXPECT_EQ(stepwise.frames.size(), 8u);
+}
+
+TEST(ScriptCursor, ReportsEachStepsResult) {
+    ScriptedSink sink({-1, 0});
+    ScriptCursor cursor(queryVersionScript());
+    cursor.sendNext(sink);
+    EXPECT_EQ(cursor.lastResult(), -1);
+    cursor.sendNext(sink);
+    EXPECT_EQ(cursor.lastResult(), 0);
+}
+
 TEST(RunScript, RealSleeperWaitsAtLeastThePause) {
     RealSleeper sleeper;
     RecordingSink sink;

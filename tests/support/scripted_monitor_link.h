@@ -61,6 +61,11 @@ public:
         events.push_back("sleep " + std::to_string(ms));
     }
 
+    // Appends entries to what the next reads find.
+    void feed(const std::vector<int>& more) {
+        incoming.insert(incoming.end(), more.begin(), more.end());
+    }
+
     // Adds bytes given as hex text to a list of entries.
     static std::vector<int> entries(const std::string& hexText) {
         std::vector<int> out;
