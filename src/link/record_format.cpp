@@ -82,8 +82,10 @@ struct JsonFields {
     template <class T> void operator()(const char* name, const T& value) {
         if (!first) out += ',';
         first = false;
-        appendJsonString(out, name);
-        out += ':';
+        // Field names are snake_case identifiers: nothing to escape.
+        out += '"';
+        out += name;
+        out += "\":";
         jsonValue(out, value);
     }
 };

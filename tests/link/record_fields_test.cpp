@@ -979,6 +979,29 @@ TEST_F(Records, Diagnostic7022IsAcceptedWithoutDecoding) {
     EXPECT_EQ(a.nmea_control.message_mask, 1u);
 }
 
+// decode() may be called with more bytes than a frame can carry (a tool, a test): the copying
+// decoders keep what their record holds and write nothing beyond it.
+TEST_F(Records, PayloadsLongerThanAFrameAreCutToTheRecord) {
+    std::vector<uint8_t> big(1000, 'b');
+    ASSERT_EQ(dec(0x12, 0x04, big), 0);
+    EXPECT_EQ(textOf(a.hardware_id.text).size(), sizeof a.hardware_id.text - 1);
+    ASSERT_EQ(dec(0x12, 0x03, big), 0);
+    EXPECT_EQ(textOf(a.product.name).size(), sizeof a.product.name - 1);
+    ASSERT_EQ(dec(0x70, 0x0D, big), 0);
+    EXPECT_EQ(a.bbram_unit_test.length, sizeof a.bbram_unit_test.data);
+    ASSERT_EQ(dec(0x70, 0x12, big), 0);
+    EXPECT_EQ(a.debug_text.length, sizeof a.debug_text.text - 1);
+    ASSERT_EQ(dec(0x70, 0x13, big), 0);
+    EXPECT_EQ(a.io_traffic.length, sizeof a.io_traffic.data);
+    ASSERT_EQ(dec(0x15, 0x01, big), 0);
+    EXPECT_EQ(a.customer_data.length, 255);
+    EXPECT_EQ(a.customer_data.data.size(), 255u);
+    big[0] = 0xFF;
+    ASSERT_EQ(dec(0x26, 0x03, big), 0);
+    EXPECT_EQ(a.dpp_model.count, 255);
+    EXPECT_EQ(a.dpp_model.levels.size(), 255u);
+}
+
 // Every decoder, every length, random bytes: nothing is read outside the payload (heap copies
 // of exact size under AddressSanitizer) and nothing is written outside the area.
 TEST_F(Records, RandomPayloadsOfEveryLengthStayInBounds) {
