@@ -26,8 +26,8 @@ std::string ackResultText(uint8_t result) {
 
 std::optional<std::string_view> sysResultName(uint8_t result) {
     static const std::array<std::string_view, 12> names = {
-        "=== SUCCESS ===", "Preparser Error", "Checksum Error",    "Unknown Codes",
-        "Length Error",    "Value Error",     "Contradicts",       "Datatable Full",
+        "=== SUCCESS ===", "Preparser Error",   "Checksum Error",    "Unknown Codes",
+        "Length Error",    "Value Error",       "Contradicts",       "Datatable Full",
         "Not Available",   "Flash Load Failed", "Flash Erase Error", "Flash Write Error",
     };
     if (result < names.size()) return names[result];
@@ -36,28 +36,45 @@ std::optional<std::string_view> sysResultName(uint8_t result) {
 
 SysCommandInfo sysCommandInfo(uint8_t code) {
     switch (code) {
-    case 0x01: return {"Hot Reset", SysLabelColour::Face, 0};
-    case 0x02: return {"Cold Reset", SysLabelColour::Aqua, 0x00FFFF};
-    case 0x03: return {"Force To Monitor", SysLabelColour::Face, 0};
-    case 0x04: return {"Shutdown", SysLabelColour::Face, 0};
-    case 0x05: return {"Warm Reset", SysLabelColour::Fuchsia, 0xFF00FF};
-    case 0x06: return {"Clear Oscillator, Reset", SysLabelColour::Face, 0};
-    case 0x07: return {"Clear Flash and RAM, Reset", SysLabelColour::White, 0xFFFFFF};
-    case 0x08: return {"Clear Position, Reset", SysLabelColour::Face, 0};
-    case 0x09: return {"Write BBRAM to Flash, Reset", SysLabelColour::PaleGreen, 0xC0DCC0};
-    case 0x0A: return {"Io pass-through mode", SysLabelColour::Face, 0};
-    default: return {"*** UNKNOWN ***", SysLabelColour::Face, 0};
+    case 0x01:
+        return {"Hot Reset", SysLabelColour::Face, 0};
+    case 0x02:
+        return {"Cold Reset", SysLabelColour::Aqua, 0x00FFFF};
+    case 0x03:
+        return {"Force To Monitor", SysLabelColour::Face, 0};
+    case 0x04:
+        return {"Shutdown", SysLabelColour::Face, 0};
+    case 0x05:
+        return {"Warm Reset", SysLabelColour::Fuchsia, 0xFF00FF};
+    case 0x06:
+        return {"Clear Oscillator, Reset", SysLabelColour::Face, 0};
+    case 0x07:
+        return {"Clear Flash and RAM, Reset", SysLabelColour::White, 0xFFFFFF};
+    case 0x08:
+        return {"Clear Position, Reset", SysLabelColour::Face, 0};
+    case 0x09:
+        return {"Write BBRAM to Flash, Reset", SysLabelColour::PaleGreen, 0xC0DCC0};
+    case 0x0A:
+        return {"Io pass-through mode", SysLabelColour::Face, 0};
+    default:
+        return {"*** UNKNOWN ***", SysLabelColour::Face, 0};
     }
 }
 
 std::string_view errorText(int code) {
     switch (code) {
-    case 1: return "Packt Format Error: ";
-    case 2: return "Checksum Error:     ";
-    case 3: return "Invalid Parse Code: ";
-    case 4: return "Packet Length Error:";
-    case 5: return "Invalid Parameter:  ";
-    default: return "";
+    case 1:
+        return "Packt Format Error: ";
+    case 2:
+        return "Checksum Error:     ";
+    case 3:
+        return "Invalid Parse Code: ";
+    case 4:
+        return "Packet Length Error:";
+    case 5:
+        return "Invalid Parameter:  ";
+    default:
+        return "";
     }
 }
 

@@ -95,7 +95,9 @@ std::optional<std::string_view> lookup(const Table& table, Code code) {
 }
 } // namespace
 
-std::optional<std::string_view> softEventText(uint8_t code) { return lookup(softEventTable(), code); }
+std::optional<std::string_view> softEventText(uint8_t code) {
+    return lookup(softEventTable(), code);
+}
 
 std::optional<std::string_view> fatalErrorText(uint16_t code) {
     return lookup(fatalErrorTable(), code);

@@ -1,1 +1,54 @@
-int main() { return 0; }
+// vexor: VEXOR frames on the command line — encode commands, decode and count recorded streams.
+#include "cli/cli.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>&);
+    const char* summary;
+};
+
+const Command commands[] = {
+    {"encode", vx::cli::cmdEncode, "print the frame of a command"},
+    {"decode", vx::cli::cmdDecode, "decode a recorded byte stream, one line per frame"},
+    {"stats", vx::cli::cmdStats, "count the frames and errors of a recorded byte stream"},
+};
+
+void usage(FILE* out) {
+    std::fprintf(out, "usage: vexor COMMAND [ARGS...]\n\ncommands:\n");
+    for (const auto& c : commands) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
+    std::fprintf(out, "\n'vexor COMMAND --help' describes a command.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage(stderr);
+        return vx::cli::kExitUsage;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        usage(stdout);
+        return vx::cli::kExitOk;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const auto& c : commands) {
+        if (name != c.name) continue;
+        try {
+            return c.run(args);
+        } catch (const vx::cli::UsageError& e) {
+            std::fprintf(stderr, "vexor %s: %s (see 'vexor %s --help')\n", c.name, e.what(),
+                         c.name);
+            return vx::cli::kExitUsage;
+        }
+    }
+    std::fprintf(stderr, "vexor: unknown command '%s' (see 'vexor --help')\n", name.c_str());
+    return vx::cli::kExitUsage;
+}

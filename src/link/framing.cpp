@@ -36,7 +36,9 @@ void PacketEncoder::addByte(uint8_t b) {
     }
 }
 
-void PacketEncoder::addRaw(uint8_t b) { put(b); }
+void PacketEncoder::addRaw(uint8_t b) {
+    put(b);
+}
 
 void PacketEncoder::addWord(uint16_t v) {
     addByte(uint8_t(v));
@@ -85,7 +87,9 @@ int checkFrame(const uint8_t* frame, size_t n) {
     return sum ? kFrameChecksumError : kFrameOk;
 }
 
-void ByteSource::idleWait() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+void ByteSource::idleWait() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
 
 int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count) {
     constexpr uint16_t kHunting = 0xFFFF;

@@ -37,7 +37,9 @@ inline constexpr int kFrameLengthError = 4;
 inline constexpr int kFrameEndOfStream = -2;
 inline constexpr int kFrameStopped = -3;
 
-inline bool isReserved(uint8_t b) { return b >= 0x80 && b <= 0x87; }
+inline bool isReserved(uint8_t b) {
+    return b >= 0x80 && b <= 0x87;
+}
 
 // Builds one escaped frame in a caller-owned buffer. Unlike a bare pointer-and-position
 // encoder it knows the buffer's capacity: a byte that would not fit is not written and the
@@ -76,6 +78,9 @@ private:
 class TxFrame {
 public:
     TxFrame() : enc_(buf_, sizeof buf_) {}
+    // The encoder points into this frame's own buffer, so a copy would write into the original.
+    TxFrame(const TxFrame&) = delete;
+    TxFrame& operator=(const TxFrame&) = delete;
     PacketEncoder& enc() { return enc_; }
     const uint8_t* data() const { return buf_; }
     uint32_t size() const { return enc_.position(); }
@@ -102,12 +107,18 @@ int sendRawFrame(FrameSink& sink, const uint8_t* bytes, uint8_t count);
 bool buildRawFrame(TxFrame& out, const uint8_t* bytes, size_t count);
 
 // Little-endian payload readers.
-inline uint16_t readU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint16_t readU16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 inline uint32_t readU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-inline int16_t readI16(const uint8_t* p) { return int16_t(readU16(p)); }
-inline int32_t readI32(const uint8_t* p) { return int32_t(readU32(p)); }
+inline int16_t readI16(const uint8_t* p) {
+    return int16_t(readU16(p));
+}
+inline int32_t readI32(const uint8_t* p) {
+    return int32_t(readU32(p));
+}
 inline float readFloat(const uint8_t* p) {
     uint32_t u = readU32(p);
     float f;

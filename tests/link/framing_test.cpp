@@ -31,37 +31,39 @@ class EncodeTest : public ::testing::TestWithParam<EncodeCase> {};
 
 TEST_P(EncodeTest, FrameOnTheWire) {
     const auto& c = GetParam();
-    EXPECT_EQ(encode(c.h1, c.h2, [&](PacketEncoder& e) {
-                  for (auto b : c.payload) e.addByte(b);
-              }),
+    EXPECT_EQ(encode(c.h1, c.h2,
+                     [&](PacketEncoder& e) {
+                         for (auto b : c.payload) e.addByte(b);
+                     }),
               c.wire);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, EncodeTest,
-    ::testing::Values(EncodeCase{"Query2101", 0x02, 0x21, {0x01}, "81 02 21 01 D9 82"},
-                      EncodeCase{"Set2101Rate10", 0x01, 0x21, {0x01, 0x0A}, "81 01 21 01 0A D0 82"},
-                      EncodeCase{"System0301", 0x03, 0x01, {}, "81 03 01 F9 82"},
-                      EncodeCase{"PayloadByte85Escaped", 0x01, 0x21, {0x01, 0x85},
-                                 "81 01 21 01 80 05 55 82"},
-                      EncodeCase{"ChecksumEscaped", 0x01, 0x21, {0x01, 0x53},
-                                 "81 01 21 01 53 80 07 82"},
-                      EncodeCase{"Byte80And83Escaped", 0x01, 0x21, {0x01, 0x80, 0x83},
-                                 "81 01 21 01 80 00 80 03 D7 82"},
-                      EncodeCase{"Byte88NotEscaped", 0x01, 0x21, {0x01, 0x88}, "81 01 21 01 88 52 82"}),
+    ::testing::Values(
+        EncodeCase{"Query2101", 0x02, 0x21, {0x01}, "81 02 21 01 D9 82"},
+        EncodeCase{"Set2101Rate10", 0x01, 0x21, {0x01, 0x0A}, "81 01 21 01 0A D0 82"},
+        EncodeCase{"System0301", 0x03, 0x01, {}, "81 03 01 F9 82"},
+        EncodeCase{"PayloadByte85Escaped", 0x01, 0x21, {0x01, 0x85}, "81 01 21 01 80 05 55 82"},
+        EncodeCase{"ChecksumEscaped", 0x01, 0x21, {0x01, 0x53}, "81 01 21 01 53 80 07 82"},
+        EncodeCase{
+            "Byte80And83Escaped", 0x01, 0x21, {0x01, 0x80, 0x83}, "81 01 21 01 80 00 80 03 D7 82"},
+        EncodeCase{"Byte88NotEscaped", 0x01, 0x21, {0x01, 0x88}, "81 01 21 01 88 52 82"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Encoder, MultiByteValuesAreLittleEndianAndEscapedBytewise) {
-    EXPECT_EQ(encode(0x01, 0x29, [](PacketEncoder& e) {
-                  e.addByte(0x02);
-                  e.addWord(0x1281);
-                  e.addDword(0x87654321);
-              }),
+    EXPECT_EQ(encode(0x01, 0x29,
+                     [](PacketEncoder& e) {
+                         e.addByte(0x02);
+                         e.addWord(0x1281);
+                         e.addDword(0x87654321);
+                     }),
               "81 01 29 02 80 01 12 21 43 65 80 07 EE 82");
-    EXPECT_EQ(encode(0x01, 0x24, [](PacketEncoder& e) {
-                  e.addByte(0x04);
-                  e.addFloat(1.0f); // 0x3F800000
-              }),
+    EXPECT_EQ(encode(0x01, 0x24,
+                     [](PacketEncoder& e) {
+                         e.addByte(0x04);
+                         e.addFloat(1.0f); // 0x3F800000
+                     }),
               "81 01 24 04 00 00 80 00 3F 15 82");
 }
 
@@ -171,18 +173,24 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, DeframeTest,
     ::testing::Values(
         DeframeCase{"GoodFrame", "81 21 01 0A D1 82", {0}, {"81 21 01 0A D1 82"}},
-        DeframeCase{"GarbageBeforeStartIgnored", "00 12 82 55 81 21 01 0A D1 82", {0},
+        DeframeCase{"GarbageBeforeStartIgnored",
+                    "00 12 82 55 81 21 01 0A D1 82",
+                    {0},
                     {"81 21 01 0A D1 82"}},
         DeframeCase{"SecondStartRestarts", "81 12 81 21 01 0A D1 82", {0}, {"81 21 01 0A D1 82"}},
         DeframeCase{"EscapeThenControlIsFormatError", "81 21 01 80 81", {1}, {"81 21 01 80"}},
-        DeframeCase{"EscapeThenEndIsFormatError", "81 21 01 80 82 81 21 01 0A D1 82", {1, 0},
+        DeframeCase{"EscapeThenEndIsFormatError",
+                    "81 21 01 80 82 81 21 01 0A D1 82",
+                    {1, 0},
                     {"81 21 01 80", "81 21 01 0A D1 82"}},
         DeframeCase{"EscapeTenIs90", "81 21 01 80 10 4B 82", {0}, {"81 21 01 90 4B 82"}},
         DeframeCase{"EscapeFiveIs85", "81 21 01 80 05 56 82", {0}, {"81 21 01 85 56 82"}},
         DeframeCase{"Unescaped83IsStored", "81 21 01 83 58 82", {0}, {"81 21 01 83 58 82"}},
         DeframeCase{"ChecksumError", "81 21 01 0A 00 82", {2}, {"81 21 01 0A 00 82"}},
         DeframeCase{"ShortFrameIsChecksumChecked", "81 82", {2}, {"81 82"}},
-        DeframeCase{"CutShortFrameAtEndIsDropped", "81 21 01 0A D1 82 81 21 01", {0},
+        DeframeCase{"CutShortFrameAtEndIsDropped",
+                    "81 21 01 0A D1 82 81 21 01",
+                    {0},
                     {"81 21 01 0A D1 82"}}),
     [](const auto& info) { return std::string(info.param.name); });
 

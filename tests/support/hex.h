@@ -28,6 +28,8 @@ inline std::string hex(const uint8_t* p, size_t n) {
     return s;
 }
 
-inline std::string hex(const std::vector<uint8_t>& v) { return hex(v.data(), v.size()); }
+inline std::string hex(const std::vector<uint8_t>& v) {
+    return hex(v.data(), v.size());
+}
 
 } // namespace vxtest

@@ -1,0 +1,46 @@
+#include "cli/cli.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vx::cli {
+
+uint32_t parseHex(const std::string& text, const char* what, uint32_t max) {
+    std::string s = text;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = s.substr(2);
+    bool ok = !s.empty() && s.size() <= 8;
+    for (char c : s)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) ok = false;
+    unsigned long v = ok ? std::strtoul(s.c_str(), nullptr, 16) : 0;
+    if (!ok || v > max) {
+        char range[32];
+        std::snprintf(range, sizeof range, "%X", max);
+        throw UsageError(std::string("invalid ") + what + " '" + text +
+                         "': expected a hexadecimal value from 0 to " + range);
+    }
+    return uint32_t(v);
+}
+
+uint8_t parseHexByte(const std::string& text, const char* what) {
+    return uint8_t(parseHex(text, what, 0xFF));
+}
+
+double parseNumber(const std::string& text, const char* what, double min, double max) {
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || v < min || v > max) {
+        throw UsageError(std::string("invalid ") + what + " '" + text + "'");
+    }
+    return v;
+}
+
+bool wantsHelp(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+} // namespace vx::cli

@@ -1,0 +1,81 @@
+#include "cli/packet_line.h"
+
+#include "app/ack_texts.h"
+#include "link/record_format.h"
+
+#include <cstdio>
+
+namespace vx::cli {
+
+namespace {
+
+bool complete(const PacketLine& p) {
+    return p.count >= kMinFrame && p.frame[p.count - 1] == kEnd &&
+           (p.outcome.result & kFrameFormatError) == 0;
+}
+
+} // namespace
+
+std::string resultText(int result) {
+    if (result <= 5) return std::string(errorText(result));
+    std::string s;
+    for (int bit : {1, 2, 4}) {
+        if (!(result & bit)) continue;
+        if (!s.empty()) s += " + ";
+        s += errorText(bit);
+    }
+    return s;
+}
+
+void appendJsonLine(std::string& out, const PacketLine& p) {
+    out += "{\"result\": ";
+    out += std::to_string(p.outcome.result);
+    if (p.outcome.result != 0) {
+        out += ", \"error\": ";
+        appendJsonString(out, resultText(p.outcome.result));
+    }
+    if (p.count >= 3) {
+        out += ", \"code\": " + std::to_string(p.frame[1]);
+        out += ", \"subcode\": " + std::to_string(p.frame[2]);
+    }
+    if (complete(p)) out += ", \"length\": " + std::to_string(p.count - 5);
+    out += ", \"frame\": \"";
+    out += hexBytes(p.frame, p.count);
+    out += '"';
+    if (p.outcome.decoded && p.record) {
+        out += ", \"kind\": ";
+        appendJsonString(out, recordName(p.outcome.kind));
+        out += ", \"record\": ";
+        writeRecordJson(out, *p.record, p.outcome.kind);
+    }
+    out += "}\n";
+}
+
+void appendTextLine(std::string& out, const PacketLine& p) {
+    char head[64];
+    if (p.outcome.result != 0) {
+        std::snprintf(head, sizeof head, "ERR %d ", p.outcome.result);
+        out += head;
+        out += resultText(p.outcome.result);
+        out += ' ';
+        out += hexBytes(p.frame, p.count);
+        out += '\n';
+        return;
+    }
+    std::snprintf(head, sizeof head, "%02X%02X len %3d  ", p.frame[1], p.frame[2], p.count - 5);
+    out += head;
+    if (p.outcome.decoded && p.record && p.outcome.kind != RecordKind::None) {
+        out += recordName(p.outcome.kind);
+        out += ' ';
+        writeRecordText(out, *p.record, p.outcome.kind);
+    } else if (p.outcome.decoded) {
+        out += "(accepted, no record) ";
+        out += hexBytes(p.frame + 3, size_t(p.count - 5));
+    } else {
+        out += "(not decoded) ";
+        out += hexBytes(p.frame + 3, size_t(p.count - 5));
+    }
+    out += '\n';
+}
+
+} // namespace vx::cli

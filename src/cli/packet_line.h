@@ -1,0 +1,32 @@
+// One output line per received frame, as `vexor decode` and `vexor monitor` print it.
+#pragma once
+
+#include "link/packet_decode.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vx::cli {
+
+// A frame with its outcome. record is the area decode wrote into (only read when
+// outcome.decoded).
+struct PacketLine {
+    const uint8_t* frame;
+    uint16_t count;
+    FrameOutcome outcome;
+    const RecordArea* record;
+};
+
+// {"result": R, "error": "...", "code": C, "subcode": S, "length": L, "frame": "81 ...",
+//  "kind": "...", "record": {...}}; "error" only for a refused frame, "code"/"subcode" when the
+// frame holds its header bytes, "length" when the frame is complete (ends with 0x82), "kind" and
+// "record" when a record was decoded. Appends a newline.
+void appendJsonLine(std::string& out, const PacketLine& p);
+// A readable line: "3002 len 46  dr_data_3002 tow=... " or "ERR 2 Checksum Error: 81 ...".
+void appendTextLine(std::string& out, const PacketLine& p);
+
+// The error window's text of a result; codes combined by the deframer (6 = checksum and
+// length) list each part's text joined by " + ".
+std::string resultText(int result);
+
+} // namespace vx::cli

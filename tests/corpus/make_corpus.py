@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Writes the recorded streams of the regression corpus.
+
+Each stream is a byte file as a receiver (or a broken line) would deliver it. Their expected
+decoded output lives next to them in NAME.expected.jsonl and is produced on purpose with
+`vexor decode --json NAME.bin > NAME.expected.jsonl` after checking it by eye.
+
+    python3 tests/corpus/make_corpus.py tests/corpus
+"""
+import os
+import random
+import struct
+import sys
+
+START, END, ESC = 0x81, 0x82, 0x80
+
+
+def escape(b):
+    return [ESC, b - 0x80] if 0x80 <= b <= 0x87 else [b]
+
+
+def frame(h1, h2, payload, bad_checksum=False):
+    """A receiver frame: 81 h1 h2 escaped payload, escaped checksum, 82."""
+    s = (START + h1 + h2 + sum(payload) + END) & 0xFF
+    c = (-s) & 0xFF
+    if bad_checksum:
+        c = (c + 1) & 0xFF
+    out = [START, h1, h2]
+    for b in payload:
+        out += escape(b)
+    out += escape(c)
+    out.append(END)
+    return bytes(out)
+
+
+def edge_cases():
+    f = []
+    # Good 2101 reply, rate 10.
+    f.append(frame(0x21, 0x01, [0x0A]))
+    # Garbage before the start byte is dropped silently.
+    f.append(bytes([0x00, 0x12, 0x82, 0x55]) + frame(0x21, 0x01, [0x05]))
+    # A second start byte restarts the frame.
+    f.append(bytes([0x81, 0x12]) + frame(0x21, 0x01, [0x0A]))
+    # Escape followed by a control byte: format error 1 (the 0x81 starts nothing new).
+    f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x81]))
+    # Escaped payload bytes 0x90 (80 10) and 0x85 (80 05) in a 2Exx reply.
+    f.append(bytes([0x81, 0x2E, 0x01, 0x80, 0x10, 0x80, 0x05]) +
+             bytes(escape((-(0x81 + 0x2E + 0x01 + 0x90 + 0x85 + 0x82)) & 0xFF)) + bytes([0x82]))
+    # Unescaped 0x83 inside a frame is an ordinary byte.
+    f.append(frame(0x21, 0x01, [0x83]))
+    # Checksum error 2.
+    f.append(bytes([0x81, 0x21, 0x01, 0x0A, 0x00, 0x82]))
+    # 240 bytes without an end byte: length error 4, then hunting again.
+    f.append(bytes([0x81] + [0x11] * 245))
+    # End byte as the 240th byte with a bad checksum: 2 and 4 combined, 6.
+    body = [0x81, 0x21, 0x01] + [0x00] * 236 + [0x82]
+    f.append(bytes(body))
+    # Acknowledgements: Set 2101 without index; Query 2404 with index 2; System 0301; an unknown
+    # acknowledgement subcode 5 (accepted, nothing decoded); a Set ack with a wrong length.
+    f.append(frame(0x10, 0x01, [0x21, 0x01, 0x00]))
+    f.append(frame(0x10, 0x02, [0x24, 0x04, 0x02, 0x00]))
+    f.append(frame(0x10, 0x03, [0x01, 0x00]))
+    f.append(frame(0x10, 0x05, [0x01, 0x02, 0x03, 0x04, 0x05, 0x06]))
+    f.append(frame(0x10, 0x01, [0x21, 0x01]))
+    # GPS configuration: 2405 with 2 bytes decodes; with 4 bytes is error 4; 2409 is error 3.
+    f.append(frame(0x24, 0x05, [0x34, 0x12]))
+    f.append(frame(0x24, 0x05, [0x34, 0x12, 0x00, 0x00]))
+    f.append(frame(0x24, 0x09, [0x01]))
+    # Kalman: 2503 integer 5; 2507 float 1.5.
+    f.append(frame(0x25, 0x03, [0x05, 0x00, 0x00, 0x00]))
+    f.append(frame(0x25, 0x07, list(struct.pack('<f', 1.5))))
+    # 2202 big-endian mask 0x102.
+    f.append(frame(0x22, 0x02, [0x00, 0x00, 0x00, 0x01, 0x02]))
+    # Nested packet 02/24 with payload 01 03: decodes as 2401 with the value 3.
+    f.append(frame(0x02, 0x24, [0x01, 0x03]))
+    # 3002 with 45 bytes: error 4; with 46 bytes and heading 0x4000.
+    f.append(frame(0x30, 0x02, [0] * 45))
+    p = [0] * 46
+    p[17], p[18] = 0x00, 0x40
+    p[0], p[1] = 0xFF, 0x3F
+    p[7:11] = list(struct.pack('<i', 1 << 30))
+    p[11:15] = list(struct.pack('<i', -(1 << 29)))
+    p[15:17] = list(struct.pack('<h', -12))
+    f.append(frame(0x30, 0x02, p))
+    # 70xx subcode 0x30: accepted, reaches no window.
+    f.append(frame(0x70, 0x30, [1, 2, 3]))
+    # 33xx with 7 and with 8 bytes decode alike.
+    f.append(frame(0x33, 0x01, [3, 17, 0x15, 200, 45, 30, 0x0C]))
+    f.append(frame(0x33, 0x01, [3, 17, 0x15, 200, 45, 30, 0x0C, 0xEE]))
+    # Code 0x23 is handed on undecoded.
+    f.append(frame(0x23, 0x05, [1, 2, 3, 4]))
+    # A good frame too short to hold a payload (81 FD 82 sums to zero).
+    f.append(bytes([0x81, 0xFD, 0x82]))
+    # Unknown code.
+    f.append(frame(0x99, 0x01, [1]))
+    # Counts larger than the records hold: 700E count 40, 7015 count 30, 2603 n 200.
+    f.append(frame(0x70, 0x0E, [1, 40, 0, 0, 0, 0] + [0x3F] * 100))
+    f.append(frame(0x70, 0x15, [30] + list(range(1, 120))))
+    f.append(frame(0x26, 0x03, [200, 1, 2, 3]))
+    # Customer data block and start-up report.
+    f.append(frame(0x15, 0x02, [0x41, 0x42, 0x43]))
+    f.append(frame(0x12, 0x01, [0x34, 0x12, 0x07, 0x01]))
+    # 3201/3202/3203 in a row.
+    f.append(frame(0x32, 0x01, [0xEA, 0x07, 12, 7, 8, 30, 15, 18, 0x80, 0x01, 0x40, 0x01, 0xC0, 0x01, 5, 0x32, 0x82, 9]))
+    f.append(frame(0x32, 0x02, [0x92, 0x19, 0x10, 0x27, 0, 0, 3, 0x80, 0x01, 0x40, 0x01, 0xC0, 0x01, 4]))
+    f.append(frame(0x32, 0x03, [0x30, 0x10, 0x27, 0, 0, 0x4E, 0x09, 18, 0xEA, 0x07, 12, 7, 8, 30, 15]))
+    # A soft event 1401 (antenna open) and a cut-short frame at the very end (dropped).
+    f.append(frame(0x14, 0x01, [1, 0xEA, 0x07, 12, 7, 8, 30, 15, 0x70, 0x10]))
+    f.append(bytes([0x81, 0x30, 0x02, 0x01]))
+    return b''.join(f)
+
+
+def garbage():
+    """Random bytes with a few good frames in between: most frames are refused."""
+    rnd = random.Random(7)
+    out = bytearray()
+    for i in range(40):
+        out += bytes(rnd.randrange(256) for _ in range(rnd.randrange(1, 60)))
+        if i % 5 == 0:
+            out += frame(0x21, 0x01, [0x05])
+    return bytes(out)
+
+
+def main():
+    d = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(__file__)
+    for name, data in (('edge_cases', edge_cases()), ('garbage', garbage())):
+        with open(os.path.join(d, name + '.bin'), 'wb') as fh:
+            fh.write(data)
+
+
+if __name__ == '__main__':
+    main()
