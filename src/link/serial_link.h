@@ -1,0 +1,239 @@
+// The serial link: the one owner of the connection to the receiver (a serial port, or a
+// replay file read as if it were the port).
+//
+// It opens the port, runs the receive worker on its own thread, hands the worker the received
+// bytes, copies every received byte to the raw taps, writes whole frames for every sender, and
+// can pause the worker while a tool talks to the port itself.
+//
+// Threads and locks
+// - The GUI thread calls startLink, stopLink, pauseLink, resumeLink and most sendFrame calls;
+//   other threads may send too. The receive worker (started by startLink) reads; the raw taps
+//   run on it. A flashing tool calls sendFrame, rawRead, pauseLink, resumeLink and purgeLink.
+// - The read lock guards the port's read side, the read-ahead buffer and the raw taps; the
+//   write lock guards port writes, so frames from different threads never interleave on the
+//   wire. When both are taken (stopLink, pauseLink, purgeLink), the read lock comes first.
+// - While the worker runs (and is not paused) it owns the read side: it refills a 64 KiB
+//   read-ahead buffer from the port in blocks under the read lock and hands the deframer up
+//   to kWindowBytes bytes at a time, so there is neither a lock nor a system call per byte.
+//   Between those blocks it checks the stop and pause requests (atomic flags); when no byte
+//   is waiting it sleeps in poll() (10 ms at most, woken at once by stop), so an idle link
+//   costs no CPU to speak of.
+// - stopLink is cooperative: it asks the worker to stop, wakes it from every wait (poll,
+//   replay pacing, a full hand-over queue through LinkReader::interruptReader) and joins it,
+//   normally within a few milliseconds; no thread is left behind.
+// - pauseLink is cooperative too: after pauseLink returns the worker does not touch the port,
+//   the read-ahead buffer or the taps until resumeLink; the bytes it already held in hand
+//   (at most kWindowBytes, all received before the pause) may still be deframed. The worker
+//   holds no lock while it is held, so a tool may then use rawRead, readBytes and sendFrame.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/com_slots.h"
+#include "link/framing.h"
+#include "link/link_settings.h"
+#include "link/serial_port.h"
+
+namespace vx {
+
+// Receives the raw byte chunks of the link: the raw data view and the data logging window.
+//
+// Chunking (the same for every tap): a chunk ends at each 0x82 (one frame per chunk, escapes
+// included, with any bytes between frames in front), or, when the text mode is on ("Show
+// Text/NMEA"), at each CR LF, which is removed (one text line per chunk); in both modes a
+// chunk ends at 240 bytes. When the link stops, an unfinished chunk is handed on as it is, so
+// a binary log holds every received byte.
+class RawTap {
+public:
+    virtual ~RawTap() = default;
+    // Called on the receive worker (or, for the last chunk, on the thread that stops the
+    // link) while the link holds its read lock. secondByte is bytes[1] (header byte 1 when
+    // the chunk is a frame), or 0 for a chunk shorter than 2 bytes. Must not call back into
+    // the link's read side (readBytes, rawRead, pauseLink, purgeLink, stopLink, tap changes).
+    virtual void rawChunk(const uint8_t* bytes, size_t count, uint8_t secondByte) = 0;
+};
+
+// Told of every frame written successfully (the TX lamp). Called on the sending thread right
+// after the write; must be quick and thread-safe (set a flag, post an event).
+class TxObserver {
+public:
+    virtual ~TxObserver() = default;
+    virtual void frameSent() = 0;
+};
+
+// What a reader running on the worker thread sees of the link.
+class LinkSession {
+public:
+    virtual ~LinkSession() = default;
+    // The received bytes, for PacketDeframer::readFrame. It answers kStop when the link is
+    // being stopped (readFrame then returns kFrameStopped) and holds the caller while paused.
+    virtual ByteSource& source() = 0;
+    virtual bool replaying() const = 0;
+    // The replay delay in milliseconds, read now from the setting's reference.
+    virtual int32_t replayDelayMs() const = 0;
+    // Sleeps ms milliseconds, or less when the link is being stopped.
+    virtual void pace(int32_t ms) = 0;
+    virtual bool stopRequested() const = 0;
+};
+
+// The code that runs on the link's worker thread: the receive worker.
+class LinkReader {
+public:
+    virtual ~LinkReader() = default;
+    // Runs until session.source() reports a stop; called on the worker thread.
+    virtual void runReader(LinkSession& session) = 0;
+    // Called by stopLink on the stopping thread after the stop was requested: wake the
+    // reader from any wait outside the link (a full hand-over queue).
+    virtual void interruptReader() {}
+};
+
+class SerialLink : public FrameSink {
+public:
+    // Bytes handed to the deframer at a time; stop and pause requests are checked between
+    // such blocks.
+    static constexpr size_t kWindowBytes = 128;
+    static constexpr size_t kReadAheadBytes = 64 * 1024;
+    static constexpr size_t kTapChunkBytes = 240;
+    // Longest idle wait of the worker when no byte is waiting.
+    static constexpr int kIdleWaitMs = 10;
+
+    explicit SerialLink(ComSlots& slots = comSlots());
+    ~SerialLink() override; // stops the link
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    // The reader run on the worker thread. Set it while the link is stopped. Without a reader
+    // startLink opens the port and starts no worker: the read side is then the caller's
+    // (readBytes, rawRead).
+    void setReader(LinkReader* reader);
+    void setTxObserver(TxObserver* observer);
+    // Taps are called in the order they were added (the raw data view first, then logging).
+    void addRawTap(RawTap* tap);
+    void removeRawTap(RawTap* tap);
+    // "Show Text/NMEA": chunk the tap stream by CR LF instead of by 0x82.
+    void setTapTextMode(bool text);
+    bool tapTextMode() const { return tapText_.load(std::memory_order_relaxed); }
+
+    // Opens the port (COM slot path) or the replay file and starts the worker. A link that is
+    // running is stopped first (its worker joined). 0, or -1 with lastError() set to one
+    // human line such as "COM3 (/dev/ttyUSB0): permission denied — is your user in the
+    // dialout group?".
+    int startLink(const LinkSettings& settings);
+    // Stops the worker (joined) and closes the port. 0, or -1 when the link is not running.
+    int stopLink();
+
+    // Writes one frame whole under the write lock and tells the TX observer. 0, or -1 when
+    // the link is not running or the write failed. In replay mode nothing is written and the
+    // write counts as successful.
+    int sendFrame(const uint8_t* bytes, uint16_t length) override;
+
+    // Reads count bytes into buffer, trying every 20 units of budget with a 1 ms pause (a
+    // budget of 10 allows one attempt), and feeds them to the raw taps. 1 when count bytes
+    // were read, 0 when the budget ran out (bytes read so far are kept for the next read),
+    // -1 when the link is not running. For the owner of the read side: returns 0 at once
+    // while the worker is reading.
+    int readBytes(uint8_t* buffer, uint16_t count, int budget);
+    // Reads up to count bytes that are waiting, without feeding the taps. Returns the number
+    // read (0 when none were waiting). For a tool while the worker is paused (or a link
+    // without a reader): returns 0 while the worker is reading.
+    size_t rawRead(uint8_t* buffer, size_t count);
+
+    // Holds the worker and empties the receive and transmit buffers (the read-ahead too).
+    // false when the link is not running.
+    bool pauseLink();
+    // Lets the held worker go on. false when the link is not running.
+    bool resumeLink();
+    // Empties the receive buffer (and the read-ahead), then the transmit buffer.
+    void purgeLink();
+
+    bool running() const { return running_.load(std::memory_order_acquire); }
+    bool paused() const { return pauseReq_.load(std::memory_order_acquire); }
+    bool replaying() const { return replay_.load(std::memory_order_acquire); }
+    // The settings of the last successful startLink.
+    LinkSettings settings() const;
+    std::string lastError() const;
+    // Bytes received from the port or file since startLink.
+    uint64_t bytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
+    // Replay: true while the worker has taken every byte of the file and waits for more (the
+    // end of the replay). Cleared when more bytes arrive.
+    bool idleAtEnd() const { return idleAtEnd_.load(std::memory_order_acquire); }
+
+private:
+    class WorkerSource;
+    class Session;
+    friend class WorkerSource;
+    friend class Session;
+
+    void stopLocked();
+    void workerMain();
+    bool workerOwnsRead() const;
+    void wake();
+    void drainWake();
+    void waitWhilePaused();
+    void paceFor(int32_t ms);
+    // Under the read lock.
+    size_t takeLocked(uint8_t* dst, size_t n);
+    void pushBackLocked(const uint8_t* src, size_t n);
+    void tapLocked(const uint8_t* bytes, size_t n);
+    void flushTapLocked(size_t count);
+    void discardReadAheadLocked() { raPos_ = raEnd_ = 0; }
+
+    ComSlots& slots_;
+    mutable std::mutex lifeMu_; // serialises startLink / stopLink
+    std::mutex readMu_;
+    std::mutex writeMu_;
+    std::mutex ctlMu_; // pause and pacing waits
+    std::condition_variable ctlCv_;
+
+    std::unique_ptr<SerialPort> port_; // changed only while no worker runs, under both locks
+    LinkSettings settings_;            // guarded by lifeMu_ (copied for the worker at start)
+    std::atomic<bool> replay_{false};
+    const std::atomic<int32_t>* replayDelay_ = nullptr;
+    std::string lastError_; // guarded by errMu_
+    mutable std::mutex errMu_;
+
+    LinkReader* reader_ = nullptr;
+    std::atomic<TxObserver*> txObserver_{nullptr};
+    std::thread worker_;
+    std::atomic<bool> workerActive_{false};
+
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopReq_{false};
+    std::atomic<bool> pauseReq_{false};
+    std::atomic<bool> idleAtEnd_{false};
+    std::atomic<uint64_t> bytesReceived_{0};
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+
+    // Read side (read lock).
+    std::unique_ptr<uint8_t[]> ra_;
+    size_t raPos_ = 0;
+    size_t raEnd_ = 0;
+    std::vector<RawTap*> taps_;
+    uint8_t tapBuf_[kTapChunkBytes] = {};
+    size_t tapCount_ = 0;
+    std::atomic<bool> tapText_{false};
+
+    std::unique_ptr<WorkerSource> source_;
+    std::unique_ptr<Session> session_;
+};
+
+// The one link of the process, and the operations by their usual names.
+SerialLink& theLink();
+int startLink(const LinkSettings& settings);
+int stopLink();
+int sendFrame(const uint8_t* bytes, uint16_t length);
+int readBytes(uint8_t* buffer, uint16_t count, int budget);
+size_t rawRead(uint8_t* buffer, size_t count);
+bool pauseLink();
+bool resumeLink();
+void purgeLink();
+
+} // namespace vx

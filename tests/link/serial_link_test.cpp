@@ -1,0 +1,411 @@
+// The serial link on real pseudo-terminals: the link opens the slave like any port, the test
+// plays the receiver on the master.
+#include "link/serial_link.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <sys/resource.h>
+#include <thread>
+
+#include "support/hex.h"
+#include "support/pty.h"
+
+using namespace std::chrono_literals;
+using vxtest::bytes;
+using vxtest::hex;
+using vxtest::waitFor;
+
+namespace {
+
+// A reader that deframes like the receive worker and keeps every frame (hex) it got.
+class FrameCollector : public vx::LinkReader {
+public:
+    void runReader(vx::LinkSession& s) override {
+        runs.fetch_add(1);
+        int now = active.fetch_add(1) + 1;
+        if (now > maxActive.load()) maxActive.store(now);
+        uint8_t buf[vx::kRxBufferSize];
+        for (;;) {
+            uint16_t count = 0;
+            int r = vx::PacketDeframer::readFrame(s.source(), buf, count);
+            if (r == vx::kFrameStopped || r == vx::kFrameEndOfStream) break;
+            std::lock_guard lk(mu);
+            frames.push_back(std::to_string(r) + ":" + hex(buf, count));
+        }
+        active.fetch_sub(1);
+    }
+    size_t count() {
+        std::lock_guard lk(mu);
+        return frames.size();
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard lk(mu);
+        return frames;
+    }
+    std::mutex mu;
+    std::vector<std::string> frames;
+    std::atomic<int> runs{0}, active{0}, maxActive{0};
+};
+
+class ChunkTap : public vx::RawTap {
+public:
+    void rawChunk(const uint8_t* b, size_t n, uint8_t second) override {
+        std::lock_guard lk(mu);
+        chunks.push_back(hex(b, n));
+        seconds.push_back(second);
+    }
+    std::vector<std::string> snapshot() {
+        std::lock_guard lk(mu);
+        return chunks;
+    }
+    size_t count() {
+        std::lock_guard lk(mu);
+        return chunks.size();
+    }
+    std::mutex mu;
+    std::vector<std::string> chunks;
+    std::vector<uint8_t> seconds;
+};
+
+class CountingTx : public vx::TxObserver {
+public:
+    void frameSent() override { sent.fetch_add(1); }
+    std::atomic<int> sent{0};
+};
+
+struct LinkFixture : ::testing::Test {
+    vxtest::Pty pty;
+    vx::ComSlots slots;
+    FrameCollector reader;
+    ChunkTap tap;
+    CountingTx tx;
+    vx::SerialLink link{slots}; // last: stopped before the reader and taps go
+
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        slots.setPath(2, pty.slavePath()); // COM3
+        link.setTxObserver(&tx);
+        link.addRawTap(&tap);
+    }
+    vx::LinkSettings com3(int32_t baud = 38400, uint8_t parity = vx::kParityNone) {
+        vx::LinkSettings s;
+        s.portIndex = 2;
+        s.baudRate = baud;
+        s.parity = parity;
+        return s;
+    }
+    void startWithReader() {
+        link.setReader(&reader);
+        ASSERT_EQ(link.startLink(com3()), 0) << link.lastError();
+    }
+};
+
+TEST_F(LinkFixture, FramesWrittenOnTheMasterReachTheReaderAndTheTapsWhole) {
+    startWithReader();
+    pty.write(bytes("00 11 81 21 01 0A D1 82 81 21 01 0A 00 82"));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 2; }));
+    EXPECT_EQ(reader.snapshot(),
+              (std::vector<std::string>{"0:81 21 01 0A D1 82", "2:81 21 01 0A 00 82"}));
+    ASSERT_TRUE(waitFor([&] { return tap.count() == 2; }));
+    // One chunk per frame, with the bytes between frames in front; the second byte given is
+    // the chunk's byte 1.
+    EXPECT_EQ(tap.snapshot(),
+              (std::vector<std::string>{"00 11 81 21 01 0A D1 82", "81 21 01 0A 00 82"}));
+    EXPECT_EQ(tap.seconds, (std::vector<uint8_t>{0x11, 0x21}));
+    EXPECT_EQ(link.bytesReceived(), 14u);
+    EXPECT_EQ(link.stopLink(), 0);
+}
+
+TEST_F(LinkFixture, TextModeCutsTheTapStreamAtCrLfAndDropsTheLineEnd) {
+    startWithReader();
+    link.setTapTextMode(true);
+    pty.write(bytes("24 47 50 81 82 0D 0A 41 0D 0A"));
+    ASSERT_TRUE(waitFor([&] { return tap.count() == 2; }));
+    EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{"24 47 50 81 82", "41"}));
+}
+
+TEST_F(LinkFixture, ChunksEndAt240BytesAndTheRestIsHandedOnAtStop) {
+    startWithReader();
+    std::vector<uint8_t> data(250, 0x55);
+    pty.write(data);
+    ASSERT_TRUE(waitFor([&] { return link.bytesReceived() == 250; }));
+    ASSERT_TRUE(waitFor([&] { return tap.count() == 1; }));
+    EXPECT_EQ(tap.snapshot()[0], hex(data.data(), 240));
+    EXPECT_EQ(link.stopLink(), 0);
+    ASSERT_EQ(tap.count(), 2u);
+    EXPECT_EQ(tap.snapshot()[1], hex(data.data(), 10));
+}
+
+TEST_F(LinkFixture, SendFrameWritesWholeFramesOnlyWhileRunning) {
+    auto frame = bytes("81 02 21 01 D9 82");
+    EXPECT_EQ(link.sendFrame(frame.data(), uint16_t(frame.size())), -1);
+    EXPECT_EQ(tx.sent.load(), 0);
+    startWithReader();
+    EXPECT_EQ(link.sendFrame(frame.data(), uint16_t(frame.size())), 0);
+    EXPECT_EQ(tx.sent.load(), 1);
+    EXPECT_EQ(hex(pty.read(6)), "81 02 21 01 D9 82");
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(link.sendFrame(frame.data(), uint16_t(frame.size())), -1);
+    EXPECT_EQ(tx.sent.load(), 1);
+    EXPECT_EQ(link.stopLink(), -1);
+}
+
+TEST_F(LinkFixture, FramesFromTwoThreadsNeverInterleaveOnTheWire) {
+    startWithReader();
+    // Two senders, each with its own 100-byte frame, 150 frames each.
+    auto makeFrame = [](uint8_t code) {
+        vx::TxFrame f;
+        f.enc().startFrame(0x01, code);
+        for (int i = 0; i < 60; ++i) f.enc().addByte(uint8_t(0x80 + i % 8)); // escaped
+        EXPECT_TRUE(f.enc().finishFrame());
+        return std::vector<uint8_t>(f.data(), f.data() + f.size());
+    };
+    auto a = makeFrame(0x21), b = makeFrame(0x22);
+    constexpr int kEach = 150;
+    std::vector<uint8_t> wire;
+    std::atomic<bool> done{false};
+    std::thread drainer([&] {
+        while (!done.load()) {
+            auto got = pty.read(4096, 20ms);
+            wire.insert(wire.end(), got.begin(), got.end());
+        }
+        auto got = pty.readAvailable();
+        wire.insert(wire.end(), got.begin(), got.end());
+    });
+    auto sender = [&](const std::vector<uint8_t>& f) {
+        for (int i = 0; i < kEach; ++i) EXPECT_EQ(link.sendFrame(f.data(), uint16_t(f.size())), 0);
+    };
+    std::thread s1(sender, a), s2(sender, b);
+    s1.join();
+    s2.join();
+    EXPECT_TRUE(waitFor([&] { return true; }));
+    std::this_thread::sleep_for(50ms); // let the last bytes reach the master
+    done.store(true);
+    drainer.join();
+    ASSERT_EQ(wire.size(), size_t(kEach) * (a.size() + b.size()));
+    int na = 0, nb = 0;
+    for (size_t pos = 0; pos < wire.size();) {
+        const auto& f = wire[pos + 2] == 0x21 ? a : b;
+        ASSERT_TRUE(std::equal(f.begin(), f.end(), wire.begin() + long(pos)))
+            << "frame torn at byte " << pos;
+        (wire[pos + 2] == 0x21 ? na : nb)++;
+        pos += f.size();
+    }
+    EXPECT_EQ(na, kEach);
+    EXPECT_EQ(nb, kEach);
+    EXPECT_EQ(tx.sent.load(), 2 * kEach);
+}
+
+TEST_F(LinkFixture, PauseHoldsTheWorkerBetweenTwoBytesOfAFrame) {
+    startWithReader();
+    // Half a frame: the worker has taken it and waits for the rest.
+    pty.write(bytes("81 21 01"));
+    ASSERT_TRUE(waitFor([&] { return link.bytesReceived() == 3; }));
+    ASSERT_TRUE(link.pauseLink());
+    EXPECT_TRUE(link.paused());
+    // While paused, the bytes belong to the tool: the worker sees none of them.
+    pty.write(bytes("0A D1 82 81 21 01 0A D1 82"));
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(waitFor([&] {
+        uint8_t buf[32];
+        size_t n = link.rawRead(buf, sizeof buf);
+        got.insert(got.end(), buf, buf + n);
+        return got.size() == 9;
+    }));
+    EXPECT_EQ(hex(got), "0A D1 82 81 21 01 0A D1 82");
+    EXPECT_EQ(reader.count(), 0u);
+    // rawRead feeds no tap: only the three bytes the worker took are in the tap (not yet a
+    // whole chunk).
+    EXPECT_EQ(tap.count(), 0u);
+
+    ASSERT_TRUE(link.resumeLink());
+    pty.write(bytes("81 21 01 0A D1 82"));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 1; }));
+    // The worker went on with its unfinished frame, which the new start byte restarted.
+    EXPECT_EQ(reader.snapshot()[0], "0:81 21 01 0A D1 82");
+    ASSERT_TRUE(waitFor([&] { return tap.count() == 1; }));
+    EXPECT_EQ(tap.snapshot()[0], "81 21 01 81 21 01 0A D1 82");
+}
+
+TEST_F(LinkFixture, StopEndsAPausedWorkerAndLeavesNoThread) {
+    startWithReader();
+    ASSERT_TRUE(waitFor([&] { return reader.active.load() == 1; }));
+    ASSERT_TRUE(link.pauseLink());
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.stopLink(), 0);
+    // A hang guard, not a timing test: a stuck stop would take for ever.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
+    EXPECT_EQ(reader.active.load(), 0);
+    EXPECT_FALSE(link.pauseLink());
+    EXPECT_FALSE(link.resumeLink());
+}
+
+TEST_F(LinkFixture, StartingARunningLinkStopsTheOldWorkerFirst) {
+    startWithReader();
+    ASSERT_TRUE(waitFor([&] { return reader.runs.load() == 1; }));
+    ASSERT_EQ(link.startLink(com3(115200, vx::kParityEven)), 0) << link.lastError();
+    ASSERT_TRUE(waitFor([&] { return reader.runs.load() == 2; }));
+    EXPECT_EQ(reader.maxActive.load(), 1);
+    pty.write(bytes("81 21 01 0A D1 82"));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 1; }));
+    EXPECT_EQ(link.settings().baudRate, 115200);
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(reader.active.load(), 0);
+}
+
+TEST_F(LinkFixture, ASecondLinkCannotOpenAPortInUse) {
+    startWithReader();
+    vx::SerialLink other(slots);
+    EXPECT_EQ(other.startLink(com3()), -1);
+    EXPECT_EQ(other.lastError(),
+              "COM3 (" + pty.slavePath() + "): port busy — another program is using it");
+    EXPECT_FALSE(other.running());
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(other.startLink(com3()), 0) << other.lastError();
+    EXPECT_EQ(other.stopLink(), 0);
+}
+
+TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
+    struct Case {
+        std::string path;
+        int32_t baud;
+        uint8_t parity;
+        std::string error;
+    };
+    std::string regular = ::testing::TempDir() + "vx_not_a_port";
+    std::ofstream(regular) << "x";
+    std::vector<Case> cases = {
+        {"/dev/vx-no-such-tty", 38400, 0, "COM3 (/dev/vx-no-such-tty): no such device"},
+        {regular, 38400, 0, "COM3 (" + regular + "): not a serial port"},
+        {pty.slavePath(), 57600, 0, "COM3 (" + pty.slavePath() + "): unsupported baud rate 57600"},
+        {pty.slavePath(), 9600, 7, "COM3 (" + pty.slavePath() + "): unsupported parity code 7"},
+    };
+    for (const auto& c : cases) {
+        slots.setPath(2, c.path);
+        EXPECT_EQ(link.startLink(com3(c.baud, c.parity)), -1) << c.path;
+        EXPECT_EQ(link.lastError(), c.error);
+        EXPECT_FALSE(link.running());
+    }
+    vx::LinkSettings bad;
+    bad.portIndex = 40;
+    EXPECT_EQ(link.startLink(bad), -1);
+    EXPECT_EQ(link.lastError(), "COM41: no such port (COM1 to COM32)");
+    vx::LinkSettings replay;
+    replay.replay = true;
+    replay.portIndex = vx::kReplayPortIndex;
+    replay.fileName = "/nonexistent/recording.bin";
+    EXPECT_EQ(link.startLink(replay), -1);
+    EXPECT_EQ(link.lastError(), "FILE (/nonexistent/recording.bin): no such file");
+}
+
+TEST_F(LinkFixture, ReadBytesWithoutAWorkerFollowsItsBudgetAndFeedsTheTaps) {
+    // No reader: the read side is the caller's.
+    ASSERT_EQ(link.startLink(com3()), 0) << link.lastError();
+    uint8_t b[4] = {};
+    EXPECT_EQ(link.readBytes(b, 1, 10), 0);
+    pty.write(bytes("81 21"));
+    ASSERT_TRUE(waitFor([&] { return link.readBytes(b, 1, 10) == 1; }));
+    EXPECT_EQ(b[0], 0x81);
+    // Asking for three bytes when one is waiting keeps that byte for the next read.
+    ASSERT_TRUE(waitFor([&] { return link.rawRead(b, 0) == 0; }));
+    EXPECT_EQ(link.readBytes(b, 3, 10), 0);
+    pty.write(bytes("01 0A D1 82"));
+    ASSERT_TRUE(waitFor([&] { return link.readBytes(b, 3, 100) == 1; }));
+    EXPECT_EQ(hex(b, 3), "21 01 0A");
+    ASSERT_TRUE(waitFor([&] { return link.readBytes(b, 2, 10) == 1; }));
+    EXPECT_EQ(hex(b, 2), "D1 82");
+    ASSERT_EQ(tap.count(), 1u);
+    EXPECT_EQ(tap.snapshot()[0], "81 21 01 0A D1 82");
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(link.readBytes(b, 1, 10), -1);
+}
+
+TEST_F(LinkFixture, ReadBytesLeavesTheBytesToARunningWorker) {
+    startWithReader();
+    uint8_t b[2];
+    pty.write(bytes("81 21 01 0A D1 82"));
+    EXPECT_EQ(link.readBytes(b, 1, 10), 0);
+    EXPECT_EQ(link.rawRead(b, 2), 0u);
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 1; }));
+}
+
+TEST_F(LinkFixture, PurgeDiscardsWhatWasReceivedButNotRead) {
+    ASSERT_EQ(link.startLink(com3()), 0);
+    pty.write(bytes("11 22 33"));
+    uint8_t b[8];
+    ASSERT_TRUE(waitFor([&] { return link.readBytes(b, 1, 10) == 1; }));
+    link.purgeLink();
+    EXPECT_EQ(link.rawRead(b, sizeof b), 0u);
+    pty.write(bytes("44"));
+    ASSERT_TRUE(waitFor([&] { return link.rawRead(b, 1) == 1; }));
+    EXPECT_EQ(b[0], 0x44);
+}
+
+TEST_F(LinkFixture, AnIdleOpenPortDoesNotSpin) {
+    startWithReader();
+    ASSERT_TRUE(waitFor([&] { return reader.active.load() == 1; }));
+    auto cpu = [] {
+        rusage u{};
+        ::getrusage(RUSAGE_SELF, &u);
+        return std::chrono::seconds(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               std::chrono::microseconds(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+    };
+    auto c0 = cpu();
+    std::this_thread::sleep_for(500ms);
+    // A spinning worker would use about 500 ms here; an idle one a few milliseconds. The
+    // bound only catches spinning.
+    EXPECT_LT(cpu() - c0, 150ms);
+    // Also when the device goes away (the master is closed): poll then reports a hang-up.
+    pty.closeMaster();
+    c0 = cpu();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LT(cpu() - c0, 150ms);
+    EXPECT_EQ(link.stopLink(), 0);
+}
+
+struct ReplayFixture : ::testing::Test {
+    vx::ComSlots slots;
+    FrameCollector reader;
+    CountingTx tx;
+    vx::SerialLink link{slots};
+    std::string file = ::testing::TempDir() + "vx_replay_test.bin";
+
+    vx::LinkSettings replaySettings() {
+        vx::LinkSettings s;
+        s.replay = true;
+        s.portIndex = vx::kReplayPortIndex;
+        s.fileName = file;
+        return s;
+    }
+};
+
+TEST_F(ReplayFixture, ReplayReadsTheWholeFileThenIdlesUntilStop) {
+    // Many frames, more than the read-ahead holds, so the file is read in several blocks.
+    std::vector<uint8_t> stream;
+    auto frame = bytes("81 21 01 0A D1 82");
+    constexpr int kFrames = 30000;
+    for (int i = 0; i < kFrames; ++i) stream.insert(stream.end(), frame.begin(), frame.end());
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(stream.data()), long(stream.size()));
+    }
+    link.setReader(&reader);
+    link.setTxObserver(&tx);
+    ASSERT_EQ(link.startLink(replaySettings()), 0) << link.lastError();
+    EXPECT_TRUE(link.replaying());
+    ASSERT_TRUE(waitFor([&] { return link.idleAtEnd(); }));
+    EXPECT_EQ(reader.count(), size_t(kFrames));
+    EXPECT_EQ(link.bytesReceived(), stream.size());
+    // Sending in replay mode writes nothing, succeeds and still lights the TX lamp.
+    auto q = bytes("81 02 21 01 D9 82");
+    EXPECT_EQ(link.sendFrame(q.data(), uint16_t(q.size())), 0);
+    EXPECT_EQ(tx.sent.load(), 1);
+    EXPECT_EQ(reader.active.load(), 1); // still polling at the end of the file
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(reader.active.load(), 0);
+}
+
+} // namespace
