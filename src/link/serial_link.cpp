@@ -78,7 +78,7 @@ public:
         return link_.replayDelay_ ? link_.replayDelay_->load(std::memory_order_relaxed) : 0;
     }
     void pace(int32_t ms) override { link_.paceFor(ms); }
-    bool stopRequested() const override { return link_.stopReq_.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& stopFlag() const override { return link_.stopReq_; }
 
 private:
     SerialLink& link_;

@@ -80,7 +80,9 @@ public:
     virtual int32_t replayDelayMs() const = 0;
     // Sleeps ms milliseconds, or less when the link is being stopped.
     virtual void pace(int32_t ms) = 0;
-    virtual bool stopRequested() const = 0;
+    // Set when the link is being stopped; a reader waiting elsewhere (a full hand-over queue)
+    // gives up when it sees it (interruptReader wakes it).
+    virtual const std::atomic<bool>& stopFlag() const = 0;
 };
 
 // The code that runs on the link's worker thread: the receive worker.

@@ -1,0 +1,89 @@
+#include "link/receive_worker.h"
+
+#include <cstring>
+
+#include "app/ack_texts.h"
+#include "link/decoders.h"
+
+namespace vx {
+
+ReceiveWorker::ReceiveWorker(HandoverQueue& queue, MonitorFlags* flags)
+    : queue_(queue), flags_(flags) {}
+
+void ReceiveWorker::runReader(LinkSession& session) {
+    run(session.source(), &session);
+}
+
+void ReceiveWorker::interruptReader() {
+    abandon_.store(true, std::memory_order_release);
+    queue_.wakeProducer();
+}
+
+ReceiveWorker::Ended ReceiveWorker::run(ByteSource& source, LinkSession* session) {
+    if (!session) abandon_.store(false, std::memory_order_relaxed);
+    const std::atomic<bool>& abandon = session ? session->stopFlag() : abandon_;
+    for (;;) {
+        uint16_t count = 0;
+        int r = PacketDeframer::readFrame(source, frame_, count);
+        if (r == kFrameStopped) return Ended::Stopped;
+        if (r == kFrameEndOfStream) return Ended::EndOfStream;
+        Delivery* d = queue_.reserve(abandon);
+        if (!d) return Ended::Abandoned;
+        bool paced = build(*d, r, frame_, count);
+        queue_.commit();
+        frames_.fetch_add(1, std::memory_order_relaxed);
+        if (paced && session && session->replaying()) session->pace(session->replayDelayMs());
+    }
+}
+
+bool ReceiveWorker::build(Delivery& d, int result, const uint8_t* frame, uint16_t count) {
+    if (count > kRxBufferSize) count = kRxBufferSize;
+    d.count = count;
+    std::memcpy(d.frame.data(), frame, count);
+    d.h1 = count > 1 ? frame[1] : 0;
+    d.h2 = count > 2 ? frame[2] : 0;
+    d.stepCount = 0;
+    if (d.record.index() != 0) d.record = std::monostate{};
+    auto add = [&](RouteStep s) {
+        if (d.stepCount < kMaxRouteSteps) d.steps[d.stepCount++] = s;
+    };
+    auto refuse = [&](int code) {
+        d.result = code;
+        add(kErrorStep);
+        if (flags_) flags_->errorPending.store(1, std::memory_order_relaxed);
+        return false;
+    };
+
+    // A good checksum over fewer than 5 bytes leaves no room for both header bytes: without
+    // this the payload length would be negative.
+    if (result == kFrameOk && count < 5) result = kErrLength;
+    d.result = result;
+    if (result != kFrameOk) return refuse(result);
+    if (flags_) flags_->rxSeen.store(1, std::memory_order_relaxed);
+
+    const uint8_t h1 = d.h1, h2 = d.h2;
+    const uint8_t* payload = frame + 3;
+    const size_t length = size_t(count) - 5;
+    if (h1 == 0x23) {
+        RouteStep s = kAltFixStep;
+        s.arg = h2;
+        add(s);
+        return false;
+    }
+    for (const RouteStep& s : rawPacketSteps()) add(s);
+
+    RecordKind kind = RecordKind::None;
+    int rc = decode(h1, h2, payload, length, area_, &kind);
+    if (rc != kDecodeOk) return refuse(rc);
+    if (kind != RecordKind::None) d.record = snapshot(area_, kind);
+
+    add(kTraceStep);
+    d.stepCount =
+        uint8_t(d.stepCount + routePacket(h1, h2, payload, length, d.steps.data() + d.stepCount,
+                                          kMaxRouteSteps - d.stepCount));
+    if (h1 == 0x70 && isDiagnosticFlagSubcode(h2) && flags_)
+        flags_->rxDiagSeen.store(1, std::memory_order_relaxed);
+    return h1 == 0x30 && h2 == 0x02;
+}
+
+} // namespace vx
