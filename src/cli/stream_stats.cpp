@@ -7,27 +7,49 @@
 namespace vx::cli {
 
 std::string StreamStats::json() const {
-    std::string s = "{\"bytes\": " + std::to_string(bytes) + ", \"good\": " + std::to_string(good) +
-                    ", \"errors\": {";
+    // Built with appends only: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+    std::string s;
+    auto num = [&s](uint64_t n) { s.append(std::to_string(n)); };
+    auto key = [&s](const char* k) {
+        s.push_back('"');
+        s.append(k);
+        s.append("\": ");
+    };
+    s.push_back('{');
+    key("bytes");
+    num(bytes);
+    s.append(", ");
+    key("good");
+    num(good);
+    s.append(", ");
+    key("errors");
+    s.push_back('{');
     bool first = true;
     for (const auto& [code, n] : errors) {
-        if (!first) s += ", ";
+        if (!first) s.append(", ");
         first = false;
-        s += "\"" + std::to_string(code) + "\": " + std::to_string(n);
+        key(std::to_string(code).c_str());
+        num(n);
     }
-    s += "}, \"packets\": {";
+    s.append("}, ");
+    key("packets");
+    s.push_back('{');
     first = true;
     for (size_t k = 0; k < packets.size(); ++k) {
         if (!packets[k]) continue;
-        char key[24];
-        std::snprintf(key, sizeof key, "%04zX", k);
-        if (!first) s += ", ";
+        char name[8];
+        std::snprintf(name, sizeof name, "%04X", unsigned(k));
+        if (!first) s.append(", ");
         first = false;
-        s += "\"" + std::string(key) + "\": " + std::to_string(packets[k]);
+        key(name);
+        num(packets[k]);
     }
+    s.append("}, ");
+    key("seconds");
     char sec[32];
     std::snprintf(sec, sizeof sec, "%.6f", seconds);
-    s += "}, \"seconds\": " + std::string(sec) + "}";
+    s.append(sec);
+    s.push_back('}');
     return s;
 }
 

@@ -97,19 +97,43 @@ int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count)
     bool escape = false;
     int result = 0;
     count = 0;
+    // The source's window is walked through local pointers: stores into the byte buffer may
+    // alias anything, so going through src.cur_ would reload it after every byte.
+    const uint8_t* p = src.cur_;
+    const uint8_t* e = src.end_;
     for (;;) {
         uint8_t b;
-        int got = src.readByte(b);
-        if (got != ByteSource::kGot) {
-            if (got == ByteSource::kEnd || got == ByteSource::kStop) {
-                count = index == kHunting ? 0 : index;
-                return got == ByteSource::kEnd ? kFrameEndOfStream : kFrameStopped;
+        if (p != e) {
+            b = *p++;
+        } else {
+            src.cur_ = p;
+            int got = src.readByte(b);
+            p = src.cur_;
+            e = src.end_;
+            if (got != ByteSource::kGot) {
+                if (got == ByteSource::kEnd || got == ByteSource::kStop) {
+                    count = index == kHunting ? 0 : index;
+                    return got == ByteSource::kEnd ? kFrameEndOfStream : kFrameStopped;
+                }
+                src.idleWait();
+                p = src.cur_;
+                e = src.end_;
+                continue;
             }
-            src.idleWait();
+        }
+        // Fast path for the common case: an ordinary byte inside a frame, no escape pending.
+        if (!isReserved(b) && !escape && index != kHunting) {
+            buffer[index++] = b;
+            if (index == kMaxRxFrame) {
+                src.cur_ = p;
+                count = index;
+                return result | kFrameLengthError;
+            }
             continue;
         }
         if (index == kHunting && b != kStart) continue;
         if (escape && isReserved(b)) {
+            src.cur_ = p;
             count = index;
             return result | kFrameFormatError;
         }
@@ -143,6 +167,7 @@ int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count)
             done = true;
         }
         if (done) {
+            src.cur_ = p;
             count = index;
             return result;
         }

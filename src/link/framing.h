@@ -169,6 +169,9 @@ protected:
 
     const uint8_t* cur_ = nullptr;
     const uint8_t* end_ = nullptr;
+
+private:
+    friend class PacketDeframer; // walks the window with local pointers
 };
 
 // A byte source over a block of memory; ends at the end of the block.
