@@ -20,11 +20,7 @@ template <class T>
 concept TextField = std::is_same_v<T, std::string_view>;
 
 template <class T>
-concept CharArray = std::is_array_v<T> && std::is_same_v < std::remove_extent_t<T>,
-char > ;
-
-template <class T>
-concept RangeField = !TextField<T> && !CharArray<T> && requires(const T& t) {
+concept RangeField = !TextField<T> && requires(const T& t) {
     std::begin(t);
     std::end(t);
 };
@@ -67,11 +63,6 @@ void appendByteHex(std::string& out, uint8_t b) {
     out += digits[b & 15];
 }
 
-// Text of a char array field: up to the first zero.
-template <size_t N> std::string_view charArrayText(const char (&s)[N]) {
-    return textOf(s);
-}
-
 // ---- JSON ----------------------------------------------------------------------------------
 
 template <class T> void jsonValue(std::string& out, const T& v);
@@ -99,8 +90,6 @@ template <class T> void jsonObject(std::string& out, const T& record) {
 template <class T> void jsonValue(std::string& out, const T& v) {
     if constexpr (TextField<T>) {
         appendJsonString(out, v);
-    } else if constexpr (CharArray<T>) {
-        appendJsonString(out, charArrayText(v));
     } else if constexpr (std::is_floating_point_v<T>) {
         appendReal(out, v, "null");
     } else if constexpr (std::is_integral_v<T>) {
@@ -165,9 +154,6 @@ struct TextFields {
         if constexpr (TextField<T>) {
             key(name);
             appendJsonString(out, value);
-        } else if constexpr (CharArray<T>) {
-            key(name);
-            appendJsonString(out, charArrayText(value));
         } else if constexpr (std::is_arithmetic_v<T>) {
             key(name);
             textScalar(out, name, value);
