@@ -30,6 +30,7 @@ fuzz:
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_deframe_decode
 	mkdir -p build/fuzz/corpus
 	build/fuzz/fuzz/fuzz_deframe_decode -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=build/fuzz/ \
 	  build/fuzz/corpus tests/corpus
 
 bench: deps
