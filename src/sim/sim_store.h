@@ -1,0 +1,176 @@
+// The simulated receiver's battery-backed state: every setting a host can query and set, the
+// learned DR calibration, the almanac and the two event logs.
+//
+// The whole store is one plain structure of integers and floats with explicit padding, so it
+// can be copied byte for byte into the simulated BBRAM (and from there saved, edited and
+// uploaded by the console's flash tools) and read back from any bytes without undefined
+// behaviour: nothing in it is a pointer, a bool or an enum.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+namespace vx::sim {
+
+inline constexpr int kSoftLogSize = 32;  // entries kept in the soft event log
+inline constexpr int kFatalLogSize = 16; // entries kept in the fatal error log
+inline constexpr int kTriggerSlots = 64; // output trigger entries (codes 0x2A..0x2D)
+inline constexpr int kAlmanacSvs = 32;
+inline constexpr int kKalmanInts = 6;    // 0x25 subcodes 1..6 are integers
+inline constexpr int kKalmanReals = 17;  // 0x25 subcodes 7..23 are floats
+inline constexpr int kDrFilterInts = 27; // 0x27 subcodes 0x01..0x1B
+inline constexpr int kDrFilterReals = 49; // 0x27 subcodes 0x40..0x70
+inline constexpr uint8_t kDrFilterFirstReal = 0x40;
+inline constexpr uint8_t kDrFilterLastReal = 0x70;
+
+// One entry of the soft event or fatal error log, as a 1401 / 1402 reply carries it.
+struct LogEntry {
+    uint16_t year;
+    uint8_t month; // first date number
+    uint8_t day;   // second date number
+    uint8_t hour, minute, second, pad;
+    uint16_t code; // soft event word (event code in the low byte) or fatal error code
+    uint16_t pad2;
+};
+
+// Output triggers of one message (code, subcode): event mask (2A), time interval (2B, ms),
+// distance interval (2C, cm) and heading interval (2D, centidegrees).
+struct Trigger {
+    uint8_t used, code, subcode, pad;
+    uint32_t eventMask;
+    uint32_t timeMin, timeMax;
+    uint32_t distMin, distMax;
+    uint32_t hdgMin, hdgMax;
+};
+
+// One DR calibration value (3603, 3604, 3607 per speed index, 3608).
+struct CalValue {
+    uint8_t status; // bits 0-1 source, bit 3 new since start-up, bit 4 valid
+    uint8_t hostSet; // 1 while the value is the host's and is not recalibrated
+    uint8_t pad[2];
+    float value;
+    float accuracy;
+};
+
+struct DirSwitchCal {
+    uint8_t status; // as CalValue, bit 7 = direction sense
+    uint8_t confidenceSpeed;
+    uint8_t hostSet;
+    uint8_t pad;
+};
+
+// Host initialization data of one 0x29 subcode: the payload after the subcode, kept as sent.
+struct InitSlot {
+    uint8_t hostSet;
+    uint8_t length;
+    uint8_t data[26];
+};
+
+struct AlmanacSvPage { // 2812, one per SV
+    uint8_t status;    // low 3 bits: 0 clear, 1 host input, 2 host override, 3 collected
+    uint8_t extra;
+    uint8_t data[24];
+};
+struct AlmanacPage13 {
+    uint8_t status;
+    uint8_t extra;
+    uint8_t data[48];
+};
+struct AlmanacPage14 { // ION/UTC
+    uint8_t status;
+    uint8_t extra;
+    uint8_t data[24];
+};
+
+struct SimStore {
+    // 2101
+    uint8_t drEngineRate;
+    // 2202: interval byte and message mask
+    uint8_t nmeaInterval;
+    uint8_t pad0[2];
+    uint32_t nmeaMask;
+    // 2401..2408
+    uint8_t operatingDimension;
+    uint8_t dgpsMode;
+    uint8_t dynamicsCode;
+    uint8_t pad1;
+    float elevationMask;
+    uint16_t snrMask; // dBHz x 5
+    uint16_t dgpsAgeMask;
+    float dopMask;
+    float dopSwitch;
+    // 2501..2517
+    uint32_t kalmanInt[kKalmanInts];
+    float kalmanReal[kKalmanReals];
+    // 27xx
+    int32_t drFilterInt[kDrFilterInts];
+    float drFilterReal[kDrFilterReals];
+    // 2A..2D
+    Trigger triggers[kTriggerSlots];
+    // 2E01: report mask per soft event code (0 don't report, 1 on change, 3 as detected)
+    uint8_t eventReportMask[256];
+    // 707F: diagnostic output bitmap
+    uint8_t diagMask[16];
+    // 36xx
+    CalValue zro;            // 3603
+    CalValue gyroSensitivity; // 3604
+    DirSwitchCal dirSwitch;   // 3605
+    CalValue dpp[3];          // 3607, speed index 0..2
+    CalValue zroRate;         // 3608 (read only)
+    // 2901..2908 (index = subcode); slot 0 and 6 unused
+    InitSlot init[9];
+    // RTC: offset of the real-time clock from GPS time, set by 2901 with status 0xFF
+    int32_t rtcOffsetMs;
+    uint8_t rtcSet;
+    uint8_t pad2[3];
+    // 28xx
+    AlmanacSvPage almanac[kAlmanacSvs];
+    AlmanacPage13 almanac13;
+    AlmanacPage14 almanac14;
+    // 1401 / 1402: entry 0 is the most recent
+    uint32_t softCount;
+    LogEntry softLog[kSoftLogSize];
+    uint32_t fatalCount;
+    LogEntry fatalLog[kFatalLogSize];
+    // Start-ups since the BBRAM was last initialized (reported in 1201).
+    uint32_t startupCount;
+};
+
+static_assert(std::is_trivially_copyable_v<SimStore>);
+static_assert(std::is_standard_layout_v<SimStore>);
+
+// Factory data written through the monitor (0x8A, 0x8D, 0x7D); kept in flash, not BBRAM.
+struct FactoryData {
+    uint8_t productConfig[64]; // 0x8A data as sent: serial, date bytes, year, name
+    uint8_t productConfigLength;
+    char hardwareId[17];
+    uint8_t customerLength[128]; // per block 0x01..0x7F; 0 = not set
+    uint8_t customerSet[128];
+    uint8_t customer[128][128];
+};
+
+// The BBRAM image: a header followed by the store. Placed in RAM at kRamBbram and, after a
+// "Write BBRAM to Flash" (0309), in flash at kFlashBbram.
+struct BbramHeader {
+    uint8_t magic[4]; // "VXBB"
+    uint16_t version;
+    uint8_t defaultsOnly; // 1 when the store holds untouched defaults (see boot order)
+    uint8_t pad;
+    uint32_t size; // bytes of the store that follow
+    uint32_t checksum; // 32-bit sum of the store bytes, plus the size
+};
+
+inline constexpr uint16_t kBbramVersion = 1;
+
+// Writes the header and the store into dst (at least sizeof(BbramHeader) + sizeof(SimStore)).
+void writeBbramImage(const SimStore& store, bool defaultsOnly, uint8_t* dst);
+// Reads an image; false when the magic, version, size or checksum do not match. Counts and
+// indexes in the loaded store are clamped so that any bytes are safe to use.
+bool readBbramImage(const uint8_t* src, size_t available, SimStore& store, bool& defaultsOnly);
+inline constexpr size_t kBbramImageSize = sizeof(BbramHeader) + sizeof(SimStore);
+
+// Clamps counts and indexes of a store so that it is safe whatever its bytes.
+void sanitizeStore(SimStore& s);
+
+} // namespace vx::sim
