@@ -20,19 +20,29 @@ constexpr uint8_t kContradicts = 0x06;
 constexpr uint8_t kTableFull = 0x07;
 constexpr uint8_t kNotAvailable = 0x08;
 
-float f32At(const uint8_t* p) { return readFloat(p); }
+float f32At(const uint8_t* p) {
+    return readFloat(p);
+}
 
 // Payload length after the subcode of the initialization data, by 0x29 subcode.
 size_t initLength(uint8_t sub) {
     switch (sub) {
-    case 1: return 11;
-    case 2: return 21;
-    case 3: return 5;
-    case 4: return 7;
-    case 5: return 5;
-    case 7: return 25;
-    case 8: return 9;
-    default: return 0;
+    case 1:
+        return 11;
+    case 2:
+        return 21;
+    case 3:
+        return 5;
+    case 4:
+        return 7;
+    case 5:
+        return 5;
+    case 7:
+        return 25;
+    case 8:
+        return 9;
+    default:
+        return 0;
     }
 }
 
@@ -40,35 +50,59 @@ size_t initLength(uint8_t sub) {
 bool knownSubcode(uint8_t code, uint8_t sub) {
     auto in = [&](int lo, int hi) { return sub >= lo && sub <= hi; };
     switch (code) {
-    case 0x10: return in(1, 3);
-    case 0x11: return in(1, 3);
-    case 0x12: return in(1, 4);
-    case 0x14: return in(1, 2);
-    case 0x15: return in(1, 0x7F);
-    case 0x16: return in(1, 2);
-    case 0x21: return sub == 1;
-    case 0x22: return sub == 2;
-    case 0x24: return in(1, 8);
-    case 0x25: return in(1, 0x17);
-    case 0x26: return in(1, 5);
-    case 0x27: return in(1, 0x1B) || in(0x40, 0x70);
-    case 0x28: return in(0x12, 0x14);
-    case 0x29: return in(1, 5) || in(7, 8);
+    case 0x10:
+        return in(1, 3);
+    case 0x11:
+        return in(1, 3);
+    case 0x12:
+        return in(1, 4);
+    case 0x14:
+        return in(1, 2);
+    case 0x15:
+        return in(1, 0x7F);
+    case 0x16:
+        return in(1, 2);
+    case 0x21:
+        return sub == 1;
+    case 0x22:
+        return sub == 2;
+    case 0x24:
+        return in(1, 8);
+    case 0x25:
+        return in(1, 0x17);
+    case 0x26:
+        return in(1, 5);
+    case 0x27:
+        return in(1, 0x1B) || in(0x40, 0x70);
+    case 0x28:
+        return in(0x12, 0x14);
+    case 0x29:
+        return in(1, 5) || in(7, 8);
     case 0x2A:
     case 0x2B:
     case 0x2C:
-    case 0x2D: return sub == 0x11 || sub == 0x12 || sub == 0x16 || in(0x30, 0x33) || sub == 0x36;
-    case 0x2E: return sub == 1;
-    case 0x2F: return sub == 2 || sub == 4 || sub == 6;
-    case 0x30: return in(2, 3);
-    case 0x31: return sub == 1;
-    case 0x32: return in(1, 3);
-    case 0x33: return sub == 1;
-    case 0x36: return in(3, 5) || in(7, 8);
-    case 0x3F: return sub == 1 || sub == 2 || sub == 4 || sub == 6;
+    case 0x2D:
+        return sub == 0x11 || sub == 0x12 || sub == 0x16 || in(0x30, 0x33) || sub == 0x36;
+    case 0x2E:
+        return sub == 1;
+    case 0x2F:
+        return sub == 2 || sub == 4 || sub == 6;
+    case 0x30:
+        return in(2, 3);
+    case 0x31:
+        return sub == 1;
+    case 0x32:
+        return in(1, 3);
+    case 0x33:
+        return sub == 1;
+    case 0x36:
+        return in(3, 5) || in(7, 8);
+    case 0x3F:
+        return sub == 1 || sub == 2 || sub == 4 || sub == 6;
     case 0x70:
         return sub == 0x02 || sub == 0x09 || in(0x0C, 0x18) || sub == 0x20 || sub == 0x7F;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -78,19 +112,29 @@ int SimReceiver::ackIndex(uint8_t cmd, uint8_t code, uint8_t sub, const uint8_t*
     if (n < 1) return -1;
     const bool query = cmd == kCmdQuery;
     switch (code) {
-    case 0x14: return sub == 1 || sub == 2 ? d[0] : -1;
-    case 0x26: return query && sub == 2 ? d[0] : -1;
-    case 0x28: return sub == 0x12 ? d[0] : -1;
-    case 0x29: return sub == 1 && d[0] == 0xFF ? 0xFF : -1;
+    case 0x14:
+        return sub == 1 || sub == 2 ? d[0] : -1;
+    case 0x26:
+        return query && sub == 2 ? d[0] : -1;
+    case 0x28:
+        return sub == 0x12 ? d[0] : -1;
+    case 0x29:
+        return sub == 1 && d[0] == 0xFF ? 0xFF : -1;
     case 0x2A:
     case 0x2B:
     case 0x2C:
-    case 0x2D: return d[0];
-    case 0x2E: return sub == 1 ? d[0] : -1;
-    case 0x33: return query ? d[0] : -1;
-    case 0x36: return sub == 7 ? d[0] : -1;
-    case 0x70: return query && sub == 0x20 ? d[0] : -1;
-    default: return -1;
+    case 0x2D:
+        return d[0];
+    case 0x2E:
+        return sub == 1 ? d[0] : -1;
+    case 0x33:
+        return query ? d[0] : -1;
+    case 0x36:
+        return sub == 7 ? d[0] : -1;
+    case 0x70:
+        return query && sub == 0x20 ? d[0] : -1;
+    default:
+        return -1;
     }
 }
 
@@ -185,8 +229,8 @@ void SimReceiver::bbramUnitTest(const uint8_t* d, size_t n) {
     const uint8_t test = d[0];
     auto reply = [&](Frame f) { queueFrame(Kind::Report, f, now_); };
     switch (test) {
-    case 1: // store
-    case 2: // check
+    case 1:   // store
+    case 2:   // check
     case 3: { // checkout
         static const uint32_t structs[] = {0, 224, 848, 868, 1916, 1964, 2196, 2356};
         for (uint32_t s : structs) bbramActivity(s, uint8_t(test - 1));
@@ -304,7 +348,9 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
             if (!std::isfinite(f32At(d)) || f32At(d) < -5 || f32At(d) > 90) return kValue;
             s.elevationMask = f32At(d);
             break;
-        case 5: s.snrMask = readU16(d); break;
+        case 5:
+            s.snrMask = readU16(d);
+            break;
         case 6:
             if (!std::isfinite(f32At(d)) || f32At(d) <= 0) return kValue;
             s.dopMask = f32At(d);
@@ -313,23 +359,29 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
             if (!std::isfinite(f32At(d)) || f32At(d) <= 0) return kValue;
             s.dopSwitch = f32At(d);
             break;
-        case 8: s.dgpsAgeMask = readU16(d); break;
+        case 8:
+            s.dgpsAgeMask = readU16(d);
+            break;
         }
         return kOk;
     }
     case 0x25:
         if (sub < 1 || sub > 0x17) return kUnknown;
         if (n != 4) return kLength;
-        if (sub <= kKalmanInts) s.kalmanInt[sub - 1] = readU32(d);
-        else s.kalmanReal[sub - 1 - kKalmanInts] = f32At(d);
+        if (sub <= kKalmanInts)
+            s.kalmanInt[sub - 1] = readU32(d);
+        else
+            s.kalmanReal[sub - 1 - kKalmanInts] = f32At(d);
         bbramActivity(0, 0);
         return kOk;
     case 0x27:
         if (!(sub >= 1 && sub <= 0x1B) && !(sub >= kDrFilterFirstReal && sub <= kDrFilterLastReal))
             return kUnknown;
         if (n != 4) return kLength;
-        if (sub <= 0x1B) s.drFilterInt[sub - 1] = int32_t(readU32(d));
-        else s.drFilterReal[sub - kDrFilterFirstReal] = f32At(d);
+        if (sub <= 0x1B)
+            s.drFilterInt[sub - 1] = int32_t(readU32(d));
+        else
+            s.drFilterReal[sub - kDrFilterFirstReal] = f32At(d);
         bbramActivity(224, 0);
         return kOk;
     case 0x28: {
@@ -367,14 +419,14 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
         if (sub == 1 && d[0] == 0xFF) { // the real-time clock
             const int64_t set = int64_t(readU16(d + 1)) * 604800000 + readU32(d + 3);
             const int64_t gps = int64_t(world_.gpsWeek()) * 604800000 + world_.towMs();
-            s.rtcOffsetMs = int32_t(std::clamp<int64_t>(set - gps, INT32_MIN, INT32_MAX));
+            setRtcOffsetMs(s, set - gps);
             s.rtcSet = 1;
             return kOk;
         }
         InitSlot& slot = s.init[sub];
         const uint8_t source = sub == 7 || sub == 8 ? 1 : (d[0] & 7);
         if (source == 3) return kContradicts; // only the receiver's own fix is "GPS"
-        if (source == 0) { // invalid/clear: back to the receiver's own values
+        if (source == 0) {                    // invalid/clear: back to the receiver's own values
             slot = InitSlot{};
             return kOk;
         }
@@ -492,15 +544,19 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         return one(version(sub));
     case 0x12:
         switch (sub) {
-        case 1: return one(startupReport());
+        case 1:
+            return one(startupReport());
         case 2: {
             Frame f{0x12, 0x02, {}};
             f.payload.u8(1); // normal mode
             return one(f);
         }
-        case 3: return one(product());
-        case 4: return one(hardwareId());
-        default: return kUnknown;
+        case 3:
+            return one(product());
+        case 4:
+            return one(hardwareId());
+        default:
+            return kUnknown;
         }
     case 0x14:
         if (sub != 1 && sub != 2) return kUnknown;
@@ -534,22 +590,40 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         if (sub < 1 || sub > 8) return kUnknown;
         Frame f{0x24, sub, {}};
         switch (sub) {
-        case 1: f.payload.u8(s.operatingDimension); break;
-        case 2: f.payload.u8(s.dgpsMode); break;
-        case 3: f.payload.u8(s.dynamicsCode); break;
-        case 4: f.payload.f32(s.elevationMask); break;
-        case 5: f.payload.u16(s.snrMask); break;
-        case 6: f.payload.f32(s.dopMask); break;
-        case 7: f.payload.f32(s.dopSwitch); break;
-        case 8: f.payload.u16(s.dgpsAgeMask); break;
+        case 1:
+            f.payload.u8(s.operatingDimension);
+            break;
+        case 2:
+            f.payload.u8(s.dgpsMode);
+            break;
+        case 3:
+            f.payload.u8(s.dynamicsCode);
+            break;
+        case 4:
+            f.payload.f32(s.elevationMask);
+            break;
+        case 5:
+            f.payload.u16(s.snrMask);
+            break;
+        case 6:
+            f.payload.f32(s.dopMask);
+            break;
+        case 7:
+            f.payload.f32(s.dopSwitch);
+            break;
+        case 8:
+            f.payload.u16(s.dgpsAgeMask);
+            break;
         }
         return one(f);
     }
     case 0x25: {
         if (sub < 1 || sub > 0x17) return kUnknown;
         Frame f{0x25, sub, {}};
-        if (sub <= kKalmanInts) f.payload.u32(s.kalmanInt[sub - 1]);
-        else f.payload.f32(s.kalmanReal[sub - 1 - kKalmanInts]);
+        if (sub <= kKalmanInts)
+            f.payload.u32(s.kalmanInt[sub - 1]);
+        else
+            f.payload.f32(s.kalmanReal[sub - 1 - kKalmanInts]);
         return one(f);
     }
     case 0x26: {
@@ -576,7 +650,10 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         static const uint8_t maxApplicable[] = {16, 40, 255};
         static const uint8_t minCal[] = {4, 16, 40};
         static const uint8_t maxCal[] = {16, 40, 90};
-        const uint8_t* levels = sub == 3 ? maxApplicable : sub == 4 ? minCal : sub == 5 ? maxCal : nullptr;
+        const uint8_t* levels = sub == 3   ? maxApplicable
+                                : sub == 4 ? minCal
+                                : sub == 5 ? maxCal
+                                           : nullptr;
         if (!levels) return kUnknown;
         f.payload.u8(3);
         f.payload.raw(levels, 3);
@@ -584,10 +661,12 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
     }
     case 0x27: {
         Frame f{0x27, sub, {}};
-        if (sub >= 1 && sub <= 0x1B) f.payload.i32(s.drFilterInt[sub - 1]);
+        if (sub >= 1 && sub <= 0x1B)
+            f.payload.i32(s.drFilterInt[sub - 1]);
         else if (sub >= kDrFilterFirstReal && sub <= kDrFilterLastReal)
             f.payload.f32(s.drFilterReal[sub - kDrFilterFirstReal]);
-        else return kUnknown;
+        else
+            return kUnknown;
         return one(f);
     }
     case 0x28: {
@@ -616,11 +695,13 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
     case 0x29: {
         if (!initLength(sub)) return kUnknown;
         if (sub == 1 && n >= 1 && d[0] == 0xFF) { // the real-time clock
-            const int64_t rtc = int64_t(world_.gpsWeek()) * 604800000 + world_.towMs() + s.rtcOffsetMs;
+            const int64_t rtc =
+                int64_t(world_.gpsWeek()) * 604800000 + world_.towMs() + rtcOffsetMs(s);
             Frame f{0x29, 0x01, {}};
             f.payload.u8(0xFF);
-            f.payload.u16(uint16_t(rtc / 604800000));
-            f.payload.u32(uint32_t(rtc % 604800000));
+            const int64_t week = rtc >= 0 ? rtc / 604800000 : 0;
+            f.payload.u16(uint16_t(week));
+            f.payload.u32(uint32_t(std::max<int64_t>(0, rtc - week * 604800000)));
             f.payload.u32(0);
             return one(f);
         }
@@ -681,7 +762,8 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         case 3:
         case 4:
         case 5:
-        case 8: return one(calibration(sub, 0));
+        case 8:
+            return one(calibration(sub, 0));
         case 7:
             if (n != 1) return kLength;
             if (d[0] == 0xFF) {
@@ -690,7 +772,8 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
             }
             if (d[0] > 2) return kValue;
             return one(calibration(7, d[0]));
-        default: return kUnknown;
+        default:
+            return kUnknown;
         }
     case 0x3F:
         if (sub != 1) return kUnknown;

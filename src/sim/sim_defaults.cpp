@@ -53,23 +53,23 @@ SimStore buildDefaultStore() {
     s.kalmanInt[4] = 2;    // 2505 MaxEdits
     s.kalmanInt[5] = 30;   // 2506 MaxGPSPropTime, s
     // --- 2507..2517: Kalman filter reals ---
-    s.kalmanReal[0] = 4.0f;      // 2507 MaxAcc, m/s^2
-    s.kalmanReal[1] = 70.0f;     // 2508 MaxVel, m/s
-    s.kalmanReal[2] = 1.0f;      // 2509 SigmaHorizAcc, m/s^2
-    s.kalmanReal[3] = 0.05f;     // 250A SigmaFreqAcc, m/s^2
-    s.kalmanReal[4] = 0.01f;     // 250B CarrSigSq, m/s
-    s.kalmanReal[5] = 25.0f;     // 250C MaxAcceptSigmaSq, sigma^2
-    s.kalmanReal[6] = 1.0e6f;    // 250D InitPosVar, m^2
-    s.kalmanReal[7] = 1.0e8f;    // 250E InitBiasVar, m^2
-    s.kalmanReal[8] = 100.0f;    // 250F ClockModeErr, m^2
-    s.kalmanReal[9] = 50.0f;     // 2510 RejectSSR, sigma^2
-    s.kalmanReal[10] = 0.04f;    // 2511 SigSlope1Sq, slope^2
-    s.kalmanReal[11] = 0.09f;    // 2512 SigSlope2Sq, slope^2
-    s.kalmanReal[12] = 0.25f;    // 2513 MaxSlope3Sq, slope^2
-    s.kalmanReal[13] = 0.04f;    // 2514 MinVelSq, m/s
-    s.kalmanReal[14] = 100.0f;   // 2515 Alt2DVar, m^2
-    s.kalmanReal[15] = 1.0f;     // 2516 fltMinPosVar, m^2
-    s.kalmanReal[16] = 1.0e4f;   // 2517 fltMaxHVar, m^2
+    s.kalmanReal[0] = 4.0f;    // 2507 MaxAcc, m/s^2
+    s.kalmanReal[1] = 70.0f;   // 2508 MaxVel, m/s
+    s.kalmanReal[2] = 1.0f;    // 2509 SigmaHorizAcc, m/s^2
+    s.kalmanReal[3] = 0.05f;   // 250A SigmaFreqAcc, m/s^2
+    s.kalmanReal[4] = 0.01f;   // 250B CarrSigSq, m/s
+    s.kalmanReal[5] = 25.0f;   // 250C MaxAcceptSigmaSq, sigma^2
+    s.kalmanReal[6] = 1.0e6f;  // 250D InitPosVar, m^2
+    s.kalmanReal[7] = 1.0e8f;  // 250E InitBiasVar, m^2
+    s.kalmanReal[8] = 100.0f;  // 250F ClockModeErr, m^2
+    s.kalmanReal[9] = 50.0f;   // 2510 RejectSSR, sigma^2
+    s.kalmanReal[10] = 0.04f;  // 2511 SigSlope1Sq, slope^2
+    s.kalmanReal[11] = 0.09f;  // 2512 SigSlope2Sq, slope^2
+    s.kalmanReal[12] = 0.25f;  // 2513 MaxSlope3Sq, slope^2
+    s.kalmanReal[13] = 0.04f;  // 2514 MinVelSq, m/s
+    s.kalmanReal[14] = 100.0f; // 2515 Alt2DVar, m^2
+    s.kalmanReal[15] = 1.0f;   // 2516 fltMinPosVar, m^2
+    s.kalmanReal[16] = 1.0e4f; // 2517 fltMaxHVar, m^2
 
     // --- 2701..271B: DR filter integers ---
     s.drFilterInt[0x00] = 5;     // 2701 GPSVelEditHoldoff, counts
@@ -153,17 +153,17 @@ SimStore buildDefaultStore() {
     r[0x30] = 4.0e-4f;  // 2770 GSFCalcMaxGPSVar, rad^2
 
     // --- 2A..2D: output triggers; the receiver's standard VEXOR output ---
-    trigger(s, 0, 0x30, 0x02, 0, 200);          // 3002 every 200 ms (5 Hz)
-    trigger(s, 1, 0x31, 0x01, 0x00000C00, 0);   // 3101 on every fix attempt (1 Hz)
-    trigger(s, 2, 0x32, 0x01, 0x00000C00, 0);   // 3201 on every fix attempt (1 Hz)
-    trigger(s, 3, 0x33, 0x01, 0x00000C00, 0);   // 3301, all channels, on every fix attempt
-    trigger(s, 4, 0x11, 0x01, 0x00200000, 0);   // 1101 version when start-up completes
-    trigger(s, 5, 0x12, 0x01, 0x00200000, 0);   // 1201 start-up report when start-up completes
-    trigger(s, 6, 0x36, 0x03, 0x04000000, 0);   // 3603 ZRO when the gyro is calibrated (1 Hz)
-    trigger(s, 7, 0x36, 0x04, 0x04000000, 0);   // 3604 gyro sensitivity, same
-    trigger(s, 8, 0x36, 0x05, 0x02000000, 0);   // 3605 direction switch when calibrated
-    trigger(s, 9, 0x36, 0x07, 0x01000000, 0);   // 3607 DPP when calibrated
-    trigger(s, 10, 0x36, 0x08, 0x04000000, 0);  // 3608 ZRO rate with the gyro calibration
+    trigger(s, 0, 0x30, 0x02, 0, 200);         // 3002 every 200 ms (5 Hz)
+    trigger(s, 1, 0x31, 0x01, 0x00000C00, 0);  // 3101 on every fix attempt (1 Hz)
+    trigger(s, 2, 0x32, 0x01, 0x00000C00, 0);  // 3201 on every fix attempt (1 Hz)
+    trigger(s, 3, 0x33, 0x01, 0x00000C00, 0);  // 3301, all channels, on every fix attempt
+    trigger(s, 4, 0x11, 0x01, 0x00200000, 0);  // 1101 version when start-up completes
+    trigger(s, 5, 0x12, 0x01, 0x00200000, 0);  // 1201 start-up report when start-up completes
+    trigger(s, 6, 0x36, 0x03, 0x04000000, 0);  // 3603 ZRO when the gyro is calibrated (1 Hz)
+    trigger(s, 7, 0x36, 0x04, 0x04000000, 0);  // 3604 gyro sensitivity, same
+    trigger(s, 8, 0x36, 0x05, 0x02000000, 0);  // 3605 direction switch when calibrated
+    trigger(s, 9, 0x36, 0x07, 0x01000000, 0);  // 3607 DPP when calibrated
+    trigger(s, 10, 0x36, 0x08, 0x04000000, 0); // 3608 ZRO rate with the gyro calibration
 
     // --- 2E01: which soft events are reported as 1401 when they happen ---
     s.eventReportMask[0x01] = 1; // warm reset: report on change
@@ -178,18 +178,18 @@ SimStore buildDefaultStore() {
     // diagMask stays all zero.
 
     // --- 36xx: DR calibration as learned before the BBRAM image was made ---
-    s.zro = cal(0x13, 2048.0f, 4.0f);              // GPS-calibrated, valid; ADC counts
-    s.gyroSensitivity = cal(0x13, 1.65f, 0.05f);   // counts per degree/s
-    s.dirSwitch.status = 0x13;                     // GPS-calibrated, valid, 0 = forward
-    s.dirSwitch.confidenceSpeed = 5;               // m/s
-    s.dpp[0] = cal(0x13, 0.02450f, 0.00050f);      // m per pulse below 8 m/s
-    s.dpp[1] = cal(0x13, 0.02455f, 0.00050f);      // m per pulse 8..20 m/s
-    s.dpp[2] = cal(0x13, 0.02460f, 0.00050f);      // m per pulse above 20 m/s
-    s.zroRate = cal(0x13, 0.0f, 0.01f);            // counts per second
+    s.zro = cal(0x13, 2048.0f, 4.0f);            // GPS-calibrated, valid; ADC counts
+    s.gyroSensitivity = cal(0x13, 1.65f, 0.05f); // counts per degree/s
+    s.dirSwitch.status = 0x13;                   // GPS-calibrated, valid, 0 = forward
+    s.dirSwitch.confidenceSpeed = 5;             // m/s
+    s.dpp[0] = cal(0x13, 0.02450f, 0.00050f);    // m per pulse below 8 m/s
+    s.dpp[1] = cal(0x13, 0.02455f, 0.00050f);    // m per pulse 8..20 m/s
+    s.dpp[2] = cal(0x13, 0.02460f, 0.00050f);    // m per pulse above 20 m/s
+    s.zroRate = cal(0x13, 0.0f, 0.01f);          // counts per second
 
     // --- 29xx: no host initialization data; replies show the receiver's own values ---
     // --- RTC: runs on GPS time ---
-    s.rtcOffsetMs = 0;
+    setRtcOffsetMs(s, 0);
 
     // --- 28xx: an empty almanac; the GPS collects it after start-up ---
     // --- 1401 / 1402: empty logs; start-ups counted from zero ---
@@ -201,10 +201,10 @@ FactoryData buildDefaultFactoryData() {
     std::memset(&f, 0, sizeof f);
     // Product information as the monitor's 0x8A command stores it: serial number (LE), the
     // second date number, the first date number, the year (LE), then the name.
-    const uint32_t serial = 24051301;         // production serial number
+    const uint32_t serial = 24051301;             // production serial number
     const uint8_t firstDate = 5, secondDate = 13; // 05/13
-    const uint16_t year = 2024;               // production year
-    const char* name = "SIMDR-12 GPS/DR"; // product name (15 characters)
+    const uint16_t year = 2024;                   // production year
+    const char* name = "SIMDR-12 GPS/DR";         // product name (15 characters)
     uint8_t* p = f.productConfig;
     for (int i = 0; i < 4; ++i) *p++ = uint8_t(serial >> (8 * i));
     *p++ = secondDate;
@@ -224,21 +224,21 @@ FactoryData buildDefaultFactoryData() {
 
 ModelParams buildModelParams() {
     ModelParams m{};
-    m.originLatDeg = 47.3769;  // south-west corner of the route
+    m.originLatDeg = 47.3769; // south-west corner of the route
     m.originLonDeg = 8.5417;
-    m.originAltM = 408.0;      // metres
-    m.hillHeightM = 6.0;       // altitude swings +-6 m around the loop
+    m.originAltM = 408.0; // metres
+    m.hillHeightM = 6.0;  // altitude swings +-6 m around the loop
 
-    m.longSideM = 250.0;       // straight part of the long sides
-    m.shortSideM = 100.0;      // straight part of the short sides
-    m.cornerRadiusM = 25.0;    // four right-hand corners
-    m.cruiseSpeedMps = 13.9;   // 50 km/h on the straights
-    m.cornerSpeedMps = 6.5;    // through the corners
-    m.accelMps2 = 1.5;         // gentle acceleration
-    m.brakeMps2 = 2.0;         // gentle braking
+    m.longSideM = 250.0;     // straight part of the long sides
+    m.shortSideM = 100.0;    // straight part of the short sides
+    m.cornerRadiusM = 25.0;  // four right-hand corners
+    m.cruiseSpeedMps = 13.9; // 50 km/h on the straights
+    m.cornerSpeedMps = 6.5;  // through the corners
+    m.accelMps2 = 1.5;       // gentle acceleration
+    m.brakeMps2 = 2.0;       // gentle braking
 
-    m.stopSeconds = 8.0;       // a stop once per lap
-    m.reverseMetres = 6.0;     // then back up 6 m
+    m.stopSeconds = 8.0;   // a stop once per lap
+    m.reverseMetres = 6.0; // then back up 6 m
     m.reverseSpeedMps = 1.5;
     m.reversePauseSeconds = 2.0; // standing in reverse before moving on
 
@@ -254,35 +254,35 @@ ModelParams buildModelParams() {
     m.dppLevelSpeedMps[0] = 8.0;
     m.dppLevelSpeedMps[1] = 20.0;
 
-    m.constellationSize = 20;      // about 10 satellites above the horizon at any time
-    m.skyPeriodS = 4 * 3600.0;     // rise-to-rise; shorter than real orbits so the sky moves
-    m.cn0ZenithDbHz = 49.0;        // signal strength overhead
-    m.cn0HorizonDbHz = 31.0;       // signal strength at the horizon
-    m.trackThresholdDbHz = 24.0;   // weaker signals are not tracked
+    m.constellationSize = 20;    // about 10 satellites above the horizon at any time
+    m.skyPeriodS = 4 * 3600.0;   // rise-to-rise; shorter than real orbits so the sky moves
+    m.cn0ZenithDbHz = 49.0;      // signal strength overhead
+    m.cn0HorizonDbHz = 31.0;     // signal strength at the horizon
+    m.trackThresholdDbHz = 24.0; // weaker signals are not tracked
 
-    m.acquireHotS = 1.0;           // first satellite after a hot start
-    m.acquireWarmS = 3.0;          // after a warm start
-    m.acquireColdS = 8.0;          // after a cold start
-    m.acquireSpreadS = 0.7;        // between successive satellites
-    m.ephemerisDecodeS = 9.0;      // tracking time before the ephemeris is decoded
-    m.ephemerisVerifyS = 6.0;      // then verified
-    m.almanacCollectS = 45.0;      // a missing almanac completes 45 s after a restart
-    m.leapSeconds = 18;            // GPS time - UTC
+    m.acquireHotS = 1.0;      // first satellite after a hot start
+    m.acquireWarmS = 3.0;     // after a warm start
+    m.acquireColdS = 8.0;     // after a cold start
+    m.acquireSpreadS = 0.7;   // between successive satellites
+    m.ephemerisDecodeS = 9.0; // tracking time before the ephemeris is decoded
+    m.ephemerisVerifyS = 6.0; // then verified
+    m.almanacCollectS = 45.0; // a missing almanac completes 45 s after a restart
+    m.leapSeconds = 18;       // GPS time - UTC
 
-    m.firstAntennaEventS = 35.0;   // first antenna fault after power-on
-    m.antennaEventMinGapS = 90.0;  // later ones every 90..180 s
+    m.firstAntennaEventS = 35.0;  // first antenna fault after power-on
+    m.antennaEventMinGapS = 90.0; // later ones every 90..180 s
     m.antennaEventMaxGapS = 180.0;
-    m.antennaFaultMinS = 3.0;      // an open or short lasts 3..5 s
+    m.antennaFaultMinS = 3.0; // an open or short lasts 3..5 s
     m.antennaFaultMaxS = 5.0;
     m.recoveryEventMinGapS = 60.0; // heading/ZRO recovery events every 60..150 s
     m.recoveryEventMaxGapS = 150.0;
 
-    m.bootDelayMs = 1000;          // a reset is followed by the start-up report after 1 s
+    m.bootDelayMs = 1000; // a reset is followed by the start-up report after 1 s
 
-    m.navVersion = {3, 2, 1, 3, 1, 2024};   // 1101: 03.02.01 of 01/03/2024 (day/month)
+    m.navVersion = {3, 2, 1, 3, 1, 2024};    // 1101: 03.02.01 of 01/03/2024 (day/month)
     m.bootVersion = {1, 4, 0, 11, 20, 2023}; // 1102
-    m.ioVersion = {2, 1, 5, 2, 14, 2024};   // 1103
-    m.romChecksum = 0x5A3C96E1;             // 7020
+    m.ioVersion = {2, 1, 5, 2, 14, 2024};    // 1103
+    m.romChecksum = 0x5A3C96E1;              // 7020
     return m;
 }
 

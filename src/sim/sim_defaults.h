@@ -32,14 +32,14 @@ struct ModelParams {
     // Once per lap: a stop, a short reverse, a pause, then on.
     double stopSeconds, reverseMetres, reverseSpeedMps, reversePauseSeconds;
     // Sensors.
-    double gyroZroCounts;        // true zero-rate output of the gyro (ADC counts)
-    double gyroZroDriftCounts;   // slow thermal drift amplitude
+    double gyroZroCounts;      // true zero-rate output of the gyro (ADC counts)
+    double gyroZroDriftCounts; // slow thermal drift amplitude
     double gyroZroDriftPeriodS;
-    double gyroCountsPerDegS;    // true sensitivity
-    double gyroNoiseCounts;      // per-sample noise
+    double gyroCountsPerDegS; // true sensitivity
+    double gyroNoiseCounts;   // per-sample noise
     int gyroSamplesPerSecond;
-    double dppMetres[3];         // true distance per tacho pulse per speed index
-    double dppLevelSpeedMps[2];  // speed index boundaries
+    double dppMetres[3];        // true distance per tacho pulse per speed index
+    double dppLevelSpeedMps[2]; // speed index boundaries
     // Sky.
     int constellationSize; // satellites in the sky model
     double skyPeriodS;     // rise-to-rise cycle of one satellite

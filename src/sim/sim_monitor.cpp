@@ -12,7 +12,9 @@ uint32_t be32(const uint8_t* p) {
 }
 
 // Texts sent through the monitor end with one 0xFF when their length is odd; drop it.
-size_t withoutPad(const uint8_t* p, size_t n) { return n && p[n - 1] == 0xFF ? n - 1 : n; }
+size_t withoutPad(const uint8_t* p, size_t n) {
+    return n && p[n - 1] == 0xFF ? n - 1 : n;
+}
 
 } // namespace
 

@@ -21,7 +21,7 @@ class MonitorPort {
 public:
     // Memory map.
     static constexpr uint32_t kRamBase = 0x000000;
-    static constexpr uint32_t kRamSize = 0x040000;   // 256 KiB, BBRAM at 0x1800
+    static constexpr uint32_t kRamSize = 0x040000; // 256 KiB, BBRAM at 0x1800
     static constexpr uint32_t kFlashBase = 0xC00000;
     static constexpr uint32_t kFlashSize = 0x080000; // 512 KiB, boot code first
     static constexpr uint32_t kRamBbram = 0x1800;    // BBRAM in RAM (ROM B and later)

@@ -34,7 +34,9 @@ int64_t hostUnixMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-int64_t alignUp(int64_t t) { return (t + kStepMs - 1) / kStepMs * kStepMs; }
+int64_t alignUp(int64_t t) {
+    return (t + kStepMs - 1) / kStepMs * kStepMs;
+}
 
 } // namespace
 
@@ -101,7 +103,8 @@ void SimReceiver::receive(const uint8_t* data, size_t n) {
             break;
         }
     }
-    inPending_.erase(inPending_.begin(), inPending_.begin() + long(std::min(pos, inPending_.size())));
+    inPending_.erase(inPending_.begin(),
+                     inPending_.begin() + long(std::min(pos, inPending_.size())));
     flushDue(now_);
 }
 
@@ -128,8 +131,10 @@ void SimReceiver::onCommand(uint8_t cmd, uint8_t code, const uint8_t* payload, s
     if (mode_ == SimMode::Off) {
         // Switched off: the host cycling power is the only way back, which a System command
         // stands for here.
-        if (cmd == kCmdSystem) startReset(StartKind::Warm, true);
-        else ++stats_.commandsIgnored;
+        if (cmd == kCmdSystem)
+            startReset(StartKind::Warm, true);
+        else
+            ++stats_.commandsIgnored;
         return;
     }
     if (mode_ != SimMode::Normal) {
@@ -276,7 +281,8 @@ void SimReceiver::boot() {
     SimStore loaded;
     bool ramDefaults = false, flashDefaults = false;
     const uint8_t* ramImg = monitor_.ram() + MonitorPort::kRamBbram;
-    const uint8_t* flashImg = monitor_.flash() + (MonitorPort::kFlashBbram - MonitorPort::kFlashBase);
+    const uint8_t* flashImg =
+        monitor_.flash() + (MonitorPort::kFlashBbram - MonitorPort::kFlashBase);
     SimStore fromFlash;
     bool ramOk = readBbramImage(ramImg, MonitorPort::kBbramRegion, loaded, ramDefaults);
     bool flashOk = readBbramImage(flashImg, MonitorPort::kBbramRegion, fromFlash, flashDefaults);
@@ -377,7 +383,8 @@ void SimReceiver::stepAt(int64_t t) {
         distAccCm_[i] += dOdoCm;
         hdgAccCdeg_[i] += dHeadCdeg;
         const bool byTime = tr.timeMax && t - lastTimeOutMs_[i] >= int64_t(tr.timeMax);
-        bool fire = (tr.eventMask & events) || byTime || (tr.distMax && distAccCm_[i] >= tr.distMax) ||
+        bool fire = (tr.eventMask & events) || byTime ||
+                    (tr.distMax && distAccCm_[i] >= tr.distMax) ||
                     (tr.hdgMax && hdgAccCdeg_[i] >= tr.hdgMax);
         if (fire && tr.timeMin && t - lastOutMs_[i] < int64_t(tr.timeMin)) fire = false;
         if (!fire) continue;
@@ -400,7 +407,8 @@ void SimReceiver::stepAt(int64_t t) {
 // ---------------------------------------------------------------------------------------------
 // Output
 
-void SimReceiver::queue(Kind kind, uint8_t h1, uint8_t h2, const uint8_t* p, size_t n, int64_t due) {
+void SimReceiver::queue(Kind kind, uint8_t h1, uint8_t h2, const uint8_t* p, size_t n,
+                        int64_t due) {
     Pending pd;
     pd.kind = kind;
     pd.h1 = h1;
@@ -490,10 +498,17 @@ void SimReceiver::send(const Pending& p) {
     write(buf, enc.position());
     ++stats_.framesSent;
     switch (p.kind) {
-    case Kind::Report: ++stats_.reportsSent; break;
-    case Kind::Reply: ++stats_.repliesSent; break;
-    case Kind::Ack: ++stats_.acksSent; break;
-    default: break;
+    case Kind::Report:
+        ++stats_.reportsSent;
+        break;
+    case Kind::Reply:
+        ++stats_.repliesSent;
+        break;
+    case Kind::Ack:
+        ++stats_.acksSent;
+        break;
+    default:
+        break;
     }
     if (p.kind == Kind::Reply || p.kind == Kind::Ack) {
         uint8_t copy[Bytes::kCapacity + 2];

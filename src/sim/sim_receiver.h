@@ -33,10 +33,10 @@ struct SimFaults {
     // its acknowledgement, and is not carried out (no reply, no change, no reset).
     uint8_t forcedResult = 0;
     double corruptChecksumFraction = 0; // this fraction of all VEXOR frames has a wrong checksum
-    double garbageFraction = 0;   // chance of a burst of garbage bytes before each frame
-    uint8_t garbageMaxBytes = 16; // a burst has 1..this many bytes, never 0x81
-    uint32_t answerDelayMs = 0;   // replies, acknowledgements and monitor answers come this late
-    bool silent = false;          // nothing at all is sent (commands are still carried out)
+    double garbageFraction = 0;         // chance of a burst of garbage bytes before each frame
+    uint8_t garbageMaxBytes = 16;       // a burst has 1..this many bytes, never 0x81
+    uint32_t answerDelayMs = 0; // replies, acknowledgements and monitor answers come this late
+    bool silent = false;        // nothing at all is sent (commands are still carried out)
 };
 
 struct SimStats {

@@ -26,13 +26,21 @@ uint16_t heading16(double rad) {
     return uint16_t(uint32_t(std::lround(v / kPi * 32768.0)) & 0xFFFF);
 }
 
-uint16_t headingAcc16(double deg) { return uint16_t(std::clamp(std::lround(deg / 180.0 * 32768.0), 0L, 65535L)); }
+uint16_t headingAcc16(double deg) {
+    return uint16_t(std::clamp(std::lround(deg / 180.0 * 32768.0), 0L, 65535L));
+}
 
-int16_t dop16(double d) { return int16_t(std::clamp(std::lround(d * 256.0), 0L, 32767L)); }
+int16_t dop16(double d) {
+    return int16_t(std::clamp(std::lround(d * 256.0), 0L, 32767L));
+}
 
-uint16_t u16Clamp(double v) { return uint16_t(std::clamp(std::lround(v), 0L, 65535L)); }
+uint16_t u16Clamp(double v) {
+    return uint16_t(std::clamp(std::lround(v), 0L, 65535L));
+}
 
-bool diagOn(const SimStore& s, uint8_t sub) { return s.diagMask[sub / 8] & (1u << (sub % 8)); }
+bool diagOn(const SimStore& s, uint8_t sub) {
+    return s.diagMask[sub / 8] & (1u << (sub % 8));
+}
 
 } // namespace
 
@@ -146,8 +154,10 @@ SimReceiver::Frame SimReceiver::logEntry(uint8_t sub, uint8_t index) const {
     const bool soft = sub == 1;
     const uint32_t count = soft ? store_.softCount : store_.fatalCount;
     LogEntry e{};
-    if (index < count) e = soft ? store_.softLog[index] : store_.fatalLog[index];
-    else if (soft && count == 0) e.code = 0x00FF; // "No event in log."
+    if (index < count)
+        e = soft ? store_.softLog[index] : store_.fatalLog[index];
+    else if (soft && count == 0)
+        e.code = 0x00FF; // "No event in log."
     f.payload.u8(index);
     f.payload.u16(e.year);
     f.payload.u8(e.month);
@@ -177,9 +187,9 @@ SimReceiver::Frame SimReceiver::diagStartup() const {
 
 SimReceiver::Frame SimReceiver::selfTest() const {
     Frame f{0x3F, 0x01, {}};
-    f.payload.u8(0);                                           // ADC valid
-    f.payload.u32(2730);                                       // ADC at the 2.2 V reference
-    f.payload.u16(100);                                        // samples
+    f.payload.u8(0);                                              // ADC valid
+    f.payload.u32(2730);                                          // ADC at the 2.2 V reference
+    f.payload.u16(100);                                           // samples
     f.payload.u32(uint32_t(std::lround(world_.trueZroCounts()))); // ADC (gyro) at rest
     f.payload.u16(100);
     return f;
@@ -202,8 +212,10 @@ SimReceiver::Frame SimReceiver::drData() const {
     status |= uint8_t(w.timeSource() << 4);
     if (w.positionJumped()) status |= 0x40;
     b.u8(status);
-    if (!w.everFixed()) b.u8(255);
-    else b.u8(uint8_t(std::min<int64_t>((now_ - w.lastFixMs()) / 1000, 254)));
+    if (!w.everFixed())
+        b.u8(255);
+    else
+        b.u8(uint8_t(std::min<int64_t>((now_ - w.lastFixMs()) / 1000, 254)));
     b.u32(w.towMs());
     b.i32(semicircles(w.latitudeRad()));
     b.i32(semicircles(w.longitudeRad()));
@@ -350,9 +362,15 @@ SimReceiver::Frame SimReceiver::calibration(uint8_t sub, int dppIndex) const {
     Bytes& b = f.payload;
     const CalValue* c = nullptr;
     switch (sub) {
-    case 3: c = &store_.zro; break;
-    case 4: c = &store_.gyroSensitivity; break;
-    case 8: c = &store_.zroRate; break;
+    case 3:
+        c = &store_.zro;
+        break;
+    case 4:
+        c = &store_.gyroSensitivity;
+        break;
+    case 8:
+        c = &store_.zroRate;
+        break;
     case 5:
         b.u8(store_.dirSwitch.status);
         b.u8(store_.dirSwitch.confidenceSpeed);
@@ -361,7 +379,8 @@ SimReceiver::Frame SimReceiver::calibration(uint8_t sub, int dppIndex) const {
         b.u8(uint8_t(dppIndex));
         c = &store_.dpp[std::clamp(dppIndex, 0, 2)];
         break;
-    default: return f;
+    default:
+        return f;
     }
     b.u8(c->status);
     b.f32(c->value);
@@ -562,9 +581,10 @@ void SimReceiver::diagnostics() {
             f.payload.u8(v.ephemerisState < 2 ? 1 : 0);
             f.payload.u16(uint16_t(v.tracking ? diagCounter_ % 600 : 0));
             f.payload.u8(v.tracking ? 2 : 0);
-            f.payload.i32(v.prn ? int32_t(std::lround(3500.0 * std::cos(v.elevationDeg * kPi / 180.0) *
-                                                       (v.azimuthDeg < 180 ? 1 : -1)))
-                                : 0);
+            f.payload.i32(
+                v.prn ? int32_t(std::lround(3500.0 * std::cos(v.elevationDeg * kPi / 180.0) *
+                                            (v.azimuthDeg < 180 ? 1 : -1)))
+                      : 0);
         }
         emit(f);
     }
@@ -588,8 +608,8 @@ void SimReceiver::diagnostics() {
     if (diagCounter_ % 5 == 0 && diagOn(s, 0x15)) { // task stack and message buffer use
         static const uint16_t stack[14] = {1024, 1792, 2560, 3328, 2048, 2048, 2560,
                                            1024, 2560, 2048, 2048, 2048, 2048, 3328};
-        static const uint16_t buffer[14] = {120, 660, 660, 340, 340, 240, 360,
-                                            580, 12,  2400, 12240, 12240, 28, 28};
+        static const uint16_t buffer[14] = {120, 660, 660,  340,   340,   240, 360,
+                                            580, 12,  2400, 12240, 12240, 28,  28};
         Frame f{0x70, 0x15, {}};
         f.payload.u8(14);
         for (int i = 0; i < 14; ++i) {
@@ -604,7 +624,9 @@ void SimReceiver::diagnostics() {
     if (diagCounter_ % 10 == 0 && diagOn(s, 0x12)) { // debug text
         char text[96];
         std::snprintf(text, sizeof text, "PF: %d SVs used, PDOP %.1f, %s", w.usedCount(), w.pdop(),
-                      w.fixDimension() == 3 ? "3D fix" : w.fixDimension() == 2 ? "2D fix" : "no fix");
+                      w.fixDimension() == 3   ? "3D fix"
+                      : w.fixDimension() == 2 ? "2D fix"
+                                              : "no fix");
         Frame f{0x70, 0x12, {}};
         f.payload.u8(0);
         f.payload.text(text);
@@ -675,8 +697,9 @@ void SimReceiver::nmea() {
     const double course = heading16(w.headingRad()) * 180.0 / 32768.0;
     char buf[320];
     if (s.nmeaMask & 0x001) {
-        std::snprintf(buf, sizeof buf, "GPGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,47.5,M,,", time, lat, lon,
-                      fix ? 1 : 0, w.usedCount(), std::min(w.hdop(), 99.9), w.altitudeM() - 47.5);
+        std::snprintf(buf, sizeof buf, "GPGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,47.5,M,,", time, lat,
+                      lon, fix ? 1 : 0, w.usedCount(), std::min(w.hdop(), 99.9),
+                      w.altitudeM() - 47.5);
         sendText(buf);
     }
     if (s.nmeaMask & 0x010) {
@@ -702,8 +725,8 @@ void SimReceiver::nmea() {
             if (v.prn && v.visible) vis.push_back(&v);
         const int total = std::max(1, int(vis.size() + 3) / 4);
         for (int m = 0; m < total; ++m) {
-            std::string body = "GPGSV," + std::to_string(total) + "," + std::to_string(m + 1) + "," +
-                               std::to_string(vis.size());
+            std::string body = "GPGSV," + std::to_string(total) + "," + std::to_string(m + 1) +
+                               "," + std::to_string(vis.size());
             for (size_t i = size_t(m) * 4; i < vis.size() && i < size_t(m) * 4 + 4; ++i) {
                 char sv[32];
                 std::snprintf(sv, sizeof sv, ",%02d,%02d,%03d,", vis[i]->prn,

@@ -17,9 +17,9 @@ inline constexpr int kSoftLogSize = 32;  // entries kept in the soft event log
 inline constexpr int kFatalLogSize = 16; // entries kept in the fatal error log
 inline constexpr int kTriggerSlots = 64; // output trigger entries (codes 0x2A..0x2D)
 inline constexpr int kAlmanacSvs = 32;
-inline constexpr int kKalmanInts = 6;    // 0x25 subcodes 1..6 are integers
-inline constexpr int kKalmanReals = 17;  // 0x25 subcodes 7..23 are floats
-inline constexpr int kDrFilterInts = 27; // 0x27 subcodes 0x01..0x1B
+inline constexpr int kKalmanInts = 6;     // 0x25 subcodes 1..6 are integers
+inline constexpr int kKalmanReals = 17;   // 0x25 subcodes 7..23 are floats
+inline constexpr int kDrFilterInts = 27;  // 0x27 subcodes 0x01..0x1B
 inline constexpr int kDrFilterReals = 49; // 0x27 subcodes 0x40..0x70
 inline constexpr uint8_t kDrFilterFirstReal = 0x40;
 inline constexpr uint8_t kDrFilterLastReal = 0x70;
@@ -46,7 +46,7 @@ struct Trigger {
 
 // One DR calibration value (3603, 3604, 3607 per speed index, 3608).
 struct CalValue {
-    uint8_t status; // bits 0-1 source, bit 3 new since start-up, bit 4 valid
+    uint8_t status;  // bits 0-1 source, bit 3 new since start-up, bit 4 valid
     uint8_t hostSet; // 1 while the value is the host's and is not recalibrated
     uint8_t pad[2];
     float value;
@@ -113,7 +113,7 @@ struct SimStore {
     // 707F: diagnostic output bitmap
     uint8_t diagMask[16];
     // 36xx
-    CalValue zro;            // 3603
+    CalValue zro;             // 3603
     CalValue gyroSensitivity; // 3604
     DirSwitchCal dirSwitch;   // 3605
     CalValue dpp[3];          // 3607, speed index 0..2
@@ -121,7 +121,7 @@ struct SimStore {
     // 2901..2908 (index = subcode); slot 0 and 6 unused
     InitSlot init[9];
     // RTC: offset of the real-time clock from GPS time, set by 2901 with status 0xFF
-    int32_t rtcOffsetMs;
+    uint32_t rtcOffsetLo, rtcOffsetHi; // 64-bit ms, split to keep the structure 4-aligned
     uint8_t rtcSet;
     uint8_t pad2[3];
     // 28xx
@@ -138,6 +138,14 @@ struct SimStore {
 };
 
 static_assert(std::is_trivially_copyable_v<SimStore>);
+
+inline int64_t rtcOffsetMs(const SimStore& s) {
+    return int64_t((uint64_t(s.rtcOffsetHi) << 32) | s.rtcOffsetLo);
+}
+inline void setRtcOffsetMs(SimStore& s, int64_t v) {
+    s.rtcOffsetLo = uint32_t(uint64_t(v));
+    s.rtcOffsetHi = uint32_t(uint64_t(v) >> 32);
+}
 static_assert(std::is_standard_layout_v<SimStore>);
 
 // Factory data written through the monitor (0x8A, 0x8D, 0x7D); kept in flash, not BBRAM.
@@ -157,7 +165,7 @@ struct BbramHeader {
     uint16_t version;
     uint8_t defaultsOnly; // 1 when the store holds untouched defaults (see boot order)
     uint8_t pad;
-    uint32_t size; // bytes of the store that follow
+    uint32_t size;     // bytes of the store that follow
     uint32_t checksum; // 32-bit sum of the store bytes, plus the size
 };
 

@@ -202,7 +202,8 @@ void World::stepVehicle(double dt) {
             target = std::min(target, std::sqrt(lim * lim + 2 * p.brakeMps2 * d));
         }
         double toStop = nextStopS_ - s_;
-        if (toStop >= 0) target = std::min(target, std::sqrt(2 * p.brakeMps2 * std::max(0.0, toStop - 0.2)));
+        if (toStop >= 0)
+            target = std::min(target, std::sqrt(2 * p.brakeMps2 * std::max(0.0, toStop - 0.2)));
         if (toStop < 0.6 && v_ < 0.4) {
             v_ = 0;
             phase_ = Phase::Stopped;
@@ -224,7 +225,8 @@ void World::stepVehicle(double dt) {
         break;
     case Phase::Reversing: {
         double left = p.reverseMetres - reversed_;
-        double limit = std::min(p.reverseSpeedMps, std::sqrt(2 * p.brakeMps2 * std::max(0.0, left)));
+        double limit =
+            std::min(p.reverseSpeedMps, std::sqrt(2 * p.brakeMps2 * std::max(0.0, left)));
         double speed = std::min(limit, -v_ + p.accelMps2 * dt);
         v_ = -speed;
         if (left <= 0.02 || (left < 0.1 && speed < 0.1)) {
@@ -251,7 +253,8 @@ void World::stepVehicle(double dt) {
     double oldHeading = heading_;
     double curv;
     pathPose(s_, east_, north_, heading_, curv);
-    alt_ = p.originAltM + p.hillHeightM * std::sin(2 * kPi * std::fmod(s_, lapLength_) / lapLength_);
+    alt_ =
+        p.originAltM + p.hillHeightM * std::sin(2 * kPi * std::fmod(s_, lapLength_) / lapLength_);
     yawRateDegS_ = v_ * curv / kDeg;
     drDistAcc_ += ds;
     drHeadAcc_ += wrapDeg180((heading_ - oldHeading) / kDeg);
@@ -276,10 +279,13 @@ void World::stepVehicle(double dt) {
 
 double World::trueZroCounts() const {
     const ModelParams& p = modelParams();
-    return p.gyroZroCounts + p.gyroZroDriftCounts * std::sin(2 * kPi * (t_ / 1000.0) / p.gyroZroDriftPeriodS);
+    return p.gyroZroCounts +
+           p.gyroZroDriftCounts * std::sin(2 * kPi * (t_ / 1000.0) / p.gyroZroDriftPeriodS);
 }
 
-double World::trueDpp(int index) const { return modelParams().dppMetres[std::clamp(index, 0, 2)]; }
+double World::trueDpp(int index) const {
+    return modelParams().dppMetres[std::clamp(index, 0, 2)];
+}
 
 int World::speedIndex() const {
     const ModelParams& p = modelParams();
@@ -405,7 +411,8 @@ void World::stepSky(const SimStore& s) {
     std::vector<int> order;
     for (size_t i = 0; i < sky_.size(); ++i)
         if (el[i] > 0.0) order.push_back(int(i));
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return el[size_t(a)] > el[size_t(b)]; });
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return el[size_t(a)] > el[size_t(b)]; });
     for (int k : order) {
         bool assigned = false;
         for (const Track& tr : track_) assigned |= tr.sky == k;
@@ -441,7 +448,8 @@ void World::stepSky(const SimStore& s) {
             if (firstTrackMs_ < 0) firstTrackMs_ = t_;
             if (e.trackStartMs < 0) e.trackStartMs = t_;
             double jitter = (sky_[k].prn % 5) * 0.8;
-            if (e.state < 2 && t_ - e.trackStartMs >= int64_t((p.ephemerisDecodeS + jitter) * 1000)) {
+            if (e.state < 2 &&
+                t_ - e.trackStartMs >= int64_t((p.ephemerisDecodeS + jitter) * 1000)) {
                 e.state = 2;
                 e.decodedAtMs = t_;
                 events_ |= ev::EphemerisPage;
@@ -499,9 +507,12 @@ void World::epoch(SimStore& s) {
     int dim = 0;
     const uint8_t od = cs.operatingDimension;
     if (timeSource_ >= 1) {
-        if (od == 3) dim = used_ >= 3 ? 2 : 0;
-        else if (od == 4) dim = used_ >= 4 ? 3 : 0;
-        else dim = used_ >= 4 ? (pdop_ > cs.dopSwitch ? 2 : 3) : used_ == 3 ? 2 : 0;
+        if (od == 3)
+            dim = used_ >= 3 ? 2 : 0;
+        else if (od == 4)
+            dim = used_ >= 4 ? 3 : 0;
+        else
+            dim = used_ >= 4 ? (pdop_ > cs.dopSwitch ? 2 : 3) : used_ == 3 ? 2 : 0;
     }
     bool dopTooHigh = dim > 0 && pdop_ > cs.dopMask;
     if (dopTooHigh) dim = 0;
@@ -632,7 +643,8 @@ void World::learnCalibration(SimStore& s) {
                 std::cos(2 * kPi * (t_ / 1000.0) / modelParams().gyroZroDriftPeriodS);
     learn(s.zroRate, dz, 0.3, 0.001f);
     uint32_t bits = ev::GyroCalibrated;
-    if (std::fabs(yawRateDegS_) > 3.0) learn(s.gyroSensitivity, modelParams().gyroCountsPerDegS, 0.03, 0.005f);
+    if (std::fabs(yawRateDegS_) > 3.0)
+        learn(s.gyroSensitivity, modelParams().gyroCountsPerDegS, 0.03, 0.005f);
     if (moving()) {
         if (v_ > 2.0) {
             int i = speedIndex();
@@ -680,7 +692,9 @@ double World::maxCn0() const {
     return m;
 }
 
-Calendar World::utc() const { return calendarFromUnixMs(utcMs()); }
+Calendar World::utc() const {
+    return calendarFromUnixMs(utcMs());
+}
 
 uint32_t World::towMs() const {
     int64_t gpsMs = utcMs() - kGpsEpochUnixS * 1000 + int64_t(modelParams().leapSeconds) * 1000;
@@ -700,10 +714,18 @@ static double lonOf(double east) {
     return modelParams().originLonDeg * kDeg + east / (kEarthRadius * std::cos(lat0));
 }
 
-double World::latitudeRad() const { return latOf(north_ + 0.4 * errN_); }
-double World::longitudeRad() const { return lonOf(east_ + 0.4 * errE_); }
-double World::gpsLatitudeRad() const { return latOf(gpsNorth_); }
-double World::gpsLongitudeRad() const { return lonOf(gpsEast_); }
+double World::latitudeRad() const {
+    return latOf(north_ + 0.4 * errN_);
+}
+double World::longitudeRad() const {
+    return lonOf(east_ + 0.4 * errE_);
+}
+double World::gpsLatitudeRad() const {
+    return latOf(gpsNorth_);
+}
+double World::gpsLongitudeRad() const {
+    return lonOf(gpsEast_);
+}
 
 double World::positionAccuracyM() const {
     if (!drInit_) return 9999.0;
@@ -721,7 +743,9 @@ double World::headingAccuracyDeg() const {
     return std::min(30.0, 0.4 + 0.02 * secondsSinceFix_);
 }
 
-double World::speedAccuracyMps() const { return drInit_ ? 0.1 : 0.5; }
+double World::speedAccuracyMps() const {
+    return drInit_ ? 0.1 : 0.5;
+}
 
 double World::ecef(int axis) const {
     const double a = 6378137.0, f = 1 / 298.257223563, e2 = f * (2 - f);

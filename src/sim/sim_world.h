@@ -48,13 +48,13 @@ struct ChannelView {
     uint8_t prn = 0;       // 0: idle channel
     double azimuthDeg = 0; // 0..360
     double elevationDeg = 0;
-    double cn0 = 0;        // dBHz
-    bool visible = false;  // above the horizon
-    bool tracked = false;  // has been tracked since assigned
-    bool tracking = false; // tracking now
-    bool snrOk = false;    // meets the SNR mask
-    bool used = false;     // used in the last fix
-    uint8_t almanacState = 0;  // 0 none, 3 current
+    double cn0 = 0;             // dBHz
+    bool visible = false;       // above the horizon
+    bool tracked = false;       // has been tracked since assigned
+    bool tracking = false;      // tracking now
+    bool snrOk = false;         // meets the SNR mask
+    bool used = false;          // used in the last fix
+    uint8_t almanacState = 0;   // 0 none, 3 current
     uint8_t ephemerisState = 0; // 0 none, 1 old, 2 decoded, 3 verified
 };
 
@@ -95,7 +95,7 @@ public:
     void setUtcStart(int64_t unixMs) { utcStartMs_ = unixMs; }
     int64_t utcMs() const { return utcStartMs_ + t_; }
     Calendar utc() const;
-    uint32_t towMs() const;     // GPS time of week
+    uint32_t towMs() const; // GPS time of week
     uint16_t gpsWeek() const;
     uint8_t timeSource() const { return timeSource_; } // 0 clock, 1 RTC, 2 GPS <10 ms, 3 <1 ms
     bool timeKnown() const { return timeSource_ >= 1; }
@@ -118,14 +118,14 @@ public:
     double maxCn0() const;
 
     // Vehicle truth and DR output.
-    double latitudeRad() const;  // DR position
+    double latitudeRad() const; // DR position
     double longitudeRad() const;
     double altitudeM() const { return alt_; }
     double gpsLatitudeRad() const; // last GPS fix
     double gpsLongitudeRad() const;
     double gpsAltitudeM() const { return gpsAlt_; }
     double headingRad() const { return heading_; } // 0 north, clockwise
-    double speedMps() const { return v_; }          // negative when reversing
+    double speedMps() const { return v_; }         // negative when reversing
     double yawRateDegS() const { return yawRateDegS_; }
     bool reverse() const { return v_ < -0.01; }
     bool moving() const { return v_ > 0.05 || v_ < -0.05; }
@@ -207,8 +207,8 @@ private:
 
     // Vehicle.
     enum class Phase { Drive, Stopped, Reversing, ReversePause } phase_ = Phase::Drive;
-    double s_ = 0;          // cumulative path position (m)
-    double nextStopS_ = 0;  // cumulative path position of the next stop
+    double s_ = 0;         // cumulative path position (m)
+    double nextStopS_ = 0; // cumulative path position of the next stop
     double phaseTimer_ = 0;
     double reversed_ = 0;
     double v_ = 0;
@@ -216,7 +216,7 @@ private:
     double odometer_ = 0;
     uint32_t tachoTotal_ = 0;
     double tachoResidualM_ = 0;
-    double gyroAccum_ = 0;   // summed gyro counts since the last DR step
+    double gyroAccum_ = 0; // summed gyro counts since the last DR step
     int gyroSamplesAcc_ = 0;
     double gyroSampleDue_ = 0;
     double drDistAcc_ = 0, drHeadAcc_ = 0;

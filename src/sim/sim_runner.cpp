@@ -1,0 +1,175 @@
+#include "sim/sim_runner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace vx::sim {
+
+SimRunner::SimRunner(SimRunnerOptions options) : options_(std::move(options)) {
+    if (!(options_.speed > 0)) options_.speed = 1.0;
+    faults_ = options_.sim.faults;
+}
+
+SimRunner::~SimRunner() {
+    stop();
+}
+
+bool SimRunner::startOnPty(std::string* slavePath) {
+    std::string path, err;
+    auto tr = openPtyTransport(path, err);
+    if (!tr) {
+        error_ = err;
+        return false;
+    }
+    slavePath_ = path;
+    if (slavePath) *slavePath = path;
+    return start(std::shared_ptr<SimTransport>(std::move(tr)));
+}
+
+bool SimRunner::startOnDevice(const std::string& path, int baud) {
+    std::string err;
+    auto tr = openDeviceTransport(path, baud, err);
+    if (!tr) {
+        error_ = err;
+        return false;
+    }
+    slavePath_ = path;
+    return start(std::shared_ptr<SimTransport>(std::move(tr)));
+}
+
+bool SimRunner::start(std::shared_ptr<SimTransport> transport) {
+    if (thread_.joinable()) {
+        std::lock_guard lock(m_);
+        error_ = "the simulated receiver is already running";
+        return false;
+    }
+    if (!transport) {
+        error_ = "no transport";
+        return false;
+    }
+    if (!options_.recordPath.empty()) {
+        record_ = std::fopen(options_.recordPath.c_str(), "wb");
+        if (!record_) {
+            error_ = options_.recordPath + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    transport_ = std::move(transport);
+    stop_ = false;
+    finished_ = false;
+    ended_ = false;
+    running_ = true;
+    thread_ = std::thread([this] { loop(); });
+    return true;
+}
+
+void SimRunner::stop() {
+    stop_ = true;
+    if (transport_) transport_->wake();
+    if (thread_.joinable()) thread_.join();
+    running_ = false;
+    if (record_) {
+        std::fclose(record_);
+        record_ = nullptr;
+    }
+    transport_.reset();
+}
+
+bool SimRunner::waitFinished(int timeoutMs) {
+    std::unique_lock lock(m_);
+    return endedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ended_; });
+}
+
+void SimRunner::setFaults(const SimFaults& faults) {
+    {
+        std::lock_guard lock(m_);
+        faults_ = faults;
+        faultsChanged_ = true;
+    }
+    if (transport_) transport_->wake();
+}
+
+SimFaults SimRunner::faults() const {
+    std::lock_guard lock(m_);
+    return faults_;
+}
+
+SimStats SimRunner::stats() const {
+    std::lock_guard lock(m_);
+    return stats_;
+}
+
+void SimRunner::loop() {
+    using clock = std::chrono::steady_clock;
+    SimReceiver sim(options_.sim);
+    SimTransport& tr = *transport_;
+    sim.setOutput([&](const uint8_t* p, size_t n) {
+        tr.write(p, n);
+        if (record_ && std::fwrite(p, 1, n, record_) != n) {
+            std::fclose(record_);
+            record_ = nullptr;
+        }
+    });
+    const auto t0 = clock::now();
+    const double speed = options_.speed;
+    const int64_t duration = options_.durationMs;
+    auto simNow = [&] {
+        double realMs = std::chrono::duration<double, std::milli>(clock::now() - t0).count();
+        auto t = int64_t(realMs * speed);
+        return duration > 0 ? std::min(t, duration) : t;
+    };
+    uint8_t buf[1024];
+    int64_t lastFlush = 0;
+    while (!stop_) {
+        {
+            std::lock_guard lock(m_);
+            if (faultsChanged_) {
+                sim.setFaults(faults_);
+                faultsChanged_ = false;
+            }
+        }
+        int64_t t = simNow();
+        sim.advanceTo(t);
+        simNow_ = t;
+        {
+            std::lock_guard lock(m_);
+            stats_ = sim.stats();
+        }
+        dropped_ = tr.droppedBytes();
+        if (record_ && t - lastFlush >= 1000) {
+            std::fflush(record_);
+            lastFlush = t;
+        }
+        if (duration > 0 && t >= duration) {
+            finished_ = true;
+            break;
+        }
+        const int64_t wakeSim = sim.nextWakeMs();
+        const double waitReal = double(wakeSim - t) / speed;
+        const int waitMs = int(std::clamp(std::ceil(waitReal), 0.0, 50.0));
+        int n = tr.read(buf, sizeof buf, waitMs);
+        if (n > 0) {
+            int64_t now = simNow();
+            sim.advanceTo(now);
+            sim.receive(buf, size_t(n));
+        } else if (n < 0) {
+            std::lock_guard lock(m_);
+            error_ = "the transport failed";
+            break;
+        }
+    }
+    tr.drain(100);
+    {
+        std::lock_guard lock(m_);
+        stats_ = sim.stats();
+        ended_ = true;
+    }
+    running_ = false;
+    if (record_) std::fflush(record_);
+    endedCv_.notify_all();
+}
+
+} // namespace vx::sim

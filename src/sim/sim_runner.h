@@ -1,0 +1,95 @@
+// Runs a simulated receiver on its own thread against a transport, in real time or faster.
+//
+// The console's demo mode and the end-to-end tests use it like this:
+//
+//     vx::sim::SimRunner sim;                 // seed 1, real time, no faults
+//     std::string path;
+//     if (!sim.startOnPty(&path)) report(sim.error());
+//     ... open `path` as a serial port ...
+//     sim.setFaults(f);                       // any time, from any thread
+//     sim.stop();                             // returns within about 200 ms
+//
+// Simulated time starts at 0 when the thread starts and runs `speed` times as fast as the host
+// clock. With a duration the runner stops by itself when simulated time reaches it.
+#pragma once
+
+#include "sim/sim_receiver.h"
+#include "sim/sim_transport.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace vx::sim {
+
+struct SimRunnerOptions {
+    SimOptions sim;
+    double speed = 1.0;     // simulated seconds per real second
+    int64_t durationMs = 0; // simulated time after which the runner stops; 0 = never
+    std::string recordPath; // when set, everything sent is also written to this file
+};
+
+class SimRunner {
+public:
+    explicit SimRunner(SimRunnerOptions options = {});
+    ~SimRunner();
+    SimRunner(const SimRunner&) = delete;
+    SimRunner& operator=(const SimRunner&) = delete;
+
+    // Opens a pseudo-terminal and serves its master; the slave's path goes to *slavePath.
+    bool startOnPty(std::string* slavePath = nullptr);
+    // Serves an existing device (a serial port or someone else's pseudo-terminal slave).
+    bool startOnDevice(const std::string& path, int baud = 38400);
+    // Serves any transport (a QueueTransport in tests). The runner keeps it until stopped.
+    bool start(std::shared_ptr<SimTransport> transport);
+    // Stops the thread and closes the transport and the record file; safe to call twice.
+    void stop();
+
+    bool running() const { return running_; }
+    // True once the duration has been reached (the thread has then ended by itself).
+    bool finished() const { return finished_; }
+    // Waits until the thread ends by itself or timeoutMs passes; true when it ended.
+    bool waitFinished(int timeoutMs);
+    const std::string& slavePath() const { return slavePath_; }
+    std::string error() const {
+        std::lock_guard lock(m_);
+        return error_;
+    }
+
+    // Thread-safe: the new faults apply from the next pass of the loop.
+    void setFaults(const SimFaults& faults);
+    SimFaults faults() const;
+    // A snapshot of the receiver's counters.
+    SimStats stats() const;
+    // Simulated time reached so far.
+    int64_t simulatedMs() const { return simNow_; }
+    uint64_t droppedBytes() const { return dropped_; }
+
+private:
+    void loop();
+
+    SimRunnerOptions options_;
+    std::shared_ptr<SimTransport> transport_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<int64_t> simNow_{0};
+    std::atomic<uint64_t> dropped_{0};
+    std::string slavePath_;
+    std::string error_;
+    std::FILE* record_ = nullptr;
+
+    mutable std::mutex m_;
+    std::condition_variable endedCv_;
+    bool ended_ = false;
+    SimFaults faults_;
+    bool faultsChanged_ = false;
+    SimStats stats_;
+};
+
+} // namespace vx::sim
