@@ -90,6 +90,7 @@ void SimReceiver::receive(const uint8_t* data, size_t n) {
         }
         pos += src.consumed();
         onFrame(r, frame, count);
+        pos = std::min(pos, inPending_.size());
         if (mode_ == SimMode::Monitor) {
             // Whatever followed the command that entered the monitor is monitor traffic.
             std::vector<uint8_t> rest(inPending_.begin() + long(pos), inPending_.end());
@@ -274,7 +275,6 @@ void SimReceiver::enterMonitor() {
     persist();
     mode_ = SimMode::Monitor;
     monitor_.enter(now_);
-    inPending_.clear();
 }
 
 void SimReceiver::boot() {

@@ -1,0 +1,202 @@
+// The simulated receiver on its thread: on a real pseudo-terminal with a reader on the slave
+// side, on an in-memory transport, with a recording, and stopped cleanly.
+#include "app/catalogue.h"
+#include "sim/sim_harness.h"
+#include "sim/sim_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace vxtest;
+using vx::sim::SimRunner;
+using vx::sim::SimRunnerOptions;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The slave side of the receiver's pseudo-terminal, opened like a serial port.
+class SlavePort : public vx::FrameSink {
+public:
+    explicit SlavePort(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) return;
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfmakeraw(&t);
+        cfsetispeed(&t, B38400);
+        cfsetospeed(&t, B38400);
+        tcsetattr(fd_, TCSANOW, &t);
+        tcflush(fd_, TCIOFLUSH);
+    }
+    ~SlavePort() override {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    int sendFrame(const uint8_t* bytes, uint16_t length) override {
+        return ::write(fd_, bytes, length) == length ? 0 : -1;
+    }
+    // Reads whatever arrives for ms milliseconds.
+    std::vector<uint8_t> readFor(int ms) {
+        std::vector<uint8_t> out;
+        auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < end) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) > 0) {
+                uint8_t buf[512];
+                ssize_t n = ::read(fd_, buf, sizeof buf);
+                if (n > 0) out.insert(out.end(), buf, buf + n);
+            }
+        }
+        return out;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Waits until pred holds or ms pass.
+template <typename Pred> bool waitFor(Pred pred, int ms) {
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        if (pred()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pred();
+}
+
+} // namespace
+
+TEST(SimRunner, PtyEndToEndGivesASteadyStreamWithoutErrors) {
+    SimRunnerOptions o;
+    o.sim.seed = 11;
+    o.sim.utcStartUnixMs = kSimUtc;
+    o.speed = 4.0;
+    SimRunner runner(o);
+    std::string path;
+    ASSERT_TRUE(runner.startOnPty(&path)) << runner.error();
+    ASSERT_FALSE(path.empty());
+    SlavePort port(path);
+    ASSERT_TRUE(port.ok());
+
+    PacketCutter cutter;
+    std::vector<Packet> ps = cutter.feed(port.readFor(3000)); // about 12 s of receiver time
+    size_t reports3002 = 0;
+    for (size_t i = 0; i < ps.size(); ++i) {
+        // The first frame may have been cut by the flush when the port was opened.
+        if (i == 0 && ps[i].result) continue;
+        EXPECT_EQ(ps[i].result, 0) << hex(ps[i].frame);
+        EXPECT_EQ(ps[i].decodeResult(), 0);
+        reports3002 += ps[i].code == 0x30 && ps[i].sub == 2;
+    }
+    EXPECT_GT(reports3002, 30u) << "a steady 3002 stream";
+
+    // A query through the port is answered.
+    ASSERT_EQ(vx::sendQuery(port, 0x21, 1), 0);
+    bool answered = false;
+    for (int i = 0; i < 20 && !answered; ++i)
+        for (const Packet& p : cutter.feed(port.readFor(100)))
+            answered |= p.result == 0 && p.code == 0x21 && p.sub == 1;
+    EXPECT_TRUE(answered);
+
+    auto t0 = Clock::now();
+    runner.stop();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+    std::printf("stop() took %lld ms\n", static_cast<long long>(ms));
+    EXPECT_LT(ms, 2000) << "stop returns promptly";
+    EXPECT_FALSE(runner.running());
+}
+
+TEST(SimRunner, KeepsRunningWhileNobodyReadsThePty) {
+    SimRunnerOptions o;
+    o.speed = 20.0;
+    SimRunner runner(o);
+    std::string path;
+    ASSERT_TRUE(runner.startOnPty(&path));
+    // A minute of receiver time with no reader: the output is dropped, the receiver goes on.
+    ASSERT_TRUE(waitFor([&] { return runner.simulatedMs() > 60000; }, 20000));
+    EXPECT_GT(runner.droppedBytes(), 0u);
+    // A reader that opens the port late still gets whole frames after the first.
+    SlavePort port(path);
+    PacketCutter cutter;
+    auto ps = cutter.feed(port.readFor(1500));
+    size_t good = 0;
+    for (size_t i = 1; i < ps.size(); ++i) {
+        EXPECT_EQ(ps[i].result, 0);
+        good += ps[i].result == 0;
+    }
+    EXPECT_GT(good, 50u);
+}
+
+TEST(SimRunner, InMemoryTransportFaultsAtRunTimeAndRecording) {
+    char name[] = "/tmp/simrecXXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    SimRunnerOptions o;
+    o.speed = 10.0;
+    o.durationMs = 20000;
+    o.recordPath = name;
+    SimRunner runner(o);
+    auto tr = std::make_shared<vx::sim::QueueTransport>();
+    ASSERT_TRUE(runner.start(tr));
+
+    std::vector<uint8_t> seen;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto b = tr->consoleRead(10);
+            seen.insert(seen.end(), b.begin(), b.end());
+            return runner.simulatedMs() > 5000;
+        },
+        20000));
+    vx::sim::SimFaults silent;
+    silent.silent = true;
+    runner.setFaults(silent);
+    EXPECT_TRUE(runner.faults().silent);
+    ASSERT_TRUE(waitFor([&] { return runner.stats().silenced > 20; }, 20000));
+    tr->consoleRead(0);
+    auto quiet = tr->consoleRead(300);
+    EXPECT_TRUE(quiet.empty());
+    runner.setFaults({});
+
+    ASSERT_TRUE(runner.waitFinished(30000)) << "stops by itself at the duration";
+    EXPECT_TRUE(runner.finished());
+    auto rest = tr->consoleRead(0);
+    seen.insert(seen.end(), rest.begin(), rest.end());
+    runner.stop();
+
+    std::ifstream in(name, std::ios::binary);
+    std::vector<uint8_t> recorded((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    std::remove(name);
+    EXPECT_EQ(recorded.size(), runner.stats().bytesSent) << "the recording holds everything sent";
+    PacketCutter cutter;
+    auto ps = cutter.feed(recorded);
+    for (const Packet& p : ps) EXPECT_EQ(p.result, 0);
+    // 20 s of reports minus the silent stretch.
+    EXPECT_GT(countId(ps, 0x30, 2), 40u);
+    EXPECT_LT(countId(ps, 0x30, 2), 100u);
+}
+
+TEST(SimRunner, StartFailuresAreReported) {
+    SimRunner runner;
+    EXPECT_FALSE(runner.startOnDevice("/nonexistent/ttyX"));
+    EXPECT_NE(runner.error().find("/nonexistent/ttyX"), std::string::npos);
+    EXPECT_FALSE(runner.startOnDevice("/dev/null", 12345));
+    EXPECT_NE(runner.error().find("baud"), std::string::npos);
+
+    SimRunnerOptions o;
+    o.recordPath = "/nonexistent/dir/rec.vxr";
+    SimRunner r2(o);
+    EXPECT_FALSE(r2.start(std::make_shared<vx::sim::QueueTransport>()));
+    EXPECT_NE(r2.error().find("rec.vxr"), std::string::npos);
+}
