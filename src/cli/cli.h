@@ -32,5 +32,6 @@ bool wantsHelp(const std::vector<std::string>& args);
 int cmdEncode(const std::vector<std::string>& args);
 int cmdDecode(const std::vector<std::string>& args);
 int cmdStats(const std::vector<std::string>& args);
+int cmdSim(const std::vector<std::string>& args);
 
 } // namespace vx::cli

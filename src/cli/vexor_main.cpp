@@ -18,6 +18,7 @@ const Command commands[] = {
     {"encode", vx::cli::cmdEncode, "print the frame of a command"},
     {"decode", vx::cli::cmdDecode, "decode a recorded byte stream, one line per frame"},
     {"stats", vx::cli::cmdStats, "count the frames and errors of a recorded byte stream"},
+    {"sim", vx::cli::cmdSim, "run a simulated receiver on a pseudo-terminal"},
 };
 
 void usage(FILE* out) {

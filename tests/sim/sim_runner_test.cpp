@@ -1,6 +1,7 @@
 // The simulated receiver on its thread: on a real pseudo-terminal with a reader on the slave
 // side, on an in-memory transport, with a recording, and stopped cleanly.
 #include "app/catalogue.h"
+#include "link/serial_link.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_runner.h"
 
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <poll.h>
 #include <termios.h>
 #include <thread>
@@ -199,4 +201,66 @@ TEST(SimRunner, StartFailuresAreReported) {
     SimRunner r2(o);
     EXPECT_FALSE(r2.start(std::make_shared<vx::sim::QueueTransport>()));
     EXPECT_NE(r2.error().find("rec.vxr"), std::string::npos);
+}
+
+// The console's own serial link opens the receiver's pseudo-terminal like a serial port; its
+// worker deframes a steady stream without a single error, and the console's queries are answered.
+namespace {
+
+class CountingReader : public vx::LinkReader {
+public:
+    void runReader(vx::LinkSession& session) override {
+        uint8_t buf[vx::kRxBufferSize];
+        for (;;) {
+            uint16_t count = 0;
+            int r = vx::PacketDeframer::readFrame(session.source(), buf, count);
+            if (r == vx::kFrameStopped || r == vx::kFrameEndOfStream) return;
+            std::lock_guard lock(m);
+            if (r != 0) {
+                ++errors;
+                continue;
+            }
+            ++good;
+            if (buf[1] == 0x30 && buf[2] == 0x02) ++dr;
+            if (buf[1] == 0x21 && buf[2] == 0x01) ++rateReplies;
+        }
+    }
+    std::mutex m;
+    size_t good = 0, errors = 0, dr = 0, rateReplies = 0;
+};
+
+} // namespace
+
+TEST(SimRunner, TheSerialLinkReadsTheSimulatedReceiver) {
+    SimRunnerOptions o;
+    o.speed = 4.0;
+    SimRunner runner(o);
+    std::string path;
+    ASSERT_TRUE(runner.startOnPty(&path)) << runner.error();
+
+    vx::ComSlots slots;
+    ASSERT_TRUE(slots.setPath(0, path));
+    vx::SerialLink link(slots);
+    CountingReader reader;
+    link.setReader(&reader);
+    vx::LinkSettings settings; // COM1, 38400 8N1
+    ASSERT_EQ(link.startLink(settings), 0) << link.lastError();
+
+    auto dr = [&] {
+        std::lock_guard lock(reader.m);
+        return reader.dr;
+    };
+    ASSERT_TRUE(waitFor([&] { return dr() >= 40; }, 20000)) << "a steady 3002 stream";
+    ASSERT_EQ(vx::sendQuery(link, 0x21, 1), 0);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            std::lock_guard lock(reader.m);
+            return reader.rateReplies == 1;
+        },
+        10000));
+    link.stopLink();
+    runner.stop();
+    std::lock_guard lock(reader.m);
+    EXPECT_EQ(reader.errors, 0u);
+    EXPECT_GT(reader.good, 100u);
 }
