@@ -33,5 +33,8 @@ int cmdEncode(const std::vector<std::string>& args);
 int cmdDecode(const std::vector<std::string>& args);
 int cmdStats(const std::vector<std::string>& args);
 int cmdSim(const std::vector<std::string>& args);
+// Over the console's serial link and receive worker (cmd_link.cpp).
+int cmdMonitor(const std::vector<std::string>& args);
+int cmdStatsLink(const std::vector<std::string>& args); // vexor stats --link
 
 } // namespace vx::cli

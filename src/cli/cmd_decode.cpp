@@ -28,7 +28,7 @@ const char* kDecodeHelp =
     "Exit status 2: usage error or unreadable file.\n";
 
 const char* kStatsHelp =
-    "usage: vexor stats [--json] FILE|-\n"
+    "usage: vexor stats [--json] [--link] FILE|-\n"
     "\n"
     "Reads a recorded receiver byte stream as the console's receive worker does and prints the\n"
     "number of good packets per code and subcode, of refused frames per error code, the bytes\n"
@@ -36,6 +36,9 @@ const char* kStatsHelp =
     "\n"
     "  --json   one object: {\"bytes\": N, \"good\": N, \"errors\": {\"2\": N, ...},\n"
     "           \"packets\": {\"3002\": N, ...}, \"seconds\": S}\n"
+    "  --link   replay FILE through the console's serial link, receive worker and routing\n"
+    "           (every window's handler counting) instead of reading it directly; the counts\n"
+    "           are the same, the time is that of the whole receive path\n"
     "\n"
     "Exit status 2: usage error or unreadable file.\n";
 
@@ -115,6 +118,8 @@ int cmdStats(const std::vector<std::string>& args) {
         std::fputs(kStatsHelp, stdout);
         return kExitOk;
     }
+    for (const auto& a : args)
+        if (a == "--link") return cmdStatsLink(args);
     StreamArgs a = parseStreamArgs(args);
     auto src = openInput(a.path);
     auto area = std::make_unique<RecordArea>();

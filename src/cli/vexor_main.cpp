@@ -19,6 +19,7 @@ const Command commands[] = {
     {"decode", vx::cli::cmdDecode, "decode a recorded byte stream, one line per frame"},
     {"stats", vx::cli::cmdStats, "count the frames and errors of a recorded byte stream"},
     {"sim", vx::cli::cmdSim, "run a simulated receiver on a pseudo-terminal"},
+    {"monitor", vx::cli::cmdMonitor, "read a serial port through the link, one line per frame"},
 };
 
 void usage(FILE* out) {

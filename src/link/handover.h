@@ -50,6 +50,7 @@ struct Delivery {
     uint16_t count = 0; // frame bytes, 0x81 to 0x82
     std::array<uint8_t, kRxBufferSize> frame{}; // the unescaped frame (the error report's copy)
     RecordSnapshot record;                      // the decoded record, monostate when none
+    bool decoded = false; // decode ran and accepted the packet (false for refusals and 0x23)
     uint8_t stepCount = 0;
     std::array<RouteStep, kMaxRouteSteps> steps{};
 

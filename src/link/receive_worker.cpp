@@ -4,6 +4,7 @@
 
 #include "app/ack_texts.h"
 #include "link/decoders.h"
+#include "link/packet_decode.h"
 
 namespace vx {
 
@@ -43,6 +44,7 @@ bool ReceiveWorker::build(Delivery& d, int result, const uint8_t* frame, uint16_
     d.h1 = count > 1 ? frame[1] : 0;
     d.h2 = count > 2 ? frame[2] : 0;
     d.stepCount = 0;
+    d.decoded = false;
     if (d.record.index() != 0) d.record = std::monostate{};
     auto add = [&](RouteStep s) {
         if (d.stepCount < kMaxRouteSteps) d.steps[d.stepCount++] = s;
@@ -54,17 +56,19 @@ bool ReceiveWorker::build(Delivery& d, int result, const uint8_t* frame, uint16_
         return false;
     };
 
-    // A good checksum over fewer than 5 bytes leaves no room for both header bytes: without
-    // this the payload length would be negative.
-    if (result == kFrameOk && count < 5) result = kErrLength;
-    d.result = result;
-    if (result != kFrameOk) return refuse(result);
+    // The outcome is decided exactly as `vexor decode` decides it (packet_decode.h): a good
+    // checksum over fewer than 5 bytes is a length error, 0x23 is not decoded.
+    const uint8_t h1 = d.h1, h2 = d.h2;
+    if (result != kFrameOk || count < kMinFrame) {
+        d.result = result != kFrameOk ? result : kErrLength;
+        return refuse(d.result);
+    }
+    d.result = kFrameOk;
     if (flags_) flags_->rxSeen.store(1, std::memory_order_relaxed);
 
-    const uint8_t h1 = d.h1, h2 = d.h2;
     const uint8_t* payload = frame + 3;
     const size_t length = size_t(count) - 5;
-    if (h1 == 0x23) {
+    if (h1 == kCodeAltFix) {
         RouteStep s = kAltFixStep;
         s.arg = h2;
         add(s);
@@ -72,10 +76,10 @@ bool ReceiveWorker::build(Delivery& d, int result, const uint8_t* frame, uint16_
     }
     for (const RouteStep& s : rawPacketSteps()) add(s);
 
-    RecordKind kind = RecordKind::None;
-    int rc = decode(h1, h2, payload, length, area_, &kind);
-    if (rc != kDecodeOk) return refuse(rc);
-    if (kind != RecordKind::None) d.record = snapshot(area_, kind);
+    FrameOutcome o = decodeFrame(result, frame, count, area_);
+    if (o.result != kDecodeOk) return refuse(o.result);
+    d.decoded = true;
+    if (o.kind != RecordKind::None) d.record = snapshot(area_, o.kind);
 
     add(kTraceStep);
     d.stepCount =

@@ -1,6 +1,7 @@
 // The serial link on real pseudo-terminals: the link opens the slave like any port, the test
 // plays the receiver on the master.
 #include "link/serial_link.h"
+#include "link/serial_monitor_link.h"
 
 #include <gtest/gtest.h>
 
@@ -406,6 +407,20 @@ TEST_F(ReplayFixture, ReplayReadsTheWholeFileThenIdlesUntilStop) {
     EXPECT_EQ(reader.active.load(), 1); // still polling at the end of the file
     EXPECT_EQ(link.stopLink(), 0);
     EXPECT_EQ(reader.active.load(), 0);
+}
+
+TEST_F(LinkFixture, AToolTalksToTheReceiverWhileTheWorkerIsPaused) {
+    startWithReader();
+    ASSERT_TRUE(link.pauseLink());
+    vx::SerialMonitorLink mon(link);
+    EXPECT_EQ(vx::sendWakeBytes(mon), 0);
+    EXPECT_EQ(hex(pty.read(5)), "05 05 05 05 05");
+    pty.write(bytes("06"));
+    EXPECT_TRUE(vx::waitMonitorAck(mon, 3000));
+    EXPECT_EQ(reader.count(), 0u);
+    ASSERT_TRUE(link.resumeLink());
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(mon.rawRead(nullptr, 0), -1);
 }
 
 } // namespace
