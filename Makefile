@@ -37,6 +37,7 @@ bench: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_BENCH=ON -DORNIVEX_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 	build/release/bench/bench_deframe_decode
+	build/release/bench/bench_link_replay
 	bench/stats_throughput.sh build/release/src/vexor
 
 build: deps

@@ -1,8 +1,12 @@
 #include "link/handover.h"
 
+#include <algorithm>
+
 namespace vx {
 
-HandoverQueue::HandoverQueue(size_t capacity) : slots_(capacity ? capacity : 1) {}
+HandoverQueue::HandoverQueue(size_t capacity) : slots_(capacity ? capacity : 1) {
+    wakeBatch_ = std::max<size_t>(1, std::min(kWakeBatch, slots_.size() / 2));
+}
 
 size_t HandoverQueue::size() const {
     return size_t(tail_.load(std::memory_order_acquire) - head_.load(std::memory_order_acquire));
@@ -16,6 +20,7 @@ Delivery* HandoverQueue::reserve(const std::atomic<bool>& abandon) {
     const uint64_t t = tail_.load(std::memory_order_relaxed);
     const uint64_t cap = slots_.size();
     if (t - head_.load(std::memory_order_acquire) < cap) return &slots_[t % cap];
+    publish(); // a full queue: make sure the consumer knows
     std::unique_lock lk(mu_);
     for (;;) {
         // Dekker-style hand-shake with pop(): either pop sees producerWaiting_ and notifies
@@ -33,16 +38,23 @@ Delivery* HandoverQueue::reserve(const std::atomic<bool>& abandon) {
 }
 
 void HandoverQueue::commit() {
-    tail_.store(tail_.load(std::memory_order_relaxed) + 1, std::memory_order_seq_cst);
-    if (consumerArmed_.load(std::memory_order_seq_cst) &&
-        consumerArmed_.exchange(false, std::memory_order_seq_cst)) {
-        {
-            std::lock_guard lk(mu_);
-            consumerWakes_.fetch_add(1, std::memory_order_relaxed);
-        }
-        dataCv_.notify_all();
-        if (wake_) wake_();
+    const uint64_t t = tail_.load(std::memory_order_relaxed) + 1;
+    tail_.store(t, std::memory_order_seq_cst);
+    if (t - head_.load(std::memory_order_relaxed) >= wakeBatch_) publish();
+}
+
+void HandoverQueue::publish() {
+    // Dekker-style hand-shake with armWake(): either this load sees the consumer armed, or the
+    // consumer's check after arming sees the new tail.
+    if (!consumerArmed_.load(std::memory_order_seq_cst)) return;
+    if (tail_.load(std::memory_order_relaxed) == head_.load(std::memory_order_seq_cst)) return;
+    if (!consumerArmed_.exchange(false, std::memory_order_seq_cst)) return;
+    {
+        std::lock_guard lk(mu_);
+        consumerWakes_.fetch_add(1, std::memory_order_relaxed);
     }
+    dataCv_.notify_all();
+    if (wake_) wake_();
 }
 
 void HandoverQueue::wakeProducer() {
@@ -57,9 +69,11 @@ const Delivery* HandoverQueue::front() const {
 }
 
 void HandoverQueue::pop() {
-    uint64_t h = head_.load(std::memory_order_relaxed);
-    head_.store(h + 1, std::memory_order_seq_cst);
-    if (producerWaiting_.load(std::memory_order_seq_cst)) {
+    uint64_t h = head_.load(std::memory_order_relaxed) + 1;
+    head_.store(h, std::memory_order_seq_cst);
+    // A waiting producer is woken once half the queue is free (not at every pop).
+    if (producerWaiting_.load(std::memory_order_seq_cst) &&
+        tail_.load(std::memory_order_relaxed) - h <= slots_.size() / 2) {
         { std::lock_guard lk(mu_); }
         spaceCv_.notify_all();
     }

@@ -65,9 +65,17 @@ struct Delivery {
 // The producer (one thread) reserves the next free slot, fills it in place and commits it;
 // the consumer (one thread) looks at the oldest delivery and pops it when done. Neither side
 // takes a lock while the queue is neither full nor empty.
+//
+// Waking is batched so that a fast stream costs no system call per packet: a consumer that
+// found the queue empty is woken when kWakeBatch deliveries are waiting, or earlier when the
+// producer calls publish() — which the receive worker does whenever it has no byte to read,
+// before a replay pause, before it waits for room, and when it ends. A live receiver's
+// packets therefore reach the consumer at once; a fast replay reaches it in batches. A
+// producer waiting for room is woken when the consumer has emptied half the queue.
 class HandoverQueue {
 public:
     static constexpr size_t kDefaultCapacity = 256;
+    static constexpr size_t kWakeBatch = 128;
     explicit HandoverQueue(size_t capacity = kDefaultCapacity);
     HandoverQueue(const HandoverQueue&) = delete;
     HandoverQueue& operator=(const HandoverQueue&) = delete;
@@ -85,8 +93,11 @@ public:
     // The slot to fill next; waits while the queue is full. Returns nullptr (nothing to fill)
     // when abandon becomes true while waiting; whoever sets abandon calls wakeProducer().
     Delivery* reserve(const std::atomic<bool>& abandon);
-    // Publishes the reserved slot.
+    // Publishes the reserved slot (the consumer is woken once a batch is waiting).
     void commit();
+    // Wakes a consumer waiting for deliveries if any are waiting. Call it when the producer
+    // is about to idle.
+    void publish();
     // Wakes a producer waiting in reserve (to see its abandon flag).
     void wakeProducer();
 
@@ -107,6 +118,7 @@ private:
     alignas(64) std::atomic<uint64_t> head_{0}; // next to pop (consumer)
     alignas(64) std::atomic<uint64_t> tail_{0}; // next to fill (producer)
     alignas(64) std::atomic<bool> consumerArmed_{true};
+    size_t wakeBatch_ = kWakeBatch; // at most half the capacity
     std::atomic<bool> producerWaiting_{false};
     std::atomic<uint64_t> consumerWakes_{0};
     std::mutex mu_;

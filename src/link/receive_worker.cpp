@@ -23,6 +23,10 @@ void ReceiveWorker::interruptReader() {
 ReceiveWorker::Ended ReceiveWorker::run(ByteSource& source, LinkSession* session) {
     if (!session) abandon_.store(false, std::memory_order_relaxed);
     const std::atomic<bool>& abandon = session ? session->stopFlag() : abandon_;
+    struct PublishAtEnd {
+        HandoverQueue& q;
+        ~PublishAtEnd() { q.publish(); }
+    } publishAtEnd{queue_};
     for (;;) {
         uint16_t count = 0;
         int r = PacketDeframer::readFrame(source, frame_, count);
@@ -33,7 +37,13 @@ ReceiveWorker::Ended ReceiveWorker::run(ByteSource& source, LinkSession* session
         bool paced = build(*d, r, frame_, count);
         queue_.commit();
         frames_.fetch_add(1, std::memory_order_relaxed);
-        if (paced && session && session->replaying()) session->pace(session->replayDelayMs());
+        if (paced && session && session->replaying()) {
+            int32_t ms = session->replayDelayMs();
+            if (ms > 0) {
+                queue_.publish(); // the 3002 is shown before the pause, not after it
+                session->pace(ms);
+            }
+        }
     }
 }
 

@@ -49,6 +49,8 @@ public:
     // LinkReader: the link's worker thread runs the loop over the link's bytes.
     void runReader(LinkSession& session) override;
     void interruptReader() override;
+    // Hands the deliveries collected so far to a waiting consumer.
+    void readerIdle() override { queue_.publish(); }
 
     enum class Ended { EndOfStream, Stopped, Abandoned };
     // The loop over any byte source (a memory block in tests and tools). Returns when the

@@ -21,6 +21,7 @@ public:
     void reset() { cur_ = end_ = nullptr; }
 
     void idleWait() override {
+        if (link_.reader_) link_.reader_->readerIdle();
         SerialPort* port = link_.port_.get();
         if (port) {
             port->waitReadable(kIdleWaitMs, link_.wakeRead_);

@@ -94,6 +94,9 @@ public:
     // Called by stopLink on the stopping thread after the stop was requested: wake the
     // reader from any wait outside the link (a full hand-over queue).
     virtual void interruptReader() {}
+    // Called on the worker thread when no byte is waiting, before the worker sleeps (a
+    // moment to hand on what the reader has collected).
+    virtual void readerIdle() {}
 };
 
 class SerialLink : public FrameSink {
