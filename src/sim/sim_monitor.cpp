@@ -72,6 +72,10 @@ void MonitorPort::tick(int64_t tMs, std::vector<Answer>& out) {
 }
 
 void MonitorPort::feed(uint8_t b, int64_t tMs, std::vector<Answer>& out) {
+    if (state_ != State::Idle && state_ != State::RawImage &&
+        tMs - lastByteMs_ > kInterByteTimeoutMs)
+        state_ = State::Idle;
+    lastByteMs_ = tMs;
     switch (state_) {
     case State::Idle:
         if (b == 0x02) state_ = State::Zero;

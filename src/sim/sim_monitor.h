@@ -29,6 +29,8 @@ public:
     static constexpr uint32_t kBbramRegion = 0x4000;
     static constexpr uint32_t kProtectedEnd = 0xC70000; // below: boot code, needs unprotect
     static constexpr int64_t kRawImageTimeoutMs = 3000;
+    // A frame whose next byte is this late is abandoned; the parser waits for a new frame.
+    static constexpr int64_t kInterByteTimeoutMs = 500;
 
     struct Answer {
         std::vector<uint8_t> bytes;
@@ -73,6 +75,7 @@ private:
     bool restart_ = false;
     uint32_t rawAddress_ = 0, rawLeft_ = 0;
     int64_t rawLastMs_ = 0;
+    int64_t lastByteMs_ = 0;
     uint32_t accepted_ = 0, refused_ = 0;
 };
 

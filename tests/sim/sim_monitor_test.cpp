@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vxtest;
 using vx::sim::MonitorPort;
 using vx::sim::SimMode;
@@ -114,6 +116,10 @@ TEST(SimMonitor, RefusedCommandsAnswerNak) {
     EXPECT_EQ(answerTo(vx::buildMonitorFrame(0x81, B{0x00, 0xC7, 0x00, 0x00, 1})), B{0x15})
         << "flash is not written with a RAM write";
     EXPECT_EQ(answerTo({0x05, 0x05, 0x05, 0x05, 0x05}), B{}) << "wake bytes are not answered";
+    // A frame cut short is abandoned after a pause; the next command is understood.
+    EXPECT_EQ(answerTo({0x02, 0x00, 0x81, 0x20, 0x00}), B{});
+    h.run(600);
+    EXPECT_EQ(answerTo(vx::buildMonitorFrame(0x83)), B{0x06});
     EXPECT_EQ(answerTo(vx::buildMonitorFrame(0x88)), B{}) << "the ROM test takes a moment";
     h.run(1000);
     EXPECT_EQ(h.takeRaw(), B{0x06});
@@ -253,4 +259,77 @@ TEST(SimMonitor, FactoryDataWrittenThroughTheMonitorIsReported) {
     auto b = withId(ps, 0x15, 0x22);
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0].payload, block);
+}
+
+// A BBRAM image spoiled in RAM is refused at start-up: the receiver falls back to the copy in
+// flash, or, with both gone, to its defaults, and says so in 1201, 1602 and its event log.
+TEST(SimMonitor, ASpoiledBbramFallsBackToFlashThenToDefaults) {
+    SimHarness h;
+    h.boot();
+    vx::setDrEngineRate(h, 10);
+    vx::sendSystem(h, 0x09); // the flash copy now holds rate 10
+    h.run(1500);
+    vx::setDrEngineRate(h, 7);
+
+    forceToMonitor(h);
+    std::vector<uint8_t> junk(128, 0x5A);
+    ASSERT_TRUE(writeRegion(h, MonitorPort::kRamBbram + 256, junk)); // breaks the checksum
+    vx::monitorRestart(h);
+    h.run(1500);
+    auto start = withId(h.take(), 0x12, 1);
+    ASSERT_EQ(start.size(), 1u);
+    EXPECT_EQ(start[0].payload[3] & 1, 1) << "a valid BBRAM (the flash copy) was found";
+    EXPECT_EQ(queryRate(h), 10);
+    vx::sendQuery(h, 0x16, 2);
+    auto s = withId(h.take(), 0x16, 2);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_TRUE(s[0].payload[3] & 0x08) << "loaded from flash";
+
+    // Spoil both copies.
+    forceToMonitor(h);
+    ASSERT_TRUE(writeRegion(h, MonitorPort::kRamBbram, junk));
+    ASSERT_TRUE(startDaemon(h));
+    vx::monitorCommand8B(h, 128, MonitorPort::kFlashBbram);
+    h.sendFrame(junk.data(), 128);
+    ASSERT_TRUE(vx::waitMonitorAck(h, 3000));
+    vx::monitorRestart(h);
+    h.run(1500);
+    auto ps = h.take();
+    start = withId(ps, 0x12, 1);
+    ASSERT_EQ(start.size(), 1u);
+    EXPECT_EQ(start[0].payload[3] & 1, 0) << "BBRAM invalid";
+    std::vector<uint16_t> events;
+    for (const Packet& p : withId(ps, 0x14, 1)) events.push_back(vx::readU16(p.payload.data() + 8));
+    EXPECT_NE(std::find(events.begin(), events.end(), 0x0005), events.end())
+        << "Invalid BBRAM detected on startup.";
+    EXPECT_EQ(queryRate(h), 5) << "defaults";
+}
+
+// The BBRAM unit test's commands (Set 700D) are answered with 700D reports that decode, and
+// with BBRAM activity reports when the trace is enabled.
+TEST(SimMonitor, BbramUnitTestRepliesDecode) {
+    SimHarness h;
+    h.boot();
+    vx::DiagOutputMask mask{};
+    mask[0x0C / 8] |= uint8_t(1u << (0x0C % 8));
+    vx::setDiagOutput(h, mask);
+    for (uint8_t test = 1; test <= 7; ++test) {
+        SCOPED_TRACE(int(test));
+        h.take();
+        std::vector<uint8_t> payload = {test};
+        if (test == 7) payload = {7, 0x00, 0x00, 0xC7, 0x00, 0x20}; // 32 bytes at 0xC70000
+        vx::sendCommand(h, 0x01, 0x70, 0x0D, vx::kNoIndex, payload);
+        auto ps = h.take();
+        for (const Packet& p : ps) EXPECT_EQ(p.decodeResult(), 0);
+        auto replies = withId(ps, 0x70, 0x0D);
+        ASSERT_EQ(replies.size(), test == 7 ? 2u : 1u);
+        EXPECT_EQ(replies[0].payload[0], test);
+        if (test <= 3) {
+            EXPECT_EQ(countId(ps, 0x70, 0x0C), 8u) << "one activity per structure";
+        }
+        if (test == 7) {
+            EXPECT_EQ(vx::readU32(replies[1].payload.data() + 1), 0xC70010u);
+            EXPECT_EQ(replies[0].payload[5], 'V') << "the image header in flash";
+        }
+    }
 }
