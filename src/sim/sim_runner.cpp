@@ -57,7 +57,10 @@ bool SimRunner::start(std::shared_ptr<SimTransport> transport) {
             return false;
         }
     }
-    transport_ = std::move(transport);
+    {
+        std::lock_guard lock(m_);
+        transport_ = std::move(transport);
+    }
     stop_ = false;
     finished_ = false;
     ended_ = false;
@@ -68,13 +71,19 @@ bool SimRunner::start(std::shared_ptr<SimTransport> transport) {
 
 void SimRunner::stop() {
     stop_ = true;
-    if (transport_) transport_->wake();
+    std::shared_ptr<SimTransport> tr;
+    {
+        std::lock_guard lock(m_);
+        tr = transport_;
+    }
+    if (tr) tr->wake();
     if (thread_.joinable()) thread_.join();
     running_ = false;
     if (record_) {
         std::fclose(record_);
         record_ = nullptr;
     }
+    std::lock_guard lock(m_);
     transport_.reset();
 }
 
@@ -84,12 +93,14 @@ bool SimRunner::waitFinished(int timeoutMs) {
 }
 
 void SimRunner::setFaults(const SimFaults& faults) {
+    std::shared_ptr<SimTransport> tr;
     {
         std::lock_guard lock(m_);
         faults_ = faults;
         faultsChanged_ = true;
+        tr = transport_;
     }
-    if (transport_) transport_->wake();
+    if (tr) tr->wake();
 }
 
 SimFaults SimRunner::faults() const {
