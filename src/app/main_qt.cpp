@@ -1,14 +1,95 @@
-// The console's entry point.
+// The console's entry point: the command line, the application object, the windows in their
+// start-up order, the event loop.
+#include "app/command_line.h"
+#include "app/console_application_qt.h"
 #include "app/console_qt.h"
+#include "app/main_form.h"
+#include "app/window_catalogue_qt.h"
+#include "widgets/panel_qt.h"
 
-#include <QApplication>
-#include <QLabel>
+#include <QTimer>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace {
+
+// --screenshot: once the main window has shown live data for the given time, save a picture
+// of it and end the program.
+void scheduleScreenshot(TmainForm* main, const vx::CommandLine& cl) {
+    auto* timer = new QTimer(main);
+    auto started = std::make_shared<qint64>(0);
+    timer->setInterval(250);
+    QObject::connect(timer, &QTimer::timeout, main, [main, timer, cl, started] {
+        const bool live = !main->latWin->text().isEmpty() && !main->timeWin->text().isEmpty();
+        *started += 250;
+        const double waited = double(*started) / 1000.0;
+        if (waited < cl.screenshotAfter) return;
+        if (!live && waited < cl.screenshotAfter + 60) return;
+        timer->stop();
+        const bool saved = main->grab().save(QString::fromStdString(cl.screenshotPath));
+        std::fprintf(stderr, "ornivex: %s %s\n", saved ? "saved" : "could not save",
+                     cl.screenshotPath.c_str());
+        QCoreApplication::exit(saved && live ? 0 : 1);
+    });
+    timer->start();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    vx::CommandLine cl = vx::parseCommandLine(argc, argv, vx::comSlots());
+    if (cl.help) {
+        std::fputs(vx::usageText().c_str(), stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::puts("ornivex 2.40");
+        return 0;
+    }
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "ornivex: %s\n\n%s", cl.error.c_str(), vx::usageText().c_str());
+        return 2;
+    }
+
+    ConsoleApplication app(argc, argv);
     QApplication::setApplicationName("Ornivex");
+    QApplication::setApplicationDisplayName("Ornivex");
+    // The program ends when the main window closes, not when the last window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+
     Console console;
-    QLabel placeholder("Ornivex");
-    placeholder.show();
-    return app.exec();
+    std::unique_ptr<WindowSet> windows;
+    TmainForm* main = nullptr;
+    try {
+        WindowSet::Options options;
+        options.internalMenu = cl.internalMenu;
+        windows = std::make_unique<WindowSet>(options);
+        windows->createStartupWindows();
+        main = windows->find<TmainForm>("mainForm");
+        if (!main) throw std::runtime_error("the main window is missing from the catalogue");
+    } catch (const std::exception& e) {
+        ConsoleApplication::showException(QString::fromLocal8Bit(e.what()));
+        return 1;
+    } catch (...) {
+        ConsoleApplication::showException(QString());
+        return 1;
+    }
+    main->show();
+
+    if (!cl.screenshotPath.empty()) scheduleScreenshot(main, cl);
+
+    int status = 0;
+    try {
+        status = app.exec();
+    } catch (const std::exception& e) {
+        ConsoleApplication::showException(QString::fromLocal8Bit(e.what()));
+        status = 1;
+    }
+    // The link stops before any window is destroyed (the main window's close did it already
+    // unless the loop ended otherwise).
+    console.stopMonitor();
+    windows.reset();
+    return status;
 }

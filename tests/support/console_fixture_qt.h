@@ -1,0 +1,135 @@
+// Window tests of the whole console: a Console on its own serial link and COM slot map, the
+// windows of the catalogue created in their start-up order, message boxes taken instead of
+// shown, and a pseudo-terminal that plays the receiver on a COM slot.
+//
+//     TEST_F(ConsoleWindows, Something) {
+//         startOnPty(0);                       // COM1 is the pty; Start Monitor
+//         receive(0x30, 0x02, payload);        // the receiver sends a 3002
+//         ASSERT_TRUE(waitDelivered(1));       // ... and the GUI thread has run its handlers
+//         EXPECT_EQ(main->latWin->text(), ...);
+//     }
+#pragma once
+
+#include "app/console_qt.h"
+#include "app/main_form.h"
+#include "app/window_catalogue_qt.h"
+#include "link/framing.h"
+#include "link/io_replay_form.h"
+#include "link/sio_form.h"
+#include "support/pty.h"
+#include "widgets/message_qt.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace vxtest {
+
+// Runs the event loop until cond holds or a generous timeout passes; returns cond().
+inline bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs) return cond();
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// One VEXOR frame as the receiver sends it: 0x81, code, subcode, escaped payload, checksum,
+// 0x82.
+inline std::vector<uint8_t> frame(uint8_t code, uint8_t sub, const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> buf(2 * payload.size() + 16);
+    vx::PacketEncoder e(buf.data(), buf.size());
+    e.startFrame(code, sub);
+    for (uint8_t b : payload) e.addByte(b);
+    e.finishFrame();
+    buf.resize(e.position());
+    return buf;
+}
+
+struct Message {
+    msg::Kind kind;
+    QString title, text;
+};
+
+class ConsoleWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        msg::setInterceptor([this](msg::Kind k, const QString& title, const QString& text) {
+            messages.push_back({k, title, text});
+        });
+        console = std::make_unique<Console>(&link);
+        createWindows(WindowOptions{});
+    }
+    void TearDown() override {
+        windows.reset();
+        console.reset();
+        msg::setInterceptor(nullptr);
+    }
+
+    void createWindows(WindowOptions options) {
+        windows.reset();
+        windows = std::make_unique<WindowSet>(options, comMap);
+        windows->createStartupWindows();
+        main = windows->find<TmainForm>("mainForm");
+        sio = windows->find<TsioForm>("sioForm");
+        io = windows->find<TfrmIoReplay>("frmIoReplay");
+        ASSERT_NE(main, nullptr);
+        ASSERT_NE(sio, nullptr);
+        // Timers are driven by hand in the tests.
+        main->blipTimer->stop();
+        main->show();
+    }
+
+    // Maps COM slot index to the pty and starts monitoring it through the main window.
+    void startOnPty(int index) {
+        ASSERT_TRUE(pty.ok());
+        comMap.setPath(uint8_t(index), pty.slavePath());
+        main->switchSource(index);
+        ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+        main->runningTimer->stop();
+    }
+
+    void receive(uint8_t code, uint8_t sub, const std::vector<uint8_t>& payload) {
+        pty.write(frame(code, sub, payload));
+    }
+
+    // Waits until n more deliveries than at the last call ran on the GUI thread.
+    bool waitDelivered(uint64_t n) {
+        const uint64_t target = seen_ + n;
+        bool ok = pumpUntil([&] { return console->delivered() >= target; });
+        seen_ = console->delivered();
+        return ok;
+    }
+
+    vx::ComSlots comMap;
+    vx::SerialLink link{comMap};
+    std::unique_ptr<Console> console;
+    std::unique_ptr<WindowSet> windows;
+    TmainForm* main = nullptr;
+    TsioForm* sio = nullptr;
+    TfrmIoReplay* io = nullptr;
+    Pty pty;
+    std::vector<Message> messages;
+
+private:
+    uint64_t seen_ = 0;
+};
+
+} // namespace vxtest
