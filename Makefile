@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps test test-asan test-tsan fuzz bench build clean format
+.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot clean format
 
 deps:
 	@scripts/install-deps.sh
@@ -43,6 +43,16 @@ bench: deps
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
 	cmake --build build/release -j $(JOBS)
+
+# The console on its simulated receiver (ornivex --demo).
+run: build
+	build/release/src/ornivex --demo
+
+# A picture of the console with live data from the simulated receiver, under Xvfb.
+screenshot: build
+	mkdir -p docs
+	xvfb-run -a -s "-screen 0 1280x1024x24" \
+	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

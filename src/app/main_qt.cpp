@@ -5,8 +5,10 @@
 #include "app/console_qt.h"
 #include "app/main_form.h"
 #include "app/window_catalogue_qt.h"
+#include "sim/sim_runner.h"
 #include "widgets/panel_qt.h"
 
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -78,6 +80,24 @@ int main(int argc, char** argv) {
     }
     main->show();
 
+    // --demo: a simulated receiver inside this process, on a pseudo-terminal mapped to COM1.
+    std::unique_ptr<vx::sim::SimRunner> sim;
+    if (cl.demo) {
+        sim = std::make_unique<vx::sim::SimRunner>();
+        std::string path;
+        if (sim->startOnPty(&path)) {
+            vx::comSlots().setPath(0, path);
+            main->switchSource(0);
+            if (main->monitoring())
+                main->statusBar()->showMessage(QString("Demo: a simulated receiver on %1 (COM1)")
+                                                   .arg(QString::fromStdString(path)));
+        } else {
+            main->statusBar()->showMessage("Demo: the simulated receiver could not start: " +
+                                           QString::fromStdString(sim->error()));
+            sim.reset();
+        }
+    }
+
     if (!cl.screenshotPath.empty()) scheduleScreenshot(main, cl);
 
     int status = 0;
@@ -90,6 +110,7 @@ int main(int argc, char** argv) {
     // The link stops before any window is destroyed (the main window's close did it already
     // unless the loop ended otherwise).
     console.stopMonitor();
+    if (sim) sim->stop();
     windows.reset();
     return status;
 }
