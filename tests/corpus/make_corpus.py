@@ -6,6 +6,9 @@ decoded output lives next to them in NAME.expected.jsonl and is produced on purp
 `vexor decode --json NAME.bin > NAME.expected.jsonl` after checking it by eye.
 
     python3 tests/corpus/make_corpus.py tests/corpus
+
+sim_sample_head.bin is the first 3000 bytes of the simulated receiver's sample recording
+(data/sample.vxr): `head -c 3000 data/sample.vxr > tests/corpus/sim_sample_head.bin`.
 """
 import os
 import random
