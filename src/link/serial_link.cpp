@@ -371,7 +371,9 @@ bool SerialLink::pauseLink() {
     std::lock_guard rl(readMu_);
     std::lock_guard wl(writeMu_);
     if (port_) port_->purge(true, true);
-    discardReadAheadLocked();
+    // A replay file has no receive buffer to empty: its read-ahead is the file itself, and
+    // dropping it would lose recorded bytes.
+    if (!replay_.load(std::memory_order_relaxed)) discardReadAheadLocked();
     return true;
 }
 
@@ -389,7 +391,7 @@ void SerialLink::purgeLink() {
     if (!running_.load(std::memory_order_acquire)) return;
     std::lock_guard rl(readMu_);
     if (port_) port_->purge(true, false);
-    discardReadAheadLocked();
+    if (!replay_.load(std::memory_order_relaxed)) discardReadAheadLocked();
     std::lock_guard wl(writeMu_);
     if (port_) port_->purge(false, true);
 }

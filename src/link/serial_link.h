@@ -150,12 +150,12 @@ public:
     // without a reader): returns 0 while the worker is reading.
     size_t rawRead(uint8_t* buffer, size_t count);
 
-    // Holds the worker and empties the receive and transmit buffers (the read-ahead too).
-    // false when the link is not running.
+    // Holds the worker and empties the receive and transmit buffers (the read-ahead too; a
+    // replay file loses nothing). false when the link is not running.
     bool pauseLink();
     // Lets the held worker go on. false when the link is not running.
     bool resumeLink();
-    // Empties the receive buffer (and the read-ahead), then the transmit buffer.
+    // Empties the receive buffer (and the read-ahead; not in replay), then the transmit buffer.
     void purgeLink();
 
     bool running() const { return running_.load(std::memory_order_acquire); }

@@ -283,4 +283,19 @@ TEST_F(ReplayWorkerFixture, ADelayChangedDuringTheReplayAppliesFromTheNextReport
     EXPECT_EQ(link.stopLink(), 0);
 }
 
+TEST_F(ReplayWorkerFixture, PausingAReplayLosesNoRecordedByte) {
+    // The worker reads the file in 64 KiB blocks; after the first 3002 it sleeps, holding the
+    // rest of its block. A pause (and resume) meanwhile must not drop that block.
+    replayDelay.store(300);
+    std::vector<uint8_t> stream = k3002;
+    for (int i = 0; i < 20000; ++i) stream.insert(stream.end(), k2101.begin(), k2101.end());
+    startReplay(stream);
+    ASSERT_TRUE(waitFor([&] { return arrived() == 1; }));
+    ASSERT_TRUE(link.pauseLink());
+    link.purgeLink();
+    ASSERT_TRUE(link.resumeLink());
+    ASSERT_TRUE(waitFor([&] { return arrived() == 20001; }));
+    EXPECT_EQ(link.bytesReceived(), stream.size());
+}
+
 } // namespace
