@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,7 +36,15 @@ struct Case {
     Steps steps;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.packet; }
+
 class RoutingTable : public ::testing::TestWithParam<Case> {};
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
+    std::string n;
+    for (const char* c = info.param.name; *c; ++c) n += std::isalnum(uint8_t(*c)) ? *c : '_';
+    return n;
+}
 
 TEST_P(RoutingTable, RoutesInTableOrderWithConditions) {
     EXPECT_EQ(route(GetParam().packet), GetParam().steps) << GetParam().name;
@@ -93,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"3003", "30 03 00", {"TpktBufferedDr.Reply visible", "TbufferedDrForm.Reply running"}},
         Case{"2812 needs the almanac window created",
              "28 12 00",
-             {"TalmanacForm.Reply exists and visible arg 18"}}));
+             {"TalmanacForm.Reply exists and visible arg 18"}}),
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Acknowledgements, RoutingTable,
@@ -135,7 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"subcode 5 reaches only the lists",
              "10 05 21 01 00",
              {"TbatchGenericForm.AnyAck running arg 5", "TgenPktForm.AnyAck visible arg 5",
-              "TackForm.AnyAck visible arg 5"}}));
+              "TackForm.AnyAck visible arg 5"}}),
+    caseName);
 
 TEST(RoutingTables, StepsNeverOverflowTheDelivery) {
     // The longest route plus the raw-packet and trace steps fits kMaxRouteSteps.
