@@ -1,0 +1,52 @@
+// "Error Window": one line per frame the receive loop refused, the 20-character error text
+// followed by the frame's bytes ("Checksum Error:     81 21 01 0A 00 82 ").
+//
+// A corrupt replay can refuse hundreds of thousands of frames: lines are collected per batch
+// of deliveries and appended to the memo in one piece, and the memo is a plain-text view that
+// lays out only what is on screen.
+//
+// The main window shows this window while its errorPending flag is 1 (a refused frame sets
+// it, so does the menu item); closing the window clears the flag, so it stays hidden until the
+// next refused frame.
+#pragma once
+
+#include <QWidget>
+
+#include <cstddef>
+#include <cstdint>
+
+class QPlainTextEdit;
+class QPushButton;
+
+class TerrorForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TerrorForm(QWidget* parent = nullptr);
+    ~TerrorForm() override;
+
+    // A refused frame: its bytes, the error code of the receive loop and the byte count.
+    void showError(const uint8_t* bytes, int code, size_t count);
+
+    // Appends the lines collected so far to the memo (otherwise done once per turn of the
+    // event loop).
+    void flush();
+    // Lines in the memo, collected ones included.
+    qsizetype lineCount() const { return lines_ + pendingLines_; }
+
+    QPlainTextEdit* errWin;
+    QPushButton* clearButton;
+    QPushButton* closeButton;
+
+public slots:
+    void clearButtonClick();
+    void closeButtonClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QString pending_;
+    qsizetype pendingLines_ = 0;
+    qsizetype lines_ = 0;
+    bool flushScheduled_ = false;
+};

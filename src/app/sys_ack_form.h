@@ -1,0 +1,62 @@
+// "System Command Ack": pops up for each acknowledgement of a System command (Hot Reset, Cold
+// Reset, ...) with the command's name and the result; a successful command's window closes by
+// itself after 5 seconds ("Auto Close"), a failed one stays until closed.
+//
+// The acknowledgement is only noted when it arrives; everything visible happens in the 100 ms
+// tick, so a second acknowledgement within one tick replaces the first before it is shown.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+class TSysAckForm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kTickMs = 100;
+    static constexpr int32_t kCloseTicks = 50; // 5 s of ticks
+
+    explicit TSysAckForm(QWidget* parent = nullptr);
+    ~TSysAckForm() override;
+
+    // A System acknowledgement: the acknowledged command code and the result. Only stored.
+    void noteSysAck(uint8_t code, uint8_t result);
+
+    QLabel* lblCommand;      // "0301 Hot Reset", background by command
+    QLabel* lblStatus;       // "00 === SUCCESS ===", lime for success, red otherwise
+    QLabel* lblCloseCounter; // 5, 4, 3, 2, 1 while closing by itself
+    QCheckBox* cbAutoClose;  // "Auto Close", ticked at start
+    QPushButton* btnClose;
+    QTimer* tmrTick; // 100 ms, always running
+
+    bool sysAckPending() const { return sysAckPending_ != 0; }
+    bool autoCloseAllowed() const { return autoCloseAllowed_ != 0; }
+    int32_t closeCountdown() const { return closeCountdown_; }
+
+    // Where the window sits: its left edge on the work area's left edge, its bottom edge on
+    // the work area's bottom edge.
+    void placeBottomLeft();
+
+public slots:
+    void tmrTickTimer();
+    void cbAutoCloseClick();
+    void btnCloseClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void showSysAck();
+
+    uint8_t sysAckPending_ = 0;
+    uint8_t sysAckCode_ = 0;
+    uint8_t sysAckResult_ = 0;
+    uint8_t autoCloseAllowed_ = 1;
+    int32_t closeCountdown_ = kCloseTicks;
+    bool placedWithFrame_ = false;
+};

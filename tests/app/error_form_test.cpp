@@ -1,0 +1,122 @@
+// The error window: one line per refused frame, received through the real link.
+#include "app/error_form.h"
+#include "support/console_rig_qt.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+
+#include <gtest/gtest.h>
+
+using vxtest::bytes;
+using vxtest::ConsoleRig;
+
+namespace {
+
+QStringList memoLines(TerrorForm& f) {
+    f.flush();
+    QString text = f.errWin->toPlainText();
+    return text.isEmpty() ? QStringList{} : text.split('\n');
+}
+
+TEST(ErrorForm, OneLinePerRefusedFrameWithTheTextAndTheBytes) {
+    std::vector<uint8_t> longFrame(240, 0x01);
+    longFrame.front() = 0x81;
+    longFrame.back() = 0x82; // the end byte as the 240th byte, bad checksum: codes 2 and 4
+    std::string longLine = "Packet Length Error:";
+    for (uint8_t b : longFrame) longLine += vxtest::hex(&b, 1) + " ";
+
+    struct Case {
+        std::vector<uint8_t> wire;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {bytes("81 21 01 0A 00 82"), "Checksum Error:     81 21 01 0A 00 82 "},
+        {bytes("81 21 80 82"), "Packt Format Error: 81 21 80 "},
+        {vxtest::receiverFrame(0x77, 0x01, {}), "Invalid Parse Code: 81 77 01 85 82 "},
+        {vxtest::receiverFrame(0x21, 0x01, {0x0A, 0x00}),
+         "Packet Length Error:81 21 01 0A 00 D1 82 "},
+        {longFrame, longLine},
+    };
+
+    ConsoleRig rig;
+    TerrorForm form;
+    EXPECT_EQ(form.windowTitle(), "Error Window");
+    ASSERT_TRUE(rig.start());
+    EXPECT_EQ(rig.console.flags().errorPending.load(), 0);
+    for (const Case& c : cases) rig.receiveBytes(c.wire);
+    // A good frame in between adds nothing.
+    rig.receive(0x21, 0x01, {0x0A});
+    ASSERT_TRUE(rig.waitDelivered(cases.size() + 1));
+
+    QStringList lines = memoLines(form);
+    ASSERT_EQ(lines.size(), qsizetype(cases.size()));
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(lines[qsizetype(i)].toStdString(), cases[i].line) << i;
+    // The lines were added while the window was hidden; the main window shows it.
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(rig.console.flags().errorPending.load(), 1);
+}
+
+TEST(ErrorForm, ClosingClearsErrorPendingAndClearEmptiesTheMemo) {
+    ConsoleRig rig;
+    TerrorForm form;
+    ASSERT_TRUE(rig.start());
+    rig.receiveBytes(bytes("81 21 01 0A 00 82"));
+    ASSERT_TRUE(rig.waitDelivered(1));
+    ASSERT_EQ(rig.console.flags().errorPending.load(), 1);
+    form.show();
+    form.closeButtonClick();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(rig.console.flags().errorPending.load(), 0);
+
+    // The next refused frame raises it again; any other closing clears it as well.
+    rig.receiveBytes(bytes("81 21 01 0A 00 82"));
+    ASSERT_TRUE(rig.waitDelivered(2));
+    EXPECT_EQ(rig.console.flags().errorPending.load(), 1);
+    form.show();
+    form.close();
+    EXPECT_EQ(rig.console.flags().errorPending.load(), 0);
+
+    EXPECT_EQ(memoLines(form).size(), 2);
+    form.clearButtonClick();
+    EXPECT_EQ(form.errWin->toPlainText(), "");
+    EXPECT_EQ(form.lineCount(), 0);
+}
+
+TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
+    ConsoleRig rig;
+    TerrorForm form;
+    form.show();
+    ASSERT_TRUE(rig.start());
+    constexpr int kFrames = 3000;
+    std::vector<uint8_t> wire;
+    for (int i = 0; i < kFrames; ++i) {
+        // A checksum error whose payload counts the frames.
+        std::vector<uint8_t> f =
+            vxtest::receiverFrame(0x30, 0x02, {uint8_t(i >> 8 & 0x7F), uint8_t(i & 0x7F)});
+        f[f.size() - 2] ^= 0x01;
+        wire.insert(wire.end(), f.begin(), f.end());
+    }
+    rig.receiveBytes(wire);
+    ASSERT_TRUE(rig.waitDelivered(kFrames, 60000));
+    QStringList lines = memoLines(form);
+    ASSERT_EQ(lines.size(), kFrames);
+    EXPECT_TRUE(lines.front().startsWith("Checksum Error:     81 30 02 00 00 "));
+    EXPECT_TRUE(lines.back().startsWith(QString::asprintf("Checksum Error:     81 30 02 %02X %02X ",
+                                                          (kFrames - 1) >> 8 & 0x7F,
+                                                          (kFrames - 1) & 0x7F)));
+    EXPECT_EQ(form.errWin->document()->blockCount(), kFrames);
+}
+
+TEST(ErrorForm, CodesOutsideTheTableAreNotListed) {
+    ConsoleRig rig;
+    TerrorForm form;
+    const uint8_t frame[] = {0x81, 0x21, 0x01, 0x82};
+    form.showError(frame, 0, 4); // no text, the bytes only
+    form.showError(frame, 5, 4);
+    form.showError(frame, 9, 4);
+    form.showError(frame, -1, 4);
+    EXPECT_EQ(memoLines(form), (QStringList{"81 21 01 82 ", "Invalid Parameter:  81 21 01 82 "}));
+}
+
+} // namespace

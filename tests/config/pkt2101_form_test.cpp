@@ -1,0 +1,259 @@
+// The DR engine rate dialog end to end: a scripted receiver on a pseudo-terminal answers (or
+// does not answer) the frames the dialog writes, through the real receive path.
+#include "app/error_form.h"
+#include "config/pkt2101_form.h"
+#include "support/console_rig_qt.h"
+#include "widgets/lamp_qt.h"
+#include "widgets/message_box_qt.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using vxtest::ConsoleRig;
+using vxtest::pumpUntil;
+
+namespace {
+
+const QColor kWhite = lamp::kWhite;
+const QColor kGreen = lamp::kGreen;
+const QColor kRed = lamp::kRed;
+
+constexpr const char* kQuery2101 = "81 02 21 01 D9 82";
+
+struct Dialog {
+    ConsoleRig rig;
+    Tpkt2101Form form;
+
+    // Opens the dialog on a running link; returns the Query it sent.
+    std::string open() {
+        if (!rig.start()) return "link did not start";
+        form.show();
+        return rig.sentHex(6);
+    }
+    // Waits until the console has run n more deliveries than before.
+    bool deliver(uint64_t before, uint64_t n) { return rig.waitDelivered(before + n); }
+};
+
+TEST(Pkt2101Form, OpeningQueriesAndTheReplySelectsTheRate) {
+    Dialog d;
+    EXPECT_EQ(d.form.windowTitle(), "DR Engine Rate (2101)");
+    EXPECT_EQ(d.form.DR_CB->currentIndex(), -1);
+    ASSERT_EQ(d.open(), kQuery2101);
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+    EXPECT_TRUE(d.form.queryPending());
+    EXPECT_TRUE(d.form.responseTimer()->isActive());
+
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {0x0A});
+    d.rig.ack(0x02, {0x21, 0x01, 0x00});
+    ASSERT_TRUE(d.deliver(before, 2));
+    EXPECT_EQ(d.form.DR_CB->currentText(), "10 Hz");
+    EXPECT_EQ(d.form.queryLED->colour(), kGreen);
+    EXPECT_FALSE(d.form.queryPending());
+
+    // The timer is not stopped by the reply; its expiry changes nothing.
+    EXPECT_TRUE(d.form.responseTimer()->isActive());
+    ASSERT_TRUE(pumpUntil([&] { return !d.form.responseTimer()->isActive(); }));
+    EXPECT_EQ(d.form.queryLED->colour(), kGreen);
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+}
+
+TEST(Pkt2101Form, ReplyValueSelectsItemOrNothing) {
+    struct Case {
+        uint8_t rate;
+        int item;
+    };
+    for (Case c : {Case{5, 0}, Case{9, 0}, Case{10, 1}, Case{14, 1}, Case{0, -1}, Case{4, -1},
+                   Case{15, -1}, Case{20, -1}, Case{255, -1}}) {
+        EXPECT_EQ(Tpkt2101Form::itemForRate(c.rate), c.item) << int(c.rate);
+    }
+
+    // Through the link: a reply of 20 leaves no selection but still turns the LED green.
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    d.form.DR_CB->setCurrentIndex(1);
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {20});
+    ASSERT_TRUE(d.deliver(before, 1));
+    EXPECT_EQ(d.form.DR_CB->currentIndex(), -1);
+    EXPECT_EQ(d.form.queryLED->colour(), kGreen);
+    d.rig.receive(0x21, 0x01, {7});
+    ASSERT_TRUE(d.deliver(before, 2));
+    EXPECT_EQ(d.form.DR_CB->currentText(), "5 Hz");
+}
+
+TEST(Pkt2101Form, SetSendsTheRateAndTheAcknowledgementPaintsTheSetLed) {
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {0x05});
+    ASSERT_TRUE(d.deliver(before, 1));
+
+    d.form.DR_CB->setCurrentIndex(1);
+    QTest::mouseClick(d.form.setButton, Qt::LeftButton);
+    // Set 2101 with the rate byte 10: payload 01 0A after the code 0x21.
+    EXPECT_EQ(d.rig.sentHex(7), "81 01 21 01 0A D0 82");
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+    EXPECT_TRUE(d.form.setPending());
+    EXPECT_FALSE(d.form.queryPending());
+
+    d.rig.ack(0x01, {0x21, 0x01, 0x00});
+    ASSERT_TRUE(d.deliver(before, 2));
+    EXPECT_EQ(d.form.setLED->colour(), kGreen);
+    EXPECT_FALSE(d.form.setPending());
+
+    // A new Query now reads back what was set.
+    QTest::mouseClick(d.form.queryButton, Qt::LeftButton);
+    EXPECT_EQ(d.rig.sentHex(6), kQuery2101);
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+    d.rig.receive(0x21, 0x01, {0x0A});
+    ASSERT_TRUE(d.deliver(before, 3));
+    EXPECT_EQ(d.form.DR_CB->currentText(), "10 Hz");
+    EXPECT_EQ(d.form.queryLED->colour(), kGreen);
+
+    // 5 Hz goes as 5.
+    d.form.DR_CB->setCurrentIndex(0);
+    d.form.setButtonClick();
+    EXPECT_EQ(d.rig.sentHex(7), "81 01 21 01 05 D5 82");
+}
+
+TEST(Pkt2101Form, RefusalsPaintTheirLedRed) {
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    uint64_t before = d.rig.console.delivered();
+    d.rig.ack(0x02, {0x21, 0x01, 0x03}); // Query refused: unknown code
+    ASSERT_TRUE(d.deliver(before, 1));
+    EXPECT_EQ(d.form.queryLED->colour(), kRed);
+    EXPECT_FALSE(d.form.queryPending());
+
+    d.form.DR_CB->setCurrentIndex(0);
+    d.form.setButtonClick();
+    EXPECT_EQ(d.rig.sentHex(7), "81 01 21 01 05 D5 82");
+    d.rig.ack(0x01, {0x21, 0x01, 0x05}); // Set refused: value error
+    ASSERT_TRUE(d.deliver(before, 2));
+    EXPECT_EQ(d.form.setLED->colour(), kRed);
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+    EXPECT_FALSE(d.form.setPending());
+
+    // Acknowledgements of other codes do not reach the dialog.
+    d.rig.ack(0x01, {0x22, 0x02, 0x00});
+    d.rig.ack(0x02, {0x21, 0x02, 0x00});
+    ASSERT_TRUE(d.deliver(before, 4));
+    EXPECT_EQ(d.form.setLED->colour(), kRed);
+}
+
+TEST(Pkt2101Form, SilencePaintsTheOutstandingLedRedAfterOneSecondAndALateReplyStillCounts) {
+    Dialog d;
+    QElapsedTimer sent;
+    sent.start();
+    ASSERT_EQ(d.open(), kQuery2101);
+    ASSERT_TRUE(pumpUntil([&] { return d.form.queryLED->colour() == kRed; }, 5000));
+    EXPECT_GE(sent.elapsed(), 900);
+    EXPECT_FALSE(d.form.queryPending());
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+
+    // A reply after the time-out still shows the rate and turns the LED green.
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {0x05});
+    ASSERT_TRUE(d.deliver(before, 1));
+    EXPECT_EQ(d.form.queryLED->colour(), kGreen);
+    EXPECT_EQ(d.form.DR_CB->currentText(), "5 Hz");
+
+    // A Set with no acknowledgement: the set LED turns red, the query LED stays as the Set
+    // left it.
+    d.form.setButtonClick();
+    EXPECT_EQ(d.rig.sentHex(7), "81 01 21 01 05 D5 82");
+    ASSERT_TRUE(pumpUntil([&] { return d.form.setLED->colour() == kRed; }, 5000));
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+}
+
+TEST(Pkt2101Form, AcceptedQueryWithoutReplyLeavesTheLedWhite) {
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    uint64_t before = d.rig.console.delivered();
+    d.rig.ack(0x02, {0x21, 0x01, 0x00});
+    ASSERT_TRUE(d.deliver(before, 1));
+    EXPECT_FALSE(d.form.queryPending());
+    d.form.responseTimerTimer();
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+}
+
+TEST(Pkt2101Form, SecondRequestDoesNotRestartTheTimer) {
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    QThread::msleep(100);
+    int remaining = d.form.responseTimer()->remainingTime();
+    ASSERT_GE(remaining, 0);
+    d.form.queryButtonClick();
+    EXPECT_EQ(d.rig.sentHex(6), kQuery2101);
+    EXPECT_LE(d.form.responseTimer()->remainingTime(), remaining);
+}
+
+TEST(Pkt2101Form, SetWithNothingSelectedSendsNothing) {
+    msgbox::Recorder boxes;
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    d.form.responseTimerTimer(); // query LED red, nothing pending
+    ASSERT_EQ(d.form.queryLED->colour(), kRed);
+
+    QTest::mouseClick(d.form.setButton, Qt::LeftButton);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "No DR Engine Rate selected.");
+    EXPECT_EQ(boxes.boxes[0].caption, "Error");
+    EXPECT_EQ(d.form.queryLED->colour(), kRed);
+    EXPECT_EQ(d.form.setLED->colour(), kWhite);
+    EXPECT_FALSE(d.form.setPending());
+    EXPECT_FALSE(d.form.responseTimer()->isActive());
+    vxtest::pumpFor(100);
+    EXPECT_EQ(d.rig.sentNowHex(), "");
+}
+
+TEST(Pkt2101Form, HiddenWindowIgnoresRepliesAndShowingQueriesAgain) {
+    Dialog d;
+    ASSERT_EQ(d.open(), kQuery2101);
+    d.form.closeButtonClick();
+    EXPECT_FALSE(d.form.isVisible());
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {0x0A});
+    ASSERT_TRUE(d.deliver(before, 1));
+    EXPECT_EQ(d.form.DR_CB->currentIndex(), -1);
+    EXPECT_EQ(d.form.queryLED->colour(), kWhite);
+
+    d.form.show();
+    EXPECT_EQ(d.rig.sentHex(6), kQuery2101);
+    d.rig.receive(0x21, 0x01, {0x0A});
+    ASSERT_TRUE(d.deliver(before, 2));
+    EXPECT_EQ(d.form.DR_CB->currentText(), "10 Hz");
+}
+
+TEST(Pkt2101Form, ReplyOfWrongLengthGoesToTheErrorWindowAndTheQueryTimesOut) {
+    Dialog d;
+    TerrorForm errors;
+    ASSERT_EQ(d.open(), kQuery2101);
+    uint64_t before = d.rig.console.delivered();
+    d.rig.receive(0x21, 0x01, {0x0A, 0x00});
+    ASSERT_TRUE(d.deliver(before, 1));
+    errors.flush();
+    EXPECT_EQ(errors.errWin->toPlainText().left(20), "Packet Length Error:");
+    EXPECT_EQ(d.form.DR_CB->currentIndex(), -1);
+    EXPECT_TRUE(d.form.queryPending());
+    d.form.responseTimerTimer();
+    EXPECT_EQ(d.form.queryLED->colour(), kRed);
+}
+
+TEST(Pkt2101Form, WithNoLinkTheDialogGoesOnAndTimesOut) {
+    ConsoleRig rig; // not started: every send is refused
+    Tpkt2101Form form;
+    form.show();
+    EXPECT_TRUE(form.queryPending());
+    EXPECT_EQ(form.queryLED->colour(), kWhite);
+    ASSERT_TRUE(pumpUntil([&] { return form.queryLED->colour() == kRed; }, 5000));
+}
+
+} // namespace

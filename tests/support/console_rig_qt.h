@@ -1,0 +1,117 @@
+// Window tests through the real receive path: a Console on a serial link whose port is a
+// pseudo-terminal, with the test playing the receiver on the master side.
+//
+//     ConsoleRig rig;                         // before the windows: they register with it
+//     Tpkt2101Form form;
+//     ASSERT_TRUE(rig.start());
+//     form.show();                            // the window sends its Query
+//     EXPECT_EQ(rig.sentHex(6), "81 02 21 01 D9 82");
+//     rig.receive(0x21, 0x01, {0x0A});        // the receiver answers
+//     ASSERT_TRUE(rig.pumpUntil([&] { return ...; }));
+#pragma once
+
+#include "app/console_qt.h"
+#include "link/com_slots.h"
+#include "link/framing.h"
+#include "link/serial_link.h"
+#include "support/hex.h"
+#include "support/pty.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <vector>
+
+namespace vxtest {
+
+// Runs the event loop until cond holds or a generous timeout passes; returns cond's last
+// value.
+inline bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs) return cond();
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Runs the event loop for about ms milliseconds (timers fire, deliveries run).
+inline void pumpFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+// A receiver frame: 0x81, h1, h2, the payload escaped, checksum, 0x82.
+inline std::vector<uint8_t> receiverFrame(uint8_t h1, uint8_t h2,
+                                          const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> buf(2 * payload.size() + 16);
+    vx::PacketEncoder e(buf.data(), buf.size());
+    e.startFrame(h1, h2);
+    for (uint8_t b : payload) e.addByte(b);
+    e.finishFrame();
+    buf.resize(e.position());
+    return buf;
+}
+
+class ConsoleRig {
+public:
+    ConsoleRig() : link_(comMap_), console(&link_) {}
+    ~ConsoleRig() { console.stopMonitor(); }
+
+    // Opens the pseudo-terminal as COM5 and starts the receive worker.
+    bool start() {
+        if (!pty.ok()) return false;
+        comMap_.setPath(4, pty.slavePath());
+        vx::LinkSettings s;
+        s.portIndex = 4;
+        return console.startMonitor(s) == 0;
+    }
+
+    // The receiver sends raw bytes, or one frame. The event loop runs while the terminal's
+    // buffer is full: the console drains its deliveries on this same thread.
+    void receiveBytes(const std::vector<uint8_t>& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t w = ::write(pty.masterFd(), bytes.data() + done, bytes.size() - done);
+            if (w > 0)
+                done += size_t(w);
+            else
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
+    void receive(uint8_t h1, uint8_t h2, const std::vector<uint8_t>& payload) {
+        receiveBytes(receiverFrame(h1, h2, payload));
+    }
+    // An acknowledgement (code 0x10) of a Set (1), Query (2) or System (3) command.
+    void ack(uint8_t command, const std::vector<uint8_t>& payload) {
+        receive(0x10, command, payload);
+    }
+
+    // What the console sent: the next n bytes (waiting for them), or whatever is there now.
+    std::string sentHex(size_t n) { return hex(pty.read(n)); }
+    std::string sentNowHex() { return hex(pty.readAvailable()); }
+
+    // Waits until the console has run at least n deliveries in all.
+    bool waitDelivered(uint64_t n, int timeoutMs = 10000) {
+        return pumpUntil([&] { return console.delivered() >= n; }, timeoutMs);
+    }
+
+    Pty pty;
+
+private:
+    vx::ComSlots comMap_;
+    vx::SerialLink link_;
+
+public:
+    Console console;
+};
+
+} // namespace vxtest
