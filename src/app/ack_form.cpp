@@ -50,7 +50,8 @@ TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(620, 300);
 
     if (Console::exists()) {
-        Console& c = Console::instance();
+        console_ = &Console::instance();
+        Console& c = *console_;
         c.registerWindow(vx::WindowId::TackForm, this);
         c.handlers().set(vx::WindowId::TackForm, vx::HandlerRole::AnyAck,
                          [this](const vx::Delivery& d, const vx::RouteStep& s) {
@@ -65,7 +66,7 @@ TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 TackForm::~TackForm() {
-    if (Console::exists()) Console::instance().unregisterWindow(vx::WindowId::TackForm);
+    if (console_) console_->unregisterWindow(vx::WindowId::TackForm);
 }
 
 void TackForm::showAck(const std::array<uint8_t, 4>& record, uint8_t subcode) {

@@ -2,11 +2,13 @@
 // newest at the bottom, at most 299 rows. Rows arrive while the window is visible.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 
+class Console;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
@@ -36,4 +38,7 @@ public:
 public slots:
     void clearButtonClick();
     void closeButtonClick();
+
+private:
+    QPointer<Console> console_; // the console this window registered with
 };

@@ -41,7 +41,8 @@ TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(640, 300);
 
     if (Console::exists()) {
-        Console& c = Console::instance();
+        console_ = &Console::instance();
+        Console& c = *console_;
         c.registerWindow(vx::WindowId::TerrorForm, this);
         c.handlers().set(vx::WindowId::TerrorForm, vx::HandlerRole::ErrorReport,
                          [this](const vx::Delivery& d, const vx::RouteStep&) {
@@ -51,7 +52,7 @@ TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 TerrorForm::~TerrorForm() {
-    if (Console::exists()) Console::instance().unregisterWindow(vx::WindowId::TerrorForm);
+    if (console_) console_->unregisterWindow(vx::WindowId::TerrorForm);
 }
 
 void TerrorForm::showError(const uint8_t* bytes, int code, size_t count) {
@@ -91,6 +92,6 @@ void TerrorForm::closeButtonClick() {
 }
 
 void TerrorForm::closeEvent(QCloseEvent* event) {
-    if (Console::exists()) Console::instance().flags().errorPending.store(0);
+    if (console_) console_->flags().errorPending.store(0);
     QWidget::closeEvent(event);
 }

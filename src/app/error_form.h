@@ -10,12 +10,14 @@
 // next refused frame.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <cstddef>
 #include <cstdint>
 
 class QPlainTextEdit;
+class Console;
 class QPushButton;
 
 class TerrorForm : public QWidget {
@@ -45,6 +47,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QPointer<Console> console_; // the console this window registered with
     QString pending_;
     qsizetype pendingLines_ = 0;
     qsizetype lines_ = 0;

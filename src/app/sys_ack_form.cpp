@@ -65,7 +65,8 @@ TSysAckForm::TSysAckForm(QWidget* parent)
     placeBottomLeft();
 
     if (Console::exists()) {
-        Console& c = Console::instance();
+        console_ = &Console::instance();
+        Console& c = *console_;
         c.registerWindow(vx::WindowId::TSysAckForm, this);
         c.handlers().set(vx::WindowId::TSysAckForm, vx::HandlerRole::SystemAck,
                          [this](const vx::Delivery& d, const vx::RouteStep&) {
@@ -76,7 +77,7 @@ TSysAckForm::TSysAckForm(QWidget* parent)
 }
 
 TSysAckForm::~TSysAckForm() {
-    if (Console::exists()) Console::instance().unregisterWindow(vx::WindowId::TSysAckForm);
+    if (console_) console_->unregisterWindow(vx::WindowId::TSysAckForm);
 }
 
 void TSysAckForm::placeBottomLeft() {

@@ -6,12 +6,14 @@
 // tick, so a second acknowledgement within one tick replaces the first before it is shown.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
 
 class QCheckBox;
 class QLabel;
+class Console;
 class QPushButton;
 class QTimer;
 
@@ -52,6 +54,8 @@ protected:
 
 private:
     void showSysAck();
+
+    QPointer<Console> console_; // the console this window registered with
 
     uint8_t sysAckPending_ = 0;
     uint8_t sysAckCode_ = 0;

@@ -1,6 +1,10 @@
 #include "app/window_catalogue_qt.h"
 
+#include "app/ack_form.h"
+#include "app/error_form.h"
 #include "app/main_form.h"
+#include "app/sys_ack_form.h"
+#include "config/pkt2101_form.h"
 #include "link/io_replay_form.h"
 #include "link/sio_form.h"
 
@@ -18,6 +22,10 @@ constexpr Lifetime OnFirstUse = Lifetime::OnFirstUse;
 const WindowSpec kWindows[] = {
     {1, "TmainForm", "mainForm", "Ornivex v2.40", AtStartup, make<TmainForm>},
     {3, "TsioForm", "sioForm", "COM Setup", AtStartup, make<TsioForm>},
+    {10, "TerrorForm", "errorForm", "Error Window", AtStartup, make<TerrorForm>},
+    {25, "Tpkt2101Form", "pkt2101Form", "DR Engine Rate (2101)", AtStartup, make<Tpkt2101Form>},
+    {36, "TSysAckForm", "SysAckForm", "System Command Ack", AtStartup, make<TSysAckForm>},
+    {47, "TackForm", "ackForm", "Acknowledgements", AtStartup, make<TackForm>},
     {48, "TfrmIoReplay", "frmIoReplay", "Io Replay", AtStartup, make<TfrmIoReplay>},
 };
 

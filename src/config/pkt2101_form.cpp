@@ -2,7 +2,7 @@
 
 #include "app/catalogue.h"
 #include "widgets/lamp_qt.h"
-#include "widgets/message_box_qt.h"
+#include "widgets/message_qt.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -85,7 +85,7 @@ void Tpkt2101Form::queryButtonClick() {
 void Tpkt2101Form::setButtonClick() {
     int item = DR_CB->currentIndex();
     if (item < 0) {
-        msgbox::show(this, "No DR Engine Rate selected.", "Error");
+        msg::show(this, msg::Kind::Error, "Error", "No DR Engine Rate selected.");
         return;
     }
     auto rate = uint8_t((item + 1) * 5);

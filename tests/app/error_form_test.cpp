@@ -1,7 +1,11 @@
 // The error window: one line per refused frame, received through the real link.
+#include "app/ack_form.h"
 #include "app/error_form.h"
+#include "app/sys_ack_form.h"
 #include "support/console_rig_qt.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
@@ -9,6 +13,7 @@
 
 using vxtest::bytes;
 using vxtest::ConsoleRig;
+using vxtest::ConsoleWindows;
 
 namespace {
 
@@ -32,9 +37,8 @@ TEST(ErrorForm, OneLinePerRefusedFrameWithTheTextAndTheBytes) {
     const std::vector<Case> cases = {
         {bytes("81 21 01 0A 00 82"), "Checksum Error:     81 21 01 0A 00 82 "},
         {bytes("81 21 80 82"), "Packt Format Error: 81 21 80 "},
-        {vxtest::receiverFrame(0x77, 0x01, {}), "Invalid Parse Code: 81 77 01 85 82 "},
-        {vxtest::receiverFrame(0x21, 0x01, {0x0A, 0x00}),
-         "Packet Length Error:81 21 01 0A 00 D1 82 "},
+        {vxtest::frame(0x77, 0x01, {}), "Invalid Parse Code: 81 77 01 85 82 "},
+        {vxtest::frame(0x21, 0x01, {0x0A, 0x00}), "Packet Length Error:81 21 01 0A 00 D1 82 "},
         {longFrame, longLine},
     };
 
@@ -93,7 +97,7 @@ TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
     for (int i = 0; i < kFrames; ++i) {
         // A checksum error whose payload counts the frames.
         std::vector<uint8_t> f =
-            vxtest::receiverFrame(0x30, 0x02, {uint8_t(i >> 8 & 0x7F), uint8_t(i & 0x7F)});
+            vxtest::frame(0x30, 0x02, {uint8_t(i >> 8 & 0x7F), uint8_t(i & 0x7F)});
         f[f.size() - 2] ^= 0x01;
         wire.insert(wire.end(), f.begin(), f.end());
     }
@@ -117,6 +121,75 @@ TEST(ErrorForm, CodesOutsideTheTableAreNotListed) {
     form.showError(frame, 9, 4);
     form.showError(frame, -1, 4);
     EXPECT_EQ(memoLines(form), (QStringList{"81 21 01 82 ", "Invalid Parameter:  81 21 01 82 "}));
+}
+
+} // namespace
+
+// ---- In the whole console: the main window's running timer shows the window ---------------
+
+namespace {
+
+TEST_F(ConsoleWindows, RefusedFrameShowsTheErrorWindowAndClosingHidesItUntilTheNext) {
+    auto* err = windows->find<TerrorForm>("errorForm");
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(err->windowTitle(), "Error Window");
+    startOnPty(0);
+    main->runningTimerTimer();
+    EXPECT_FALSE(err->isVisible());
+
+    pty.write(bytes("81 21 01 0A 00 82"));
+    ASSERT_TRUE(waitDelivered(1));
+    main->runningTimerTimer(); // the next tick, within a second
+    EXPECT_TRUE(err->isVisible());
+    EXPECT_EQ(memoLines(*err), QStringList{"Checksum Error:     81 21 01 0A 00 82 "});
+
+    err->closeButtonClick();
+    main->runningTimerTimer();
+    EXPECT_FALSE(err->isVisible());
+    main->runningTimerTimer();
+    EXPECT_FALSE(err->isVisible());
+
+    pty.write(bytes("81 21 80 82"));
+    ASSERT_TRUE(waitDelivered(1));
+    main->runningTimerTimer();
+    EXPECT_TRUE(err->isVisible());
+    EXPECT_EQ(memoLines(*err).size(), 2);
+    err->close();
+    main->runningTimerTimer();
+    EXPECT_FALSE(err->isVisible());
+
+    // The menu item shows it and raises the flag, so the running timer keeps it shown.
+    QAction* item = nullptr;
+    for (QAction* a : main->findChildren<QAction*>())
+        if (a->text() == "&Error Window...") item = a;
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_TRUE(err->isVisible());
+    EXPECT_EQ(console->flags().errorPending.load(), 1);
+    main->runningTimerTimer();
+    EXPECT_TRUE(err->isVisible());
+}
+
+TEST_F(ConsoleWindows, AcknowledgementWindowsAreInTheConsole) {
+    auto* acks = windows->find<TackForm>("ackForm");
+    auto* sys = windows->find<TSysAckForm>("SysAckForm");
+    ASSERT_NE(acks, nullptr);
+    ASSERT_NE(sys, nullptr);
+    sys->tmrTick->stop();
+    QAction* item = nullptr;
+    for (QAction* a : main->findChildren<QAction*>())
+        if (a->text() == "Acknowledgements...") item = a;
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_TRUE(acks->isVisible());
+    startOnPty(0);
+    receive(0x10, 0x03, {0x02, 0x00});
+    ASSERT_TRUE(waitDelivered(1));
+    EXPECT_EQ(acks->cellText(0, TackForm::ColCommand), "System");
+    EXPECT_TRUE(sys->sysAckPending());
+    sys->tmrTickTimer();
+    EXPECT_TRUE(sys->isVisible());
+    EXPECT_EQ(sys->lblCommand->text(), "0302 Cold Reset");
 }
 
 } // namespace

@@ -2,10 +2,11 @@
 // does not answer) the frames the dialog writes, through the real receive path.
 #include "app/error_form.h"
 #include "config/pkt2101_form.h"
+#include "sim/sim_runner.h"
 #include "support/console_rig_qt.h"
 #include "widgets/lamp_qt.h"
-#include "widgets/message_box_qt.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 using vxtest::ConsoleRig;
+using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
 
 namespace {
@@ -196,16 +198,20 @@ TEST(Pkt2101Form, SecondRequestDoesNotRestartTheTimer) {
 }
 
 TEST(Pkt2101Form, SetWithNothingSelectedSendsNothing) {
-    msgbox::Recorder boxes;
+    std::vector<vxtest::Message> boxes;
+    msg::setInterceptor([&](msg::Kind k, const QString& title, const QString& text) {
+        boxes.push_back({k, title, text});
+    });
     Dialog d;
     ASSERT_EQ(d.open(), kQuery2101);
     d.form.responseTimerTimer(); // query LED red, nothing pending
     ASSERT_EQ(d.form.queryLED->colour(), kRed);
 
     QTest::mouseClick(d.form.setButton, Qt::LeftButton);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, "No DR Engine Rate selected.");
-    EXPECT_EQ(boxes.boxes[0].caption, "Error");
+    msg::setInterceptor(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "No DR Engine Rate selected.");
+    EXPECT_EQ(boxes[0].title, "Error");
     EXPECT_EQ(d.form.queryLED->colour(), kRed);
     EXPECT_EQ(d.form.setLED->colour(), kWhite);
     EXPECT_FALSE(d.form.setPending());
@@ -254,6 +260,68 @@ TEST(Pkt2101Form, WithNoLinkTheDialogGoesOnAndTimesOut) {
     EXPECT_TRUE(form.queryPending());
     EXPECT_EQ(form.queryLED->colour(), kWhite);
     ASSERT_TRUE(pumpUntil([&] { return form.queryLED->colour() == kRed; }, 5000));
+}
+
+} // namespace
+
+// ---- In the whole console, on the simulated receiver --------------------------------------
+
+namespace {
+
+QAction* menuItem(QWidget* w, const QString& caption) {
+    for (QAction* a : w->findChildren<QAction*>())
+        if (a->text() == caption) return a;
+    return nullptr;
+}
+
+TEST_F(ConsoleWindows, DrEngineRateFromTheMenuOnTheSimulatedReceiver) {
+    vx::sim::SimRunner sim;
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    comMap.setPath(0, path);
+    main->switchSource(0);
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    // The receiver has booted once it reports.
+    ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
+
+    auto* dlg = windows->find<Tpkt2101Form>("pkt2101Form");
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_FALSE(dlg->isVisible());
+    QAction* item = menuItem(main, "DR Engine Rate (2101)...");
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_TRUE(dlg->isVisible());
+    ASSERT_TRUE(pumpUntil([&] { return dlg->queryLED->colour() != kWhite; }));
+    EXPECT_EQ(dlg->queryLED->colour(), kGreen);
+    EXPECT_EQ(dlg->DR_CB->currentText(), "5 Hz");
+
+    dlg->DR_CB->setCurrentIndex(1);
+    QTest::mouseClick(dlg->setButton, Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return dlg->setLED->colour() != kWhite; }));
+    EXPECT_EQ(dlg->setLED->colour(), kGreen);
+    dlg->DR_CB->setCurrentIndex(-1);
+    QTest::mouseClick(dlg->queryButton, Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return dlg->queryLED->colour() != kWhite; }));
+    EXPECT_EQ(dlg->queryLED->colour(), kGreen);
+    EXPECT_EQ(dlg->DR_CB->currentText(), "10 Hz");
+
+    // A silent receiver: the query LED turns red after a second.
+    vx::sim::SimFaults silent;
+    silent.silent = true;
+    sim.setFaults(silent);
+    // What was on its way has arrived, and the previous request's timer has run out (a new
+    // request does not restart a running one).
+    ASSERT_TRUE(pumpUntil([&] { return !dlg->responseTimer()->isActive(); }));
+    vxtest::pumpFor(100);
+    QElapsedTimer t;
+    t.start();
+    QTest::mouseClick(dlg->queryButton, Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return dlg->queryLED->colour() != kWhite; }));
+    EXPECT_EQ(dlg->queryLED->colour(), kRed);
+    EXPECT_GE(t.elapsed(), 900);
+
+    console->stopMonitor();
+    sim.stop();
 }
 
 } // namespace

@@ -1,5 +1,7 @@
-// Window tests through the real receive path: a Console on a serial link whose port is a
-// pseudo-terminal, with the test playing the receiver on the master side.
+// Window tests through the real receive path without the rest of the console: a Console on a
+// serial link whose port is a pseudo-terminal, the test playing the receiver on the master
+// side, and only the windows the test creates. (ConsoleWindows in console_fixture_qt.h runs
+// the whole console.)
 //
 //     ConsoleRig rig;                         // before the windows: they register with it
 //     Tpkt2101Form form;
@@ -14,6 +16,7 @@
 #include "link/com_slots.h"
 #include "link/framing.h"
 #include "link/serial_link.h"
+#include "support/console_fixture_qt.h"
 #include "support/hex.h"
 #include "support/pty.h"
 
@@ -26,19 +29,6 @@
 
 namespace vxtest {
 
-// Runs the event loop until cond holds or a generous timeout passes; returns cond's last
-// value.
-inline bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > timeoutMs) return cond();
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 // Runs the event loop for about ms milliseconds (timers fire, deliveries run).
 inline void pumpFor(int ms) {
     QElapsedTimer t;
@@ -47,18 +37,6 @@ inline void pumpFor(int ms) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
-}
-
-// A receiver frame: 0x81, h1, h2, the payload escaped, checksum, 0x82.
-inline std::vector<uint8_t> receiverFrame(uint8_t h1, uint8_t h2,
-                                          const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> buf(2 * payload.size() + 16);
-    vx::PacketEncoder e(buf.data(), buf.size());
-    e.startFrame(h1, h2);
-    for (uint8_t b : payload) e.addByte(b);
-    e.finishFrame();
-    buf.resize(e.position());
-    return buf;
 }
 
 class ConsoleRig {
@@ -88,7 +66,7 @@ public:
         }
     }
     void receive(uint8_t h1, uint8_t h2, const std::vector<uint8_t>& payload) {
-        receiveBytes(receiverFrame(h1, h2, payload));
+        receiveBytes(frame(h1, h2, payload));
     }
     // An acknowledgement (code 0x10) of a Set (1), Query (2) or System (3) command.
     void ack(uint8_t command, const std::vector<uint8_t>& payload) {
