@@ -39,6 +39,7 @@ bench: deps
 	build/release/bench/bench_deframe_decode
 	build/release/bench/bench_link_replay
 	bench/stats_throughput.sh build/release/src/vexor
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release

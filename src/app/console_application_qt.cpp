@@ -8,14 +8,7 @@
 ConsoleApplication::ConsoleApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool ConsoleApplication::notify(QObject* receiver, QEvent* event) {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        showException(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        showException(QString());
-    }
-    return false;
+    return guarded([&] { return QApplication::notify(receiver, event); });
 }
 
 void ConsoleApplication::showException(const QString& message) {

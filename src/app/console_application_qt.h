@@ -4,12 +4,27 @@
 
 #include <QApplication>
 
+#include <exception>
+
 class ConsoleApplication : public QApplication {
     Q_OBJECT
 public:
     ConsoleApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+    // Runs one event delivery; an exception it throws is shown (showException) and the
+    // delivery counts as not handled.
+    template <class Deliver> static bool guarded(Deliver&& deliver) {
+        try {
+            return deliver();
+        } catch (const std::exception& e) {
+            showException(QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            showException(QString());
+        }
+        return false;
+    }
 
     // Shows an exception's message in the standard box (title "Ornivex"); an exception of no
     // known type shows an empty message.

@@ -3,6 +3,7 @@
 // involved.
 #include "app/catalogue.h"
 #include "app/console_application_qt.h"
+#include "sim/sim_runner.h"
 #include "support/console_fixture_qt.h"
 #include "support/hex.h"
 #include "widgets/lamp_qt.h"
@@ -12,9 +13,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <fstream>
 #include <set>
 
 using vxtest::ConsoleWindows;
@@ -526,6 +529,74 @@ TEST_F(ConsoleWindows, RowsNineToTwelveAreBlankedAfter41ReportsForRowsOneToEight
     EXPECT_EQ(main->channelRows.count(), 0u);
 }
 
+TEST_F(ConsoleWindows, TheSimulatedReceiverFillsTheDisplayAndAnswersSystemCommands) {
+    vx::sim::SimRunner sim;
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    comMap.setPath(0, path);
+    main->switchSource(0);
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return !main->latWin->text().isEmpty() && !main->timeWin->text().isEmpty() &&
+                   !main->svPanels[0]->text().isEmpty() && !main->startupStatus->text().isEmpty();
+        },
+        30000));
+    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kGreen);
+    // A warm reset: the receiver starts again and sends its start-up report, which resets the
+    // running time.
+    main->runningTimer->stop();
+    for (int i = 0; i < 100; ++i) main->runningTimerTimer();
+    main->findChild<QAction*>("WarmReset1")->trigger();
+    EXPECT_TRUE(pumpUntil([&] { return main->runningSeconds == 0; }, 30000));
+    main->StopMonitor1Click();
+    sim.stop();
+    EXPECT_TRUE(main->latWin->text().isEmpty());
+}
+
+TEST_F(ConsoleWindows, StopMonitorDuringAFastReplayOfABigFile) {
+    // About 8 MB of reports, replayed with delay 0.
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("big.vxr").toStdString();
+    {
+        std::vector<uint8_t> second;
+        std::vector<uint8_t> ff(46, 0x81); // escaped bytes throughout
+        for (int i = 0; i < 5; ++i) {
+            auto f = frame(0x30, 0x02, ff);
+            second.insert(second.end(), f.begin(), f.end());
+        }
+        auto ch = frame(0x33, 0x01, {1, 2, 0x11, 100, 10, 20, 8});
+        second.insert(second.end(), ch.begin(), ch.end());
+        std::ofstream out(file, std::ios::binary);
+        for (size_t n = 0; n < 8u * 1024 * 1024; n += second.size())
+            out.write(reinterpret_cast<const char*>(second.data()), std::streamsize(second.size()));
+    }
+    sio->show();
+    sio->rbFile->setChecked(true);
+    sio->edFilename->setText(QString::fromStdString(file));
+    sio->okButton->click();
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+
+    // The event loop keeps running other work while the replay floods it.
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    ASSERT_TRUE(pumpUntil([&] { return ticks >= 20 && console->delivered() > 1000; }));
+    EXPECT_FALSE(link.idleAtEnd()) << "the file was replayed already: make it bigger";
+    EXPECT_EQ(main->latWin->text(), "-3.104632827"); // 0x81818181 in units of pi / 2^31
+
+    main->StopMonitor1Click();
+    EXPECT_FALSE(link.running());
+    EXPECT_TRUE(main->latWin->text().isEmpty());
+    EXPECT_EQ(main->comPanels[32]->colour(), lamp::kYellow);
+    // Nothing left over arrives after the stop.
+    const uint64_t after = console->delivered();
+    QTest::qWait(50);
+    EXPECT_EQ(console->delivered(), after);
+    EXPECT_TRUE(main->latWin->text().isEmpty());
+}
+
 // ---- Shut-down and exceptions ----------------------------------------------------------------
 
 TEST_F(ConsoleWindows, ClosingTheMainWindowStopsTheLinkBeforeAnyWindowGoes) {
@@ -545,12 +616,26 @@ TEST(ConsoleApplicationGuard, AnExceptionFromAnEventHandlerIsShownAndTheLoopGoes
     msg::setInterceptor([&](msg::Kind, const QString& title, const QString& text) {
         shown.push_back(title + ": " + text);
     });
-    ConsoleApplication::showException("disk on fire");
-    ConsoleApplication::showException(QString());
+    // A timer slot that throws, delivered the way the application delivers every event.
+    int calls = 0;
+    QTimer t;
+    QObject::connect(&t, &QTimer::timeout, [&] {
+        ++calls;
+        if (calls == 1) throw std::runtime_error("disk on fire");
+        if (calls == 2) throw 42;
+    });
+    for (int i = 0; i < 3; ++i) {
+        t.start(1000);
+        QTimerEvent tick(t.timerId());
+        const bool handled =
+            ConsoleApplication::guarded([&] { return QCoreApplication::sendEvent(&t, &tick); });
+        EXPECT_EQ(handled, i == 2) << i;
+    }
     msg::setInterceptor(nullptr);
+    EXPECT_EQ(calls, 3); // the third tick ran normally
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0], "Ornivex: disk on fire");
-    EXPECT_EQ(shown[1], "Ornivex: ");
+    EXPECT_EQ(shown[1], "Ornivex: "); // an exception of no known type: empty message
 }
 
 } // namespace
