@@ -6,10 +6,16 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("errorForm");
@@ -23,6 +29,9 @@ TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     QFont mono("Monospace");
     mono.setStyleHint(QFont::TypeWriter);
     errWin->setFont(mono);
+    droppedLabel = new QLabel(this);
+    droppedLabel->setObjectName("droppedLabel");
+    droppedLabel->hide();
 
     clearButton = new QPushButton("Clear", this);
     clearButton->setObjectName("clearButton");
@@ -32,6 +41,7 @@ TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(closeButton, &QPushButton::clicked, this, &TerrorForm::closeButtonClick);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(droppedLabel);
     buttons->addStretch();
     buttons->addWidget(clearButton);
     buttons->addWidget(closeButton);
@@ -78,13 +88,40 @@ void TerrorForm::flush() {
     lines_ += pendingLines_;
     pending_.clear();
     pendingLines_ = 0;
+    trim();
+}
+
+void TerrorForm::trim() {
+    // Dropping a tenth of the limit in one edit costs about as much as dropping one line, so
+    // the memo is let grow by that much and then cut back to the limit: removing lines one by
+    // one as they arrive makes every append pay for it.
+    QTextDocument* doc = errWin->document();
+    const int blocks = doc->blockCount();
+    if (blocks <= maxLines_ + std::max(1, maxLines_ / 10)) return;
+    const int drop = blocks - maxLines_;
+    QTextCursor c(doc);
+    c.setPosition(0);
+    c.setPosition(doc->findBlockByNumber(drop).position(), QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+    dropped_ += drop;
+    droppedLabel->setText(QStringLiteral("%L1 older lines dropped.").arg(dropped_));
+    droppedLabel->show();
+}
+
+void TerrorForm::setMaxLines(int lines) {
+    flush();
+    maxLines_ = lines > 0 ? lines : 1;
+    trim();
 }
 
 void TerrorForm::clearButtonClick() {
     pending_.clear();
     pendingLines_ = 0;
     lines_ = 0;
+    dropped_ = 0;
     errWin->clear();
+    droppedLabel->clear();
+    droppedLabel->hide();
 }
 
 void TerrorForm::closeButtonClick() {

@@ -193,3 +193,33 @@ TEST_F(ConsoleWindows, AcknowledgementWindowsAreInTheConsole) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ErrorForm, MemoKeepsTheNewestLinesAndSaysHowManyWereDropped) {
+    ConsoleRig rig;
+    TerrorForm form;
+    EXPECT_EQ(form.maxLines(), TerrorForm::kMaxLines);
+    form.setMaxLines(10);
+    for (uint8_t i = 1; i <= 25; ++i) {
+        const uint8_t frame[] = {0x81, 0x21, i, 0x82};
+        form.showError(frame, 2, sizeof frame);
+        if (i == 8) form.flush(); // dropping also works across appends
+    }
+    QStringList lines = memoLines(form);
+    ASSERT_EQ(lines.size(), 10);
+    EXPECT_EQ(lines.front(), "Checksum Error:     81 21 10 82 "); // the 16th
+    EXPECT_EQ(lines.back(), "Checksum Error:     81 21 19 82 ");  // the 25th
+    EXPECT_EQ(form.lineCount(), 25);
+    EXPECT_EQ(form.droppedLines(), 15);
+    EXPECT_FALSE(form.droppedLabel->isHidden());
+    EXPECT_EQ(form.droppedLabel->text(), "15 older lines dropped.");
+    form.clearButtonClick();
+    EXPECT_EQ(form.droppedLines(), 0);
+    EXPECT_TRUE(form.droppedLabel->isHidden());
+    const uint8_t frame[] = {0x81, 0x21, 0x01, 0x82};
+    form.showError(frame, 2, sizeof frame);
+    EXPECT_EQ(memoLines(form), QStringList{"Checksum Error:     81 21 01 82 "});
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+// The error window under a corrupt replay: how fast refused frames become lines, whether the
+// window stays responsive while hundreds of thousands of lines arrive (and while the memo drops
+// its oldest lines past its limit), whether appending slows down as the memo grows, and what
+// each line costs in memory.
+//
+// A file of frames with bad checksums (6 to 60 bytes each) is replayed with delay 0 through the
+// serial link, the receive worker and the console's hand-over into a shown TerrorForm
+// (offscreen platform unless QT_QPA_PLATFORM says otherwise). A 10 ms timer measures the event
+// loop's latency; the time of each memo append is recorded by memo size.
+//
+//   bench_error_window_qt [FRAMES]        (default 500000)
+#include "app/console_qt.h"
+#include "app/error_form.h"
+#include "link/framing.h"
+#include "link/link_settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double rssMb() {
+    std::ifstream in("/proc/self/statm");
+    long pages = 0, resident = 0;
+    in >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// frames frames of 6..60 bytes whose checksum is wrong; returns the file's path.
+std::string makeCorruptFile(size_t frames, size_t* lineChars) {
+    std::mt19937 rng(7);
+    std::string path = "/tmp/ornivex_bench_errors_" + std::to_string(getpid()) + ".vxr";
+    std::ofstream out(path, std::ios::binary);
+    std::vector<uint8_t> buf(256);
+    *lineChars = 0;
+    for (size_t i = 0; i < frames; ++i) {
+        size_t payload = 1 + rng() % 55;
+        vx::PacketEncoder e(buf.data(), buf.size());
+        e.startFrame(uint8_t(0x20 + rng() % 0x50), uint8_t(rng() % 0x20));
+        for (size_t k = 0; k < payload; ++k) e.addByte(uint8_t(rng() % 0x78));
+        e.finishFrame();
+        size_t n = e.position();
+        buf[n - 2] ^= 0x01; // spoil the checksum (never turns it into a reserved byte)
+        out.write(reinterpret_cast<const char*>(buf.data()), std::streamsize(n));
+        *lineChars += 20 + 3 * (payload + 5);
+    }
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const size_t frames = argc > 1 ? size_t(std::atol(argv[1])) : 500000;
+    QApplication app(argc, argv);
+
+    size_t lineChars = 0;
+    const std::string file = makeCorruptFile(frames, &lineChars);
+    Console console;
+    TerrorForm form;
+    form.show();
+    QApplication::processEvents();
+    const double rssBefore = rssMb();
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0, worstGap = 0;
+    std::vector<qint64> gaps;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        gaps.push_back(now - lastTick);
+        worstGap = std::max(worstGap, now - lastTick);
+        lastTick = now;
+    });
+    ticker.start();
+
+    vx::LinkSettings s;
+    s.portIndex = vx::kReplayPortIndex;
+    s.replay = true;
+    s.fileName = file;
+    if (console.startMonitor(s) != 0) {
+        std::fprintf(stderr, "replay did not start: %s\n",
+                     console.lastError().toStdString().c_str());
+        return 1;
+    }
+    qint64 doneMs = -1;
+    qsizetype received = 0;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (size_t(form.lineCount()) >= frames && doneMs < 0) {
+            form.flush();
+            doneMs = clock.elapsed();
+            received = form.lineCount();
+            QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+        }
+    });
+    watch.start();
+    QTimer::singleShot(600000, [] { QCoreApplication::quit(); });
+    app.exec();
+    ticker.stop();
+    watch.stop();
+    console.stopMonitor();
+
+    // Painting with the memo full: at the bottom, then at the top.
+    QElapsedTimer paint;
+    paint.start();
+    (void)form.grab();
+    const qint64 paintBottomUs = paint.nsecsElapsed() / 1000;
+    paint.restart();
+    form.errWin->verticalScrollBar()->setValue(0);
+    (void)form.grab();
+    const qint64 paintTopUs = paint.nsecsElapsed() / 1000;
+
+    // One turn's worth of lines (the console drains 200 deliveries per turn) appended to the
+    // full memo, and to an empty one for comparison.
+    auto batchUs = [](TerrorForm& f) {
+        const uint8_t bytes[] = {0x81, 0x30, 0x02, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                 0x12, 0x23, 0x34, 0x45, 0x56, 0x67, 0x10, 0x20, 0x01, 0x82};
+        std::vector<double> us;
+        for (int b = 0; b < 50; ++b) {
+            QElapsedTimer t;
+            t.start();
+            for (size_t i = 0; i < Console::kDrainBatch; ++i) f.showError(bytes, 2, sizeof bytes);
+            f.flush();
+            us.push_back(double(t.nsecsElapsed()) / 1000.0);
+        }
+        std::sort(us.begin(), us.end());
+        return us[us.size() / 2];
+    };
+    const qsizetype lines = form.errWin->document()->blockCount();
+    const double rssFull = rssMb();
+    const double fullUs = batchUs(form);
+    TerrorForm empty;
+    empty.show();
+    QApplication::processEvents();
+    const double emptyUs = batchUs(empty);
+    std::sort(gaps.begin(), gaps.end());
+    const qint64 p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+    std::printf("corrupt replay           %zu frames with bad checksums, 6..60 bytes each\n",
+                frames);
+    std::printf("lines                    %lld received in %.1f s (%.0f lines/s through link, "
+                "worker, hand-over and memo); %lld in the memo (limit %d)\n",
+                (long long)received, double(doneMs) / 1000.0,
+                double(received) / (double(doneMs) / 1000.0), (long long)lines, form.maxLines());
+    std::printf("one turn's 200 lines     %.0f us appended to the full memo, %.0f us to an "
+                "empty one (median of 50)\n",
+                fullUs, emptyUs);
+    std::printf("event loop latency       worst %lld ms, 99th percentile %lld ms (10 ms timer)\n",
+                (long long)worstGap, (long long)p99);
+    std::printf("window grab, full memo   %lld us at the bottom, %lld us after scrolling to "
+                "the top\n",
+                (long long)paintBottomUs, (long long)paintTopUs);
+    std::printf("resident memory          %.1f MB before, %.1f MB after: %.0f bytes per line "
+                "(%.0f characters per line)\n",
+                rssBefore, rssFull, (rssFull - rssBefore) * 1048576.0 / double(lines),
+                double(lineChars) / double(frames));
+    std::remove(file.c_str());
+    return size_t(received) >= frames ? 0 : 1;
+}
