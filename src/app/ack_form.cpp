@@ -31,7 +31,10 @@ TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     lvAcks->setShowGrid(true);
     lvAcks->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvAcks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvAcks->setColumnWidth(ColAck, 220);
+    lvAcks->setColumnWidth(ColCommand, 80);
+    lvAcks->setColumnWidth(ColCode, 70);
+    lvAcks->setColumnWidth(ColSubcode, 70);
+    lvAcks->setColumnWidth(ColIndex, 70);
 
     clearButton = new QPushButton("Clear", this);
     clearButton->setObjectName("clearButton");
@@ -47,7 +50,7 @@ TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lvAcks);
     layout->addLayout(buttons);
-    resize(620, 300);
+    resize(560, 300);
 
     if (Console::exists()) {
         console_ = &Console::instance();

@@ -19,19 +19,20 @@
 //   is still pacing, later sends wait behind it.
 // - Showing the window calls FormShow(); a member that queries on showing overrides it.
 //
-// A dialog on this base, one Query and one Set of subcodes 0x01..0x03 of code 0x42:
+// A dialog on this base: the GPS configuration window, eight subcodes of code 0x24 per button,
+// one flag per subcode, LEDs green when all eight are answered, late answers still counting:
 //
-//     class TpktExampleForm : public QuerySetForm {
+//     class TmaskForm : public QuerySetForm {
 //     public:
-//         explicit TpktExampleForm(QWidget* parent = nullptr)
-//             : QuerySetForm(vx::WindowId::TpktExampleForm, "Example (4201-4203)", parent) {
-//             ... controls, queryLED = new Lamp(this, kLedSize), setLED ...
+//         explicit TmaskForm(QWidget* parent = nullptr)
+//             : QuerySetForm(vx::WindowId::TmaskForm, "GPS Configuration (0x24)", parent) {
+//             ... controls; queryLED = new Lamp(this, kLedSize); setLED likewise ...
 //             query_ = &addRequest(queryLED, Request::KeepOnExpiry);
 //             set_ = &addRequest(setLED, Request::KeepOnExpiry);
-//             onReply<vx::ExampleRecord>([this](const vx::ExampleRecord& r,
-//                                               const vx::Delivery& d) {
+//             onReply<vx::GpsConfigRecord>([this](const vx::GpsConfigRecord& r,
+//                                                 const vx::Delivery& d) {
 //                 fill(d.h2, r);
-//                 query_->answer(d.h2);                     // green once all three came
+//                 query_->answer(d.h2);                     // green once all eight came
 //             });
 //             onQueryAck([this](const vx::AckRecord& a) { if (a.result) query_->reject(); });
 //             onSetAck([this](const vx::AckRecord& a) {
@@ -39,15 +40,21 @@
 //             });
 //         }
 //         void queryButtonClick() {
-//             beginRequest(*query_, Keys::range(1, 3), {set_});   // both LEDs white
-//             sendScript(vx::queryRangeScript(0x42, 3));
+//             beginRequest(*query_, Keys::range(1, 8), {set_});    // both LEDs white
+//             sendScript(vx::queryGpsConfigScript());               // 2401..2408
+//         }
+//         void setButtonClick() {
+//             beginRequest(*set_, Keys::range(1, 8), {query_});
+//             sendScript(vx::setGpsConfigScript(readControls()));   // 50 ms apart, by timer
 //         }
 //     protected:
-//         void FormShow() override { queryButtonClick(); }      // showing queries
+//         void FormShow() override { queryButtonClick(); }        // showing queries
 //     };
 //
-// Query-only members simply have no Set request; grouped pages have one Request per LED and
-// start only their own (beginRequest without superseded requests).
+// A one-packet dialog uses the default key (Keys::one(), answer()) and send(); see
+// Tpkt2101Form. Query-only members have no Set request; grouped pages have one Request per LED
+// and start only their own (beginRequest without superseded requests); a 3000 ms member passes
+// its time-out to the constructor.
 #pragma once
 
 #include "app/console_qt.h"
