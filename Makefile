@@ -43,7 +43,7 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
 
 build: deps
-	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
 # The console on its simulated receiver (ornivex --demo).

@@ -177,13 +177,18 @@ private:
 // A byte source over a block of memory; ends at the end of the block.
 class MemorySource : public ByteSource {
 public:
-    MemorySource(const uint8_t* data, size_t size) {
+    MemorySource(const uint8_t* data, size_t size) : begin_(data) {
         cur_ = data;
         end_ = data + size;
     }
+    // Bytes handed out so far (how far the deframer got).
+    size_t consumed() const { return size_t(cur_ - begin_); }
 
 protected:
     int fetch(uint8_t&) override { return kEnd; }
+
+private:
+    const uint8_t* begin_;
 };
 
 // Cuts a byte stream into VEXOR packets.

@@ -13,22 +13,6 @@ namespace vx::sim {
 
 namespace {
 
-// A byte source over a block of memory that tells how much of it the deframer consumed.
-class SpanSource : public ByteSource {
-public:
-    SpanSource(const uint8_t* p, size_t n) : begin_(p) {
-        cur_ = p;
-        end_ = p + n;
-    }
-    size_t consumed() const { return size_t(cur_ - begin_); }
-
-protected:
-    int fetch(uint8_t&) override { return kEnd; }
-
-private:
-    const uint8_t* begin_;
-};
-
 int64_t hostUnixMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -72,7 +56,7 @@ void SimReceiver::receive(const uint8_t* data, size_t n) {
     inPending_.insert(inPending_.end(), data, data + n);
     size_t pos = 0;
     while (pos < inPending_.size()) {
-        SpanSource src(inPending_.data() + pos, inPending_.size() - pos);
+        MemorySource src(inPending_.data() + pos, inPending_.size() - pos);
         uint8_t frame[kRxBufferSize];
         uint16_t count = 0;
         int r = PacketDeframer::readFrame(src, frame, count);

@@ -39,7 +39,7 @@ public:
         std::vector<Packet> out;
         size_t pos = 0;
         while (pos < pending_.size()) {
-            Span src(pending_.data() + pos, pending_.size() - pos);
+            vx::MemorySource src(pending_.data() + pos, pending_.size() - pos);
             uint8_t buf[vx::kRxBufferSize];
             uint16_t count = 0;
             int r = vx::PacketDeframer::readFrame(src, buf, count);
@@ -69,20 +69,6 @@ public:
     }
 
 private:
-    class Span : public vx::ByteSource {
-    public:
-        Span(const uint8_t* p, size_t n) : begin_(p) {
-            cur_ = p;
-            end_ = p + n;
-        }
-        size_t consumed() const { return size_t(cur_ - begin_); }
-
-    protected:
-        int fetch(uint8_t&) override { return kEnd; }
-
-    private:
-        const uint8_t* begin_;
-    };
     std::vector<uint8_t> pending_;
 };
 
