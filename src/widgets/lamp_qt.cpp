@@ -20,4 +20,6 @@ void Lamp::paintEvent(QPaintEvent*) {
     p.drawEllipse(QRectF(0.5, 0.5, width() - 1.0, height() - 1.0));
 }
 
-void Lamp::mouseDoubleClickEvent(QMouseEvent*) { emit doubleClicked(); }
+void Lamp::mouseDoubleClickEvent(QMouseEvent*) {
+    emit doubleClicked();
+}

@@ -36,7 +36,9 @@ struct Case {
     Steps steps;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.packet; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.packet;
+}
 
 class RoutingTable : public ::testing::TestWithParam<Case> {};
 

@@ -172,8 +172,7 @@ TEST_F(LinkFixture, FramesFromTwoThreadsNeverInterleaveOnTheWire) {
     // otherwise hold them).
     std::thread drainer([&] { wire = pty.read(total, 20s); });
     auto sender = [&](const std::vector<uint8_t>& f) {
-        for (int i = 0; i < kEach; ++i)
-            EXPECT_EQ(link.sendFrame(f.data(), uint16_t(f.size())), 0);
+        for (int i = 0; i < kEach; ++i) EXPECT_EQ(link.sendFrame(f.data(), uint16_t(f.size())), 0);
     };
     std::thread s1(sender, a), s2(sender, b);
     s1.join();
