@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot clean format
+.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot clean format format-check
 
 deps:
 	@scripts/install-deps.sh
@@ -10,6 +10,7 @@ deps:
 # Every test: the AddressSanitizer/UBSan build, the ThreadSanitizer build of the threaded
 # tests, and the deframer/decoder fuzzer for $(FUZZ_SECONDS) seconds.
 test: deps
+	@$(MAKE) --no-print-directory format-check
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-tsan
 	@$(MAKE) --no-print-directory fuzz
@@ -58,6 +59,12 @@ screenshot: build
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+# Fails when a source file is not formatted as .clang-format says.
+format-check:
+	@bad=$$(find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | \
+	  xargs -0 -n1 sh -c 'clang-format "$$0" | cmp -s - "$$0" || echo "$$0"'); \
+	if [ -n "$$bad" ]; then echo "not formatted (run 'make format'):"; echo "$$bad"; exit 1; fi
 
 clean:
 	rm -rf build

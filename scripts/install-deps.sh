@@ -6,7 +6,7 @@ packages=(
   cmake make g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   xvfb xauth
 )
 
