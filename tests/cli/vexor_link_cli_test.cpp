@@ -7,6 +7,7 @@
 #include "support/child_process.h"
 #include "support/pty.h"
 #include "support/run_command.h"
+#include "support/temp_path.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ std::string withoutSeconds(const std::string& json) {
 TEST(StatsLink, CountsWhatDirectStatsCountsFrameForFrame) {
     std::vector<std::string> files = corpusStreams();
     // A generated stream with 2 % corrupted frames, larger than the link's read-ahead.
-    std::string generated = ::testing::TempDir() + "vx_stats_link.vxr";
+    std::string generated = vxtest::uniqueTempPath("vx_stats_link");
     {
         std::vector<uint8_t> stream;
         vxbench::StreamGenerator gen({0.02, 7});
@@ -63,6 +64,7 @@ TEST(StatsLink, CountsWhatDirectStatsCountsFrameForFrame) {
         EXPECT_EQ(withoutSeconds(link.out), withoutSeconds(direct.out)) << f;
         EXPECT_NE(link.out.find("\"good\": "), std::string::npos);
     }
+    std::remove(generated.c_str());
 }
 
 TEST(StatsLink, RefusesWhatItCannotReplay) {

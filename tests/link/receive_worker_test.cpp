@@ -11,6 +11,7 @@
 #include "support/hex.h"
 #include "support/pty.h"
 #include "support/recording_registry.h"
+#include "support/temp_path.h"
 
 using namespace std::chrono_literals;
 using vx::WindowId;
@@ -214,7 +215,8 @@ TEST_F(WorkerFixture, StopReturnsWhileTheWorkerWaitsForAFullQueue) {
 }
 
 struct ReplayWorkerFixture : WorkerFixture {
-    std::string file = ::testing::TempDir() + "vx_worker_replay.bin";
+    std::string file = vxtest::uniqueTempPath("vx_worker_replay");
+    ~ReplayWorkerFixture() override { std::remove(file.c_str()); }
     std::vector<std::chrono::steady_clock::time_point> arrivals;
     std::vector<std::string> codes;
     std::mutex mu;

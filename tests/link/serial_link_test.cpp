@@ -13,6 +13,7 @@
 
 #include "support/hex.h"
 #include "support/pty.h"
+#include "support/temp_path.h"
 
 using namespace std::chrono_literals;
 using vxtest::bytes;
@@ -268,7 +269,7 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
         uint8_t parity;
         std::string error;
     };
-    std::string regular = ::testing::TempDir() + "vx_not_a_port";
+    std::string regular = vxtest::uniqueTempPath("vx_not_a_port");
     std::ofstream(regular) << "x";
     std::vector<Case> cases = {
         {"/dev/vx-no-such-tty", 38400, 0, "COM3 (/dev/vx-no-such-tty): no such device"},
@@ -282,6 +283,7 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
         EXPECT_EQ(link.lastError(), c.error);
         EXPECT_FALSE(link.running());
     }
+    std::remove(regular.c_str());
     vx::LinkSettings bad;
     bad.portIndex = 40;
     EXPECT_EQ(link.startLink(bad), -1);
@@ -364,7 +366,11 @@ struct ReplayFixture : ::testing::Test {
     FrameCollector reader;
     CountingTx tx;
     vx::SerialLink link{slots};
-    std::string file = ::testing::TempDir() + "vx_replay_test.bin";
+    std::string file = vxtest::uniqueTempPath("vx_replay_test");
+    ~ReplayFixture() override {
+        link.stopLink();
+        std::remove(file.c_str());
+    }
 
     vx::LinkSettings replaySettings() {
         vx::LinkSettings s;
