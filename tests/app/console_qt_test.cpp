@@ -2,6 +2,7 @@
 // GUI thread, in routing-table order, while the windows are visible.
 #include "app/catalogue.h"
 #include "app/console_qt.h"
+#include "support/console_fixture_qt.h"
 #include "support/hex.h"
 #include "support/pty.h"
 
@@ -14,20 +15,9 @@
 
 using vxtest::bytes;
 using vxtest::Pty;
+using vxtest::pumpUntil;
 
 namespace {
-
-// Runs the event loop until cond holds (or a generous timeout passes).
-bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > timeoutMs) return cond();
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 vx::LinkSettings ptySettings(vx::ComSlots& comMap, const Pty& pty, uint8_t index) {
     comMap.setPath(index, pty.slavePath());
@@ -65,13 +55,8 @@ TEST(Console, ReportsReachVisibleWindowsOnTheGuiThreadInTableOrder) {
 
     ASSERT_EQ(console.startMonitor(ptySettings(comMap, pty, 4)), 0)
         << console.lastError().toStdString();
-    uint8_t big[300];
-    vx::PacketEncoder e(big, sizeof big);
-    e.startFrame(0x30, 0x02);
-    for (int i = 0; i < 46; ++i) e.addByte(0);
-    e.finishFrame();
     pty.write(bytes("81 21 01 0A D1 82")); // to the hidden 2101 dialog: dropped
-    pty.write(big, e.position());
+    pty.write(vxtest::frame(0x30, 0x02, std::vector<uint8_t>(46, 0)));
     pty.write(bytes("81 12 01 00 00 00 01 E9 82")); // 1201 reaches the main window always
     ASSERT_TRUE(pumpUntil([&] { return calls.size() >= 3; })) << calls.size();
     EXPECT_EQ(calls, (std::vector<std::string>{"main:30 02", "plot:30 02", "startup:12 01"}));
@@ -111,14 +96,7 @@ TEST(Console, WindowsCreatedOnFirstUseAreSkippedUntilRegistered) {
     console.handlers().set(vx::WindowId::Tpkt3002Form, vx::HandlerRole::Reply,
                            [&](const vx::Delivery&, const vx::RouteStep&) { ++calls; });
     ASSERT_EQ(console.startMonitor(ptySettings(comMap, pty, 5)), 0);
-    uint8_t big[300];
-    vx::PacketEncoder e(big, sizeof big);
-    auto send3002 = [&] {
-        e.startFrame(0x30, 0x02);
-        for (int i = 0; i < 46; ++i) e.addByte(0);
-        e.finishFrame();
-        pty.write(big, e.position());
-    };
+    auto send3002 = [&] { pty.write(vxtest::frame(0x30, 0x02, std::vector<uint8_t>(46, 0))); };
     send3002();
     ASSERT_TRUE(pumpUntil([&] { return console.delivered() >= 1; }));
     EXPECT_EQ(calls, 0);
