@@ -65,11 +65,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     const std::string file = makeReplayFile(megabytes);
-    Console console;
-    WindowSet windows;
+    vx::ComSlots comMap;
+    vx::SerialLink link(comMap);
+    Console console(link);
+    WindowSet windows(console, comMap);
     windows.createStartupWindows();
-    auto* main = windows.find<TmainForm>("mainForm");
-    auto* sio = windows.find<TsioForm>("sioForm");
+    auto* main = windows.find<TmainForm>(vx::WindowId::TmainForm);
+    auto* sio = windows.find<TsioForm>(vx::WindowId::TsioForm);
     main->show();
 
     const double rssBefore = rssMb();

@@ -68,8 +68,10 @@ int main(int argc, char** argv) {
 
     size_t lineChars = 0;
     const std::string file = makeCorruptFile(frames, &lineChars);
-    Console console;
-    TerrorForm form;
+    vx::ComSlots comMap;
+    vx::SerialLink link(comMap);
+    Console console(link);
+    TerrorForm form(console);
     form.show();
     QApplication::processEvents();
     const double rssBefore = rssMb();

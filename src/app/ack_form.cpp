@@ -18,9 +18,8 @@ QString hex02(uint8_t v) {
 
 } // namespace
 
-TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName("ackForm");
-    setWindowTitle("Acknowledgements");
+TackForm::TackForm(Console& console, QWidget* parent)
+    : QWidget(parent, Qt::Window), routes_(console, vx::WindowId::TackForm, this) {
 
     lvAcks = new QTableWidget(0, ColumnCount, this);
     lvAcks->setObjectName("lvAcks");
@@ -52,25 +51,17 @@ TackForm::TackForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addLayout(buttons);
     resize(560, 300);
 
-    if (Console::exists()) {
-        console_ = &Console::instance();
-        Console& c = *console_;
-        c.registerWindow(vx::WindowId::TackForm, this);
-        c.handlers().set(vx::WindowId::TackForm, vx::HandlerRole::AnyAck,
-                         [this](const vx::Delivery& d, const vx::RouteStep& s) {
-                             std::array<uint8_t, 4> rec{};
-                             if (const auto* a = d.recordAs<vx::AckRecord>())
-                                 rec = {a->acked_code, a->acked_subcode, a->index, a->result};
-                             else if (const auto* y = d.recordAs<vx::SysAckRecord>())
-                                 rec = {y->acked_code, y->result, 0, 0};
-                             showAck(rec, s.arg);
-                         });
-    }
+    routes_.on(vx::HandlerRole::AnyAck, [this](const vx::Delivery& d, const vx::RouteStep& s) {
+        std::array<uint8_t, 4> rec{};
+        if (const auto* a = d.recordAs<vx::AckRecord>())
+            rec = {a->acked_code, a->acked_subcode, a->index, a->result};
+        else if (const auto* y = d.recordAs<vx::SysAckRecord>())
+            rec = {y->acked_code, y->result, 0, 0};
+        showAck(rec, s.arg);
+    });
 }
 
-TackForm::~TackForm() {
-    if (console_) console_->unregisterWindow(vx::WindowId::TackForm);
-}
+TackForm::~TackForm() = default;
 
 void TackForm::showAck(const std::array<uint8_t, 4>& record, uint8_t subcode) {
     if (subcode == 4) return;

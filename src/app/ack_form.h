@@ -2,6 +2,8 @@
 // newest at the bottom, at most 299 rows. Rows arrive while the window is visible.
 #pragma once
 
+#include "app/console_qt.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -19,7 +21,7 @@ public:
     // The list never holds more rows than this; the oldest goes first.
     static constexpr int kMaxRows = 299;
 
-    explicit TackForm(QWidget* parent = nullptr);
+    explicit TackForm(Console& console, QWidget* parent = nullptr);
     ~TackForm() override;
 
     // One acknowledgement: the 4-byte record (Set and Query: code, subcode, index or 0x80,
@@ -40,5 +42,5 @@ public slots:
     void closeButtonClick();
 
 private:
-    QPointer<Console> console_; // the console this window registered with
+    RouteBinding routes_;
 };

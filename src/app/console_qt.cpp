@@ -3,13 +3,8 @@
 #include <QMetaObject>
 #include <QTimer>
 
-namespace {
-Console* current = nullptr;
-}
-
-Console::Console(vx::SerialLink* link, QObject* parent)
-    : QObject(parent), link_(link ? link : &vx::theLink()),
-      consumer_(queue_, registry_, handlers_) {
+Console::Console(vx::SerialLink& link, QObject* parent)
+    : QObject(parent), link_(&link), consumer_(queue_, registry_, handlers_) {
     worker_ = std::make_unique<vx::ReceiveWorker>(queue_, &flags_);
     // The worker calls this when a delivery arrives while the consumer is idle: post a drain
     // to the GUI thread.
@@ -19,24 +14,12 @@ Console::Console(vx::SerialLink* link, QObject* parent)
     });
     txRelay_.console = this;
     link_->setTxObserver(&txRelay_);
-    previous_ = current;
-    current = this;
 }
 
 Console::~Console() {
     link_->stopLink();
     link_->setTxObserver(nullptr);
     link_->setReader(nullptr);
-    if (current == this) current = previous_;
-}
-
-Console& Console::instance() {
-    Q_ASSERT(current);
-    return *current;
-}
-
-bool Console::exists() {
-    return current != nullptr;
 }
 
 void Console::registerWindow(vx::WindowId id, QWidget* window) {
@@ -45,6 +28,7 @@ void Console::registerWindow(vx::WindowId id, QWidget* window) {
 
 void Console::unregisterWindow(vx::WindowId id) {
     registry_.windows[size_t(id)] = nullptr;
+    registry_.runningFlags[size_t(id)] = nullptr;
     handlers_.clearWindow(id);
 }
 
@@ -110,4 +94,38 @@ bool Console::Registry::exists(vx::WindowId w) const {
 bool Console::Registry::running(vx::WindowId w) const {
     const auto& f = runningFlags[size_t(w)];
     return f && exists(w) && f();
+}
+
+// ---- RouteBinding -------------------------------------------------------------------------------
+
+void nameWindow(QWidget* window, vx::WindowId id) {
+    const vx::WindowInfo& info = vx::windowInfo(id);
+    window->setObjectName(
+        QString::fromLatin1(info.objectName.data(), qsizetype(info.objectName.size())));
+    window->setWindowTitle(
+        QString::fromLatin1(info.caption.data(), qsizetype(info.caption.size())));
+}
+
+RouteBinding::RouteBinding(Console& console, vx::WindowId id, QWidget* window)
+    : console_(&console), id_(id) {
+    nameWindow(window, id);
+    console.registerWindow(id, window);
+}
+
+RouteBinding::~RouteBinding() {
+    if (console_) console_->unregisterWindow(id_);
+}
+
+void RouteBinding::on(vx::HandlerRole role, vx::DeliveryHandler handler) {
+    if (console_) console_->handlers().set(id_, role, std::move(handler));
+}
+
+void RouteBinding::onAck(vx::HandlerRole role, std::function<void(const vx::AckRecord&)> handler) {
+    on(role, [handler = std::move(handler)](const vx::Delivery& d, const vx::RouteStep&) {
+        if (const auto* a = d.recordAs<vx::AckRecord>()) handler(*a);
+    });
+}
+
+void RouteBinding::setRunningFlag(std::function<bool()> running) {
+    if (console_) console_->setRunningFlag(id_, std::move(running));
 }

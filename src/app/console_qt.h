@@ -2,13 +2,15 @@
 // hand-over queue, and the consumer that runs each received packet's routing steps on the GUI
 // thread, one packet at a time, in table order.
 //
-// How a window takes part:
+// A window is given the console when it is created and takes part in the routing through one
+// RouteBinding member, which registers it, holds its handlers and unregisters it again:
 //
-//     Console& c = Console::instance();
-//     c.registerWindow(vx::WindowId::Tpkt2101Form, this);      // visibility read at delivery
-//     c.handlers().set(vx::WindowId::Tpkt2101Form, vx::HandlerRole::Reply,
-//                      [this](const vx::Delivery& d, const vx::RouteStep&) { ... });
-//     vx::sendQuery(c.sink(), 0x21, 0x01);                       // every sender takes a sink
+//     Tpkt2101Form(Console& console) : routes_(console, vx::WindowId::Tpkt2101Form, this) {
+//         routes_.onRecord<vx::EngineRateRecord>(vx::HandlerRole::Reply,
+//             [this](const vx::EngineRateRecord& r, const vx::Routed& at) { ... });
+//         routes_.onAck(vx::HandlerRole::QueryAck, [this](const vx::AckRecord& a) { ... });
+//     }
+//     vx::sendQuery(routes_.console().sink(), 0x21, 0x01);      // every sender takes a sink
 //
 // A window created on first use registers when it is created; until then the routing skips it.
 // A window with its own running flag (a test that runs) gives it with setRunningFlag.
@@ -29,13 +31,8 @@
 class Console : public QObject {
     Q_OBJECT
 public:
-    // Uses the process's one serial link by default; tests may give their own.
-    explicit Console(vx::SerialLink* link = nullptr, QObject* parent = nullptr);
+    explicit Console(vx::SerialLink& link, QObject* parent = nullptr);
     ~Console() override;
-
-    // The console of this process (the most recently created one).
-    static Console& instance();
-    static bool exists();
 
     vx::SerialLink& link() { return *link_; }
     // Where every sender writes: the link, unless a test replaced it.
@@ -100,5 +97,55 @@ private:
     std::unique_ptr<vx::ReceiveWorker> worker_;
     TxRelay txRelay_;
     bool drainScheduled_ = false;
-    Console* previous_ = nullptr;
+};
+
+namespace vx {
+// Where a routed packet's step came from: the subcode the routing gives the handler (h2, or
+// for a nested 0x02 packet the nested subcode) and whether the packet was the nested form.
+struct Routed {
+    uint8_t subcode = 0;
+    bool nested = false;
+    const Delivery* delivery = nullptr;
+};
+} // namespace vx
+
+// Gives a window the object name and caption of its line in the window list.
+void nameWindow(QWidget* window, vx::WindowId id);
+
+// A window's part in the routing for as long as the binding lives: registers the window with
+// the console (its visibility is read when a step runs), holds its handlers, and on
+// destruction unregisters the window and its handlers from the console it registered with.
+// It also names the window (nameWindow).
+class RouteBinding {
+public:
+    RouteBinding(Console& console, vx::WindowId id, QWidget* window);
+    ~RouteBinding();
+    RouteBinding(const RouteBinding&) = delete;
+    RouteBinding& operator=(const RouteBinding&) = delete;
+
+    Console& console() const { return *console_; }
+    vx::WindowId id() const { return id_; }
+
+    // A handler for one role, given the whole delivery and the step.
+    void on(vx::HandlerRole role, vx::DeliveryHandler handler);
+    // A handler for one role that takes the decoded record of type Record (deliveries that
+    // carry another record are not passed on) and where it was routed.
+    template <class Record, class F> void onRecord(vx::HandlerRole role, F handler) {
+        on(role, [handler = std::move(handler)](const vx::Delivery& d, const vx::RouteStep& s) {
+            if (const Record* r = d.recordAs<Record>()) handler(*r, routedOf(d, s));
+        });
+    }
+    // Set or Query acknowledgements (role SetAck or QueryAck).
+    void onAck(vx::HandlerRole role, std::function<void(const vx::AckRecord&)> handler);
+    // The window's own running flag, for steps gated on it.
+    void setRunningFlag(std::function<bool()> running);
+
+    // The subcode a step routes and whether it is the nested 0x02 form.
+    static vx::Routed routedOf(const vx::Delivery& d, const vx::RouteStep& s) {
+        return {s.arg, d.h1 == 0x02, &d};
+    }
+
+private:
+    QPointer<Console> console_;
+    vx::WindowId id_;
 };

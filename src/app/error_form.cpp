@@ -17,9 +17,8 @@
 
 #include <algorithm>
 
-TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setObjectName("errorForm");
-    setWindowTitle("Error Window");
+TerrorForm::TerrorForm(Console& console, QWidget* parent)
+    : QWidget(parent, Qt::Window), routes_(console, vx::WindowId::TerrorForm, this) {
 
     errWin = new QPlainTextEdit(this);
     errWin->setObjectName("errWin");
@@ -50,20 +49,12 @@ TerrorForm::TerrorForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addLayout(buttons);
     resize(640, 300);
 
-    if (Console::exists()) {
-        console_ = &Console::instance();
-        Console& c = *console_;
-        c.registerWindow(vx::WindowId::TerrorForm, this);
-        c.handlers().set(vx::WindowId::TerrorForm, vx::HandlerRole::ErrorReport,
-                         [this](const vx::Delivery& d, const vx::RouteStep&) {
-                             showError(d.frame.data(), d.result, d.count);
-                         });
-    }
+    routes_.on(vx::HandlerRole::ErrorReport, [this](const vx::Delivery& d, const vx::RouteStep&) {
+        showError(d.frame.data(), d.result, d.count);
+    });
 }
 
-TerrorForm::~TerrorForm() {
-    if (console_) console_->unregisterWindow(vx::WindowId::TerrorForm);
-}
+TerrorForm::~TerrorForm() = default;
 
 void TerrorForm::showError(const uint8_t* bytes, int code, size_t count) {
     // The deframer combines its codes when a frame ends on its 240th byte with a bad checksum
@@ -129,6 +120,6 @@ void TerrorForm::closeButtonClick() {
 }
 
 void TerrorForm::closeEvent(QCloseEvent* event) {
-    if (console_) console_->flags().errorPending.store(0);
+    routes_.console().flags().errorPending.store(0);
     QWidget::closeEvent(event);
 }

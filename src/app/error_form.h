@@ -14,6 +14,8 @@
 // next refused frame.
 #pragma once
 
+#include "app/console_qt.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -28,7 +30,7 @@ class QPushButton;
 class TerrorForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TerrorForm(QWidget* parent = nullptr);
+    explicit TerrorForm(Console& console, QWidget* parent = nullptr);
     ~TerrorForm() override;
 
     // A refused frame: its bytes, the error code of the receive loop and the byte count.
@@ -63,7 +65,7 @@ protected:
 private:
     void trim();
 
-    QPointer<Console> console_; // the console this window registered with
+    RouteBinding routes_;
     QString pending_;
     qsizetype pendingLines_ = 0;
     qsizetype lines_ = 0;

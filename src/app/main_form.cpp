@@ -74,8 +74,9 @@ const char* const kSystemItemNames[10] = {
 
 } // namespace
 
-TmainForm::TmainForm(WindowSet& windows) : windows_(windows) {
-    setWindowTitle("Ornivex v2.40");
+TmainForm::TmainForm(WindowSet& windows)
+    : windows_(windows), console_(windows.console()),
+      routes_(windows.console(), vx::WindowId::TmainForm, this) {
     // Single fixed border, minimize but no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -97,7 +98,7 @@ TmainForm::TmainForm(WindowSet& windows) : windows_(windows) {
     VorsandInternal->menuAction()->setVisible(windows_.options().internalMenu);
     sourceIndex = 0;
     antennaState = 0;
-    Console::instance().flags().errorPending.store(0);
+    console_.flags().errorPending.store(0);
 
     registerHandlers();
 
@@ -110,9 +111,7 @@ TmainForm::TmainForm(WindowSet& windows) : windows_(windows) {
     }
 }
 
-TmainForm::~TmainForm() {
-    if (Console::exists()) Console::instance().unregisterWindow(vx::WindowId::TmainForm);
-}
+TmainForm::~TmainForm() = default;
 
 // ---- Layout ------------------------------------------------------------------------------------
 
@@ -429,13 +428,13 @@ void TmainForm::buildMenus() {
         const uint8_t code = cmd.code;
         // Nothing is sent while no source is open: the link refuses the write.
         connect(a, &QAction::triggered, this,
-                [code] { vx::sendSystem(Console::instance().sink(), code); });
+                [this, code] { vx::sendSystem(console_.sink(), code); });
         systemCommandItems[i] = a;
     }
     RestartMonitor1 = Initialize1->addAction("Restart Receiver");
     RestartMonitor1->setObjectName("RestartMonitor1");
     connect(RestartMonitor1, &QAction::triggered, this,
-            [] { vx::monitorRestart(Console::instance().sink()); });
+            [this] { vx::monitorRestart(console_.sink()); });
 
     // The window menus, in the order of their first item; an item shows when its window is
     // one of the console's windows.
@@ -459,10 +458,10 @@ void TmainForm::buildMenus() {
         }
         QAction* a = target->addAction(QString::fromLatin1(item.caption));
         if (item.itemObject) a->setObjectName(item.itemObject);
-        const std::string window = item.window;
+        const vx::WindowId window = item.window;
         const MenuExtra extra = item.extra;
         connect(a, &QAction::triggered, this, [this, window, extra] {
-            if (extra == MenuExtra::RaiseErrorFlag) Console::instance().flags().errorPending = 1;
+            if (extra == MenuExtra::RaiseErrorFlag) console_.flags().errorPending = 1;
             windows_.open(window);
         });
     }
@@ -474,35 +473,30 @@ void TmainForm::buildMenus() {
 }
 
 void TmainForm::registerHandlers() {
-    Console& c = Console::instance();
-    c.registerWindow(vx::WindowId::TmainForm, this);
-    auto& h = c.handlers();
     using R = vx::HandlerRole;
-    const auto W = vx::WindowId::TmainForm;
-    h.set(W, R::StartupStatus, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::StartupRecord>()) showStartupStatus(*r);
-    });
-    h.set(W, R::ResetRunningTime,
-          [this](const vx::Delivery&, const vx::RouteStep&) { resetRunningTime(); });
-    h.set(W, R::AntennaEvent, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::SoftEventRecord>()) noteAntennaEvent(*r);
-    });
-    h.set(W, R::EventLogEntry, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::SoftEventRecord>()) showEventLogEntry(*r);
-    });
-    h.set(W, R::FastFix, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::DrDataRecord>()) showFastFix(*r);
-    });
-    h.set(W, R::TimeSummary, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::TimeConstellationRecord>()) showTimeSummary(*r);
-    });
-    h.set(W, R::SearchStatus, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::TimeConstellationRecord>()) showSearchStatus(*r);
-    });
-    h.set(W, R::Channel, [this](const vx::Delivery& d, const vx::RouteStep&) {
-        if (auto* r = d.recordAs<vx::ChannelStatusRecord>()) showChannel(*r);
-    });
-    connect(&c, &Console::frameSent, this, &TmainForm::txLamp);
+    routes_.onRecord<vx::StartupRecord>(
+        R::StartupStatus,
+        [this](const vx::StartupRecord& r, const vx::Routed&) { showStartupStatus(r); });
+    routes_.on(R::ResetRunningTime,
+               [this](const vx::Delivery&, const vx::RouteStep&) { resetRunningTime(); });
+    routes_.onRecord<vx::SoftEventRecord>(
+        R::AntennaEvent,
+        [this](const vx::SoftEventRecord& r, const vx::Routed&) { noteAntennaEvent(r); });
+    routes_.onRecord<vx::SoftEventRecord>(
+        R::EventLogEntry,
+        [this](const vx::SoftEventRecord& r, const vx::Routed&) { showEventLogEntry(r); });
+    routes_.onRecord<vx::DrDataRecord>(
+        R::FastFix, [this](const vx::DrDataRecord& r, const vx::Routed&) { showFastFix(r); });
+    routes_.onRecord<vx::TimeConstellationRecord>(
+        R::TimeSummary,
+        [this](const vx::TimeConstellationRecord& r, const vx::Routed&) { showTimeSummary(r); });
+    routes_.onRecord<vx::TimeConstellationRecord>(
+        R::SearchStatus,
+        [this](const vx::TimeConstellationRecord& r, const vx::Routed&) { showSearchStatus(r); });
+    routes_.onRecord<vx::ChannelStatusRecord>(
+        R::Channel,
+        [this](const vx::ChannelStatusRecord& r, const vx::Routed&) { showChannel(r); });
+    connect(&console_, &Console::frameSent, this, &TmainForm::txLamp);
 }
 
 void TmainForm::peersCreated(WindowSet&) {
@@ -517,15 +511,15 @@ void TmainForm::peersCreated(WindowSet&) {
 }
 
 TsioForm* TmainForm::sioForm() const {
-    return windows_.find<TsioForm>("sioForm");
+    return windows_.find<TsioForm>(vx::WindowId::TsioForm);
 }
 
 TfrmIoReplay* TmainForm::ioReplayForm() const {
-    return windows_.find<TfrmIoReplay>("frmIoReplay");
+    return windows_.find<TfrmIoReplay>(vx::WindowId::TfrmIoReplay);
 }
 
 bool TmainForm::monitoring() const {
-    return Console::instance().monitoring();
+    return console_.monitoring();
 }
 
 void TmainForm::paint(Lamp* l, vx::Shade s) {
@@ -545,7 +539,7 @@ void TmainForm::StartMonitor1Click() {
     runningSeconds = 0;
     if (!sio->startLink()) {
         setSourcePanelColour(sourceIndex, lamp::kRed);
-        statusBar()->showMessage("Start Monitor failed: " + Console::instance().lastError());
+        statusBar()->showMessage("Start Monitor failed: " + console_.lastError());
         return;
     }
     statusBar()->clearMessage();
@@ -563,7 +557,7 @@ void TmainForm::StopMonitor1Click() {
     if (TsioForm* sio = sioForm()) {
         sio->stopLink();
     } else {
-        Console::instance().stopMonitor();
+        console_.stopMonitor();
     }
     resetDisplay();
     setSourcePanelColour(sourceIndex, lamp::kYellow);
@@ -610,12 +604,12 @@ void TmainForm::runningTimerTimer() {
     Panel3->repaint();
     antennaStatusWin->setText(q(vx::antennaText(antennaState)));
     antennaState = 0;
-    if (QWidget* err = windows_.find("errorForm"))
-        err->setVisible(Console::instance().flags().errorPending.load() != 0);
+    if (QWidget* err = windows_.find(vx::WindowId::TerrorForm))
+        err->setVisible(console_.flags().errorPending.load() != 0);
 }
 
 void TmainForm::blipTimerTimer() {
-    vx::MonitorFlags& f = Console::instance().flags();
+    vx::MonitorFlags& f = console_.flags();
     if (txStatus->colour() != lamp::kWhite) txStatus->setColour(lamp::kWhite);
     if (rxStatus->colour() != lamp::kWhite) {
         rxStatus->setColour(lamp::kWhite);
@@ -718,7 +712,7 @@ void TmainForm::showChannel(const vx::ChannelStatusRecord& r) {
     paint(elevPanels[row], v.elevationShade);
     aziPanels[row]->setTextIfChanged(q(v.azimuth));
     aziPanels[row]->setColour(lamp::kWhite);
-    if (QWidget* sky = windows_.find("skyPlotForm"); sky && sky->isVisible()) {
+    if (QWidget* sky = windows_.find(vx::WindowId::TskyPlotForm); sky && sky->isVisible()) {
         if (auto* view = dynamic_cast<ChannelRecordView*>(sky)) view->showChannelRecord(r);
     }
     if (blank) {
@@ -756,9 +750,9 @@ void TmainForm::closeEvent(QCloseEvent* e) {
         shutDown_ = true;
         runningTimer->stop();
         // 1. The link first: the receive worker ends before any window goes away.
-        Console::instance().stopMonitor();
+        console_.stopMonitor();
         // 2. The data logging window closes (its files are closed when it is destroyed).
-        if (QWidget* log = windows_.find("logForm")) log->close();
+        if (QWidget* log = windows_.find(vx::WindowId::TlogForm)) log->close();
         // 3. The windows created on first use, in their order.
         windows_.destroyFirstUseWindows();
     }

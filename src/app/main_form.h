@@ -8,6 +8,7 @@
 // and colours come from status_texts.h.
 #pragma once
 
+#include "app/console_qt.h"
 #include "app/status_texts.h"
 #include "app/window_catalogue_qt.h"
 #include "link/records.h"
@@ -129,6 +130,8 @@ private:
     void blankRow(int row, const QColor& colour);
 
     WindowSet& windows_;
+    Console& console_;
+    RouteBinding routes_;
     bool shutDown_ = false;
     bool sioConnected_ = false;
 };

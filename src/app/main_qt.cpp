@@ -41,7 +41,10 @@ void scheduleScreenshot(TmainForm* main, const vx::CommandLine& cl) {
 } // namespace
 
 int main(int argc, char** argv) {
-    vx::CommandLine cl = vx::parseCommandLine(argc, argv, vx::comSlots());
+    // The COM slot map and the serial link of this run; every window is given the console
+    // built on them.
+    vx::ComSlots slotMap;
+    vx::CommandLine cl = vx::parseCommandLine(argc, argv, slotMap);
     if (cl.help) {
         std::fputs(vx::usageText().c_str(), stdout);
         return 0;
@@ -61,15 +64,16 @@ int main(int argc, char** argv) {
     // The program ends when the main window closes, not when the last window does.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    Console console;
+    vx::SerialLink link(slotMap);
+    Console console(link);
     std::unique_ptr<WindowSet> windows;
     TmainForm* main = nullptr;
     try {
         WindowSet::Options options;
         options.internalMenu = cl.internalMenu;
-        windows = std::make_unique<WindowSet>(options);
+        windows = std::make_unique<WindowSet>(console, slotMap, options);
         windows->createStartupWindows();
-        main = windows->find<TmainForm>("mainForm");
+        main = windows->find<TmainForm>(vx::WindowId::TmainForm);
         if (!main) throw std::runtime_error("the main window is missing from the catalogue");
     } catch (const std::exception& e) {
         ConsoleApplication::showException(QString::fromLocal8Bit(e.what()));
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
         sim = std::make_unique<vx::sim::SimRunner>();
         std::string path;
         if (sim->startOnPty(&path)) {
-            vx::comSlots().setPath(0, path);
+            slotMap.setPath(0, path);
             main->switchSource(0);
             if (main->monitoring())
                 main->statusBar()->showMessage(QString("Demo: a simulated receiver on %1 (COM1)")

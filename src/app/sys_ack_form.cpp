@@ -14,10 +14,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TSysAckForm::TSysAckForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint) {
-    setObjectName("SysAckForm");
-    setWindowTitle("System Command Ack");
+TSysAckForm::TSysAckForm(Console& console, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      routes_(console, vx::WindowId::TSysAckForm, this) {
 
     lblCommand = new QLabel(this);
     lblCommand->setObjectName("lblCommand");
@@ -64,21 +63,12 @@ TSysAckForm::TSysAckForm(QWidget* parent)
     adjustSize();
     placeBottomLeft();
 
-    if (Console::exists()) {
-        console_ = &Console::instance();
-        Console& c = *console_;
-        c.registerWindow(vx::WindowId::TSysAckForm, this);
-        c.handlers().set(vx::WindowId::TSysAckForm, vx::HandlerRole::SystemAck,
-                         [this](const vx::Delivery& d, const vx::RouteStep&) {
-                             if (const auto* a = d.recordAs<vx::SysAckRecord>())
-                                 noteSysAck(a->acked_code, a->result);
-                         });
-    }
+    routes_.on(vx::HandlerRole::SystemAck, [this](const vx::Delivery& d, const vx::RouteStep&) {
+        if (const auto* a = d.recordAs<vx::SysAckRecord>()) noteSysAck(a->acked_code, a->result);
+    });
 }
 
-TSysAckForm::~TSysAckForm() {
-    if (console_) console_->unregisterWindow(vx::WindowId::TSysAckForm);
-}
+TSysAckForm::~TSysAckForm() = default;
 
 void TSysAckForm::placeBottomLeft() {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();

@@ -6,6 +6,8 @@
 // tick, so a second acknowledgement within one tick replaces the first before it is shown.
 #pragma once
 
+#include "app/console_qt.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -23,7 +25,7 @@ public:
     static constexpr int kTickMs = 100;
     static constexpr int32_t kCloseTicks = 50; // 5 s of ticks
 
-    explicit TSysAckForm(QWidget* parent = nullptr);
+    explicit TSysAckForm(Console& console, QWidget* parent = nullptr);
     ~TSysAckForm() override;
 
     // A System acknowledgement: the acknowledged command code and the result. Only stored.
@@ -55,7 +57,7 @@ protected:
 private:
     void showSysAck();
 
-    QPointer<Console> console_; // the console this window registered with
+    RouteBinding routes_;
 
     uint8_t sysAckPending_ = 0;
     uint8_t sysAckCode_ = 0;

@@ -12,21 +12,15 @@
 
 namespace {
 
-constexpr Lifetime AtStartup = Lifetime::AtStartup;
-constexpr Lifetime OnFirstUse = Lifetime::OnFirstUse;
+using W = vx::WindowId;
 
-// The windows of the console. Start-up creates the AtStartup ones by position (1 is the main
-// window); a window not built yet is simply absent and takes its position when it arrives.
-// The six windows created on first use are the almanac, 2901-2905, 2907, 2908, 3002 and NMEA
-// output windows (positions 55 to 60, their shut-down order).
+// The windows of the console that are built. Start-up creates the AtStartup ones by position
+// (1 is the main window).
 const WindowSpec kWindows[] = {
-    {1, "TmainForm", "mainForm", "Ornivex v2.40", AtStartup, make<TmainForm>},
-    {3, "TsioForm", "sioForm", "COM Setup", AtStartup, make<TsioForm>},
-    {10, "TerrorForm", "errorForm", "Error Window", AtStartup, make<TerrorForm>},
-    {25, "Tpkt2101Form", "pkt2101Form", "DR Engine Rate (2101)", AtStartup, make<Tpkt2101Form>},
-    {36, "TSysAckForm", "SysAckForm", "System Command Ack", AtStartup, make<TSysAckForm>},
-    {47, "TackForm", "ackForm", "Acknowledgements", AtStartup, make<TackForm>},
-    {48, "TfrmIoReplay", "frmIoReplay", "Io Replay", AtStartup, make<TfrmIoReplay>},
+    {W::TmainForm, make<TmainForm>},       {W::TsioForm, make<TsioForm>},
+    {W::TerrorForm, make<TerrorForm>},     {W::Tpkt2101Form, make<Tpkt2101Form>},
+    {W::TSysAckForm, make<TSysAckForm>},   {W::TackForm, make<TackForm>},
+    {W::TfrmIoReplay, make<TfrmIoReplay>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -35,73 +29,127 @@ constexpr MenuExtra None = MenuExtra::None;
 // kWindows.
 const MenuItemSpec kMenu[] = {
     // clang-format off
-    {"Initialize", "Initialize2", nullptr, "Almanac download/Upload (2812-2814)...", nullptr, "almanacForm", None},
-    {"Initialize", "Initialize2", nullptr, "Time, Pos, Alt, Freq, Heading (2901-2905)...", nullptr, "pkt29Form", None},
-    {"Initialize", "Initialize2", nullptr, "Short Map Match Data (2907)...", nullptr, "pkt2907Form", None},
-    {"Initialize", "Initialize2", nullptr, "Tacho Data (2908)...", nullptr, "pkt2908Form", None},
+    {"Initialize", "Initialize2", nullptr, "Almanac download/Upload (2812-2814)...", nullptr, W::TalmanacForm, None},
+    {"Initialize", "Initialize2", nullptr, "Time, Pos, Alt, Freq, Heading (2901-2905)...", nullptr, W::Tpkt29Form, None},
+    {"Initialize", "Initialize2", nullptr, "Short Map Match Data (2907)...", nullptr, W::Tpkt2907Form, None},
+    {"Initialize", "Initialize2", nullptr, "Tacho Data (2908)...", nullptr, W::Tpkt2908Form, None},
 
-    {"&Config", nullptr, nullptr, "&COM Setup...", nullptr, "sioForm", None},
-    {"&Config", nullptr, nullptr, "Protocol...", nullptr, "Form_ProtocolConfig", None},
-    {"&Config", nullptr, nullptr, "VEXOR->NMEA Output...", "NMEAOutput", "NMEAOutputForm", None},
-    {"&Config", nullptr, nullptr, "NMEA Output Control (2202)...", nullptr, "pkt2202Form", None},
-    {"&Config", nullptr, nullptr, "DR Engine Rate (2101)...", nullptr, "pkt2101Form", None},
-    {"&Config", nullptr, nullptr, "GPS Configuration (0x24)...", nullptr, "maskForm", None},
-    {"&Config", nullptr, nullptr, "&Kalman Filter Parameters (0x25)", nullptr, "pkt25Form", None},
-    {"&Config", nullptr, nullptr, "DR Filter (0x27)...", nullptr, "pkt27Form", None},
-    {"&Config", nullptr, nullptr, "Output Interval Control (2A, 2B, 2C, 2D)...", nullptr, "intervalControlForm", None},
-    {"&Config", nullptr, nullptr, "&DR Calibration (3603-3608)...", nullptr, "pkt36Form", None},
-    {"&Config", nullptr, nullptr, "Diagnostic Message Output (707F)...", nullptr, "pkt707FForm", None},
+    {"&Config", nullptr, nullptr, "&COM Setup...", nullptr, W::TsioForm, None},
+    {"&Config", nullptr, nullptr, "Protocol...", nullptr, W::TForm_ProtocolConfig, None},
+    {"&Config", nullptr, nullptr, "VEXOR->NMEA Output...", "NMEAOutput", W::TNMEAOutputForm, None},
+    {"&Config", nullptr, nullptr, "NMEA Output Control (2202)...", nullptr, W::Tpkt2202Form, None},
+    {"&Config", nullptr, nullptr, "DR Engine Rate (2101)...", nullptr, W::Tpkt2101Form, None},
+    {"&Config", nullptr, nullptr, "GPS Configuration (0x24)...", nullptr, W::TmaskForm, None},
+    {"&Config", nullptr, nullptr, "&Kalman Filter Parameters (0x25)", nullptr, W::Tpkt25Form, None},
+    {"&Config", nullptr, nullptr, "DR Filter (0x27)...", nullptr, W::Tpkt27Form, None},
+    {"&Config", nullptr, nullptr, "Output Interval Control (2A, 2B, 2C, 2D)...", nullptr, W::TintervalControlForm, None},
+    {"&Config", nullptr, nullptr, "&DR Calibration (3603-3608)...", nullptr, W::Tpkt36Form, None},
+    {"&Config", nullptr, nullptr, "Diagnostic Message Output (707F)...", nullptr, W::Tpkt707FForm, None},
 
-    {"&View", nullptr, nullptr, "&Version (1101-1103), Product Info (1202-1204)...", nullptr, "versionForm", None},
-    {"&View", nullptr, nullptr, "Soft Event Mask and Event Logs (1401, 1402, 2E01)...", nullptr, "softEventForm", None},
-    {"&View", nullptr, nullptr, "Customer Data Blocks (0x15)...", nullptr, "pkt15Form", None},
-    {"&View", nullptr, nullptr, "Health Status and Start-Up Reports (1601, 1602)...", nullptr, "pkt1601_1602Form", None},
-    {"&View", nullptr, nullptr, "Available Report and Sub Codes (2601, 2602)...", nullptr, "pkt2601Form", None},
-    {"&View", nullptr, nullptr, "DPP Model (2603 - 2605)...", nullptr, "pkt2603_04_05Form", None},
-    {"&View", nullptr, nullptr, "Fast Fix with Raw DR Data (3002)...", nullptr, "pkt3002Form", None},
-    {"&View", nullptr, nullptr, "Buffered Cumulative DR Data (3003)...", nullptr, "pktBufferedDr", None},
-    {"&View", nullptr, nullptr, "GPS Fix Message (3101)...", nullptr, "pkt31Form", None},
-    {"&View", nullptr, nullptr, "Time and Constellation Summary (3201)...", nullptr, "pkt32Form", None},
-    {"&View", nullptr, nullptr, "Constellation/Time Summaries (3202, 3203)...", nullptr, "pkt3202_3203Form", None},
-    {"&View", nullptr, nullptr, "GPS Channel Status (3301)...", nullptr, "pkt33Form", None},
-    {"&View", nullptr, nullptr, "Diagnostic Startup (7020)...", nullptr, "pkt7020Form", None},
-    {"&View", nullptr, nullptr, "&Raw Data...", nullptr, "rawDataForm", None},
-    {"&View", nullptr, nullptr, "&Error Window...", "Errorlog1", "errorForm", MenuExtra::RaiseErrorFlag},
-    {"&View", nullptr, nullptr, "Acknowledgements...", nullptr, "ackForm", None},
+    {"&View", nullptr, nullptr, "&Version (1101-1103), Product Info (1202-1204)...", nullptr, W::TversionForm, None},
+    {"&View", nullptr, nullptr, "Soft Event Mask and Event Logs (1401, 1402, 2E01)...", nullptr, W::TsoftEventForm, None},
+    {"&View", nullptr, nullptr, "Customer Data Blocks (0x15)...", nullptr, W::Tpkt15Form, None},
+    {"&View", nullptr, nullptr, "Health Status and Start-Up Reports (1601, 1602)...", nullptr, W::Tpkt1601_1602Form, None},
+    {"&View", nullptr, nullptr, "Available Report and Sub Codes (2601, 2602)...", nullptr, W::Tpkt2601Form, None},
+    {"&View", nullptr, nullptr, "DPP Model (2603 - 2605)...", nullptr, W::Tpkt2603_04_05Form, None},
+    {"&View", nullptr, nullptr, "Fast Fix with Raw DR Data (3002)...", nullptr, W::Tpkt3002Form, None},
+    {"&View", nullptr, nullptr, "Buffered Cumulative DR Data (3003)...", nullptr, W::TpktBufferedDr, None},
+    {"&View", nullptr, nullptr, "GPS Fix Message (3101)...", nullptr, W::Tpkt31Form, None},
+    {"&View", nullptr, nullptr, "Time and Constellation Summary (3201)...", nullptr, W::Tpkt32Form, None},
+    {"&View", nullptr, nullptr, "Constellation/Time Summaries (3202, 3203)...", nullptr, W::Tpkt3202_3203Form, None},
+    {"&View", nullptr, nullptr, "GPS Channel Status (3301)...", nullptr, W::Tpkt33Form, None},
+    {"&View", nullptr, nullptr, "Diagnostic Startup (7020)...", nullptr, W::Tpkt7020Form, None},
+    {"&View", nullptr, nullptr, "&Raw Data...", nullptr, W::TrawDataForm, None},
+    {"&View", nullptr, nullptr, "&Error Window...", "Errorlog1", W::TerrorForm, MenuExtra::RaiseErrorFlag},
+    {"&View", nullptr, nullptr, "Acknowledgements...", nullptr, W::TackForm, None},
 
-    {"T&est", "Test", nullptr, "ADC and Gyro Self Test (3F01)... ", nullptr, "selfTestForm", None},
-    {"T&est", "Test", nullptr, "Data Positioning Collection Test (3F02)...", nullptr, "DataCollectionTestForm", None},
-    {"T&est", "Test", nullptr, "Gyro Bench Test (3F04)...", nullptr, "gyroBenchTest", None},
-    {"T&est", "Test", nullptr, "Tacho/Reverse Production Test (3F06)...", nullptr, "tachoReverseBenchForm", None},
+    {"T&est", "Test", nullptr, "ADC and Gyro Self Test (3F01)... ", nullptr, W::TselfTestForm, None},
+    {"T&est", "Test", nullptr, "Data Positioning Collection Test (3F02)...", nullptr, W::TDataCollectionTestForm, None},
+    {"T&est", "Test", nullptr, "Gyro Bench Test (3F04)...", nullptr, W::TgyroBenchTest, None},
+    {"T&est", "Test", nullptr, "Tacho/Reverse Production Test (3F06)...", nullptr, W::TtachoReverseBenchForm, None},
 
-    {"&Tools", nullptr, nullptr, "Data &Logging...", nullptr, "logForm", None},
-    {"&Tools", nullptr, "&Plot", "Sky Plot...", nullptr, "skyPlotForm", None},
-    {"&Tools", nullptr, "&Plot", "Heading Plot...", nullptr, "headingPlotForm", None},
-    {"&Tools", nullptr, nullptr, "Send Generic Packet...", nullptr, "genPktForm", None},
-    {"&Tools", nullptr, nullptr, "Batch Generic Packets...", nullptr, "batchGenericForm", None},
-    {"&Tools", nullptr, nullptr, "Random Serial Data...", nullptr, "randomSerialForm", None},
+    {"&Tools", nullptr, nullptr, "Data &Logging...", nullptr, W::TlogForm, None},
+    {"&Tools", nullptr, "&Plot", "Sky Plot...", nullptr, W::TskyPlotForm, None},
+    {"&Tools", nullptr, "&Plot", "Heading Plot...", nullptr, W::TheadingPlotForm, None},
+    {"&Tools", nullptr, nullptr, "Send Generic Packet...", nullptr, W::TgenPktForm, None},
+    {"&Tools", nullptr, nullptr, "Batch Generic Packets...", nullptr, W::TbatchGenericForm, None},
+    {"&Tools", nullptr, nullptr, "Random Serial Data...", nullptr, W::TrandomSerialForm, None},
 
-    {"&VORSAND", "VorsandInternal", nullptr, "Device Flash Configuration", "DeviceFlashConfiguration1", "diagForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Flash BBRAM...", nullptr, "BBRAM_Form", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Unit Test...", nullptr, "BbramUnitTestForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Trace...", nullptr, "BbramTraceForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Vexor Trace...", "VexorTrace", "VexorTraceForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Raw GPS Fixes...", nullptr, "GpsRawPositionForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Repeated Reset Test...", nullptr, "RepeatedResetTestForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Adc Calibration Parameters...", nullptr, "AdcCalParamsForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Force to Monitor Test...", nullptr, "forceToMonForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Buffered DR Test...", nullptr, "bufferedDrForm", None},
-    {"&VORSAND", "VorsandInternal", "ZANT", "Configure ZANT like DR...", "ConfigureZANTlikeDR1", "ZANTconfiguratorForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Io Replay...", nullptr, "frmIoReplay", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "12 ch monitor", nullptr, "frm12ChanMon", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "TTCA Test...", nullptr, "TtcaForm", None},
-    {"&VORSAND", "VorsandInternal", nullptr, "Set RTC...", nullptr, "setRtcForm", None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Device Flash Configuration", "DeviceFlashConfiguration1", W::TdiagForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Flash BBRAM...", nullptr, W::TBBRAM_Form, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Unit Test...", nullptr, W::TBbramUnitTestForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Trace...", nullptr, W::TBbramTraceForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Vexor Trace...", "VexorTrace", W::TVexorTraceForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Raw GPS Fixes...", nullptr, W::TGpsRawPositionForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Repeated Reset Test...", nullptr, W::TRepeatedResetTestForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Adc Calibration Parameters...", nullptr, W::TAdcCalParamsForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Force to Monitor Test...", nullptr, W::TforceToMonForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Buffered DR Test...", nullptr, W::TbufferedDrForm, None},
+    {"&VORSAND", "VorsandInternal", "ZANT", "Configure ZANT like DR...", "ConfigureZANTlikeDR1", W::TZANTconfiguratorForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Io Replay...", nullptr, W::TfrmIoReplay, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "12 ch monitor", nullptr, W::Tfrm12ChanMon, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "TTCA Test...", nullptr, W::TTtcaForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Set RTC...", nullptr, W::TsetRtcForm, None},
 
-    {"&Help", nullptr, nullptr, "&About...", nullptr, "aboutForm", None},
+    {"&Help", nullptr, nullptr, "&About...", nullptr, W::TaboutForm, None},
     // clang-format on
 };
 
-WindowSet* currentSet = nullptr;
+// Windows of the menu that are not built yet; their items stay hidden until they are.
+constexpr vx::WindowId kNotBuiltYet[] = {
+    W::TalmanacForm,
+    W::Tpkt29Form,
+    W::Tpkt2907Form,
+    W::Tpkt2908Form,
+    W::TForm_ProtocolConfig,
+    W::TNMEAOutputForm,
+    W::Tpkt2202Form,
+    W::TmaskForm,
+    W::Tpkt25Form,
+    W::Tpkt27Form,
+    W::TintervalControlForm,
+    W::Tpkt36Form,
+    W::Tpkt707FForm,
+    W::TversionForm,
+    W::TsoftEventForm,
+    W::Tpkt15Form,
+    W::Tpkt1601_1602Form,
+    W::Tpkt2601Form,
+    W::Tpkt2603_04_05Form,
+    W::Tpkt3002Form,
+    W::TpktBufferedDr,
+    W::Tpkt31Form,
+    W::Tpkt32Form,
+    W::Tpkt3202_3203Form,
+    W::Tpkt33Form,
+    W::Tpkt7020Form,
+    W::TrawDataForm,
+    W::TselfTestForm,
+    W::TDataCollectionTestForm,
+    W::TgyroBenchTest,
+    W::TtachoReverseBenchForm,
+    W::TlogForm,
+    W::TskyPlotForm,
+    W::TheadingPlotForm,
+    W::TgenPktForm,
+    W::TbatchGenericForm,
+    W::TrandomSerialForm,
+    W::TdiagForm,
+    W::TBBRAM_Form,
+    W::TBbramUnitTestForm,
+    W::TBbramTraceForm,
+    W::TVexorTraceForm,
+    W::TGpsRawPositionForm,
+    W::TRepeatedResetTestForm,
+    W::TAdcCalParamsForm,
+    W::TforceToMonForm,
+    W::TbufferedDrForm,
+    W::TZANTconfiguratorForm,
+    W::Tfrm12ChanMon,
+    W::TTtcaForm,
+    W::TsetRtcForm,
+    W::TaboutForm,
+};
 
 } // namespace
 
@@ -113,31 +161,30 @@ std::span<const MenuItemSpec> windowMenu() {
     return kMenu;
 }
 
-WindowSet::WindowSet(Options options, vx::ComSlots& slotMap, std::span<const WindowSpec> catalogue)
-    : options_(options), slots_(slotMap) {
+std::span<const vx::WindowId> windowsNotBuiltYet() {
+    return kNotBuiltYet;
+}
+
+WindowSet::WindowSet(Console& console, vx::ComSlots& slotMap, Options options,
+                     std::span<const WindowSpec> catalogue)
+    : console_(console), slots_(slotMap), options_(options) {
     for (const WindowSpec& s : catalogue) catalogue_.push_back(&s);
     std::stable_sort(catalogue_.begin(), catalogue_.end(),
                      [](const WindowSpec* a, const WindowSpec* b) {
-                         if (a->lifetime != b->lifetime) return a->lifetime < b->lifetime;
-                         return a->position < b->position;
+                         const vx::WindowInfo &x = a->info(), &y = b->info();
+                         if (x.lifetime != y.lifetime) return x.lifetime < y.lifetime;
+                         return x.position < y.position;
                      });
-    previous_ = currentSet;
-    currentSet = this;
 }
 
 WindowSet::~WindowSet() {
     // The last created first: later windows may refer to earlier ones, never the other way.
     while (!created_.empty()) created_.pop_back();
-    if (currentSet == this) currentSet = previous_;
-}
-
-WindowSet* WindowSet::current() {
-    return currentSet;
 }
 
 void WindowSet::createStartupWindows() {
     for (const WindowSpec* s : catalogue_) {
-        if (s->lifetime == Lifetime::AtStartup && !find(s->objectName)) create(*s);
+        if (s->info().lifetime == Lifetime::AtStartup && !find(s->id)) create(*s);
     }
     tellPeers();
 }
@@ -149,29 +196,28 @@ void WindowSet::tellPeers() {
 
 QWidget* WindowSet::create(const WindowSpec& s) {
     std::unique_ptr<QWidget> w = s.create(*this);
-    w->setObjectName(QString::fromLatin1(s.objectName));
-    w->setWindowTitle(QString::fromLatin1(s.caption));
+    nameWindow(w.get(), s.id);
     QWidget* raw = w.get();
     created_.push_back({&s, std::move(w)});
     return raw;
 }
 
-const WindowSpec* WindowSet::spec(std::string_view objectName) const {
+const WindowSpec* WindowSet::spec(vx::WindowId id) const {
     for (const WindowSpec* s : catalogue_)
-        if (objectName == s->objectName) return s;
+        if (s->id == id) return s;
     return nullptr;
 }
 
-QWidget* WindowSet::find(std::string_view objectName) const {
+QWidget* WindowSet::find(vx::WindowId id) const {
     for (const Entry& e : created_)
-        if (objectName == e.spec->objectName) return e.window.get();
+        if (e.spec->id == id) return e.window.get();
     return nullptr;
 }
 
-QWidget* WindowSet::open(std::string_view objectName) {
-    QWidget* w = find(objectName);
+QWidget* WindowSet::open(vx::WindowId id) {
+    QWidget* w = find(id);
     if (!w) {
-        const WindowSpec* s = spec(objectName);
+        const WindowSpec* s = spec(id);
         if (!s) return nullptr;
         w = create(*s);
         tellPeers();
@@ -185,7 +231,7 @@ QWidget* WindowSet::open(std::string_view objectName) {
 
 void WindowSet::destroyFirstUseWindows() {
     for (const WindowSpec* s : catalogue_) {
-        if (s->lifetime != Lifetime::OnFirstUse) continue;
+        if (s->info().lifetime != Lifetime::OnFirstUse) continue;
         auto it = std::find_if(created_.begin(), created_.end(),
                                [s](const Entry& e) { return e.spec == s; });
         if (it != created_.end()) created_.erase(it);

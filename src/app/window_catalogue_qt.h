@@ -1,27 +1,25 @@
-// The console's windows as data: which windows exist, in which order start-up creates them,
-// their object names and captions, which are created only when their menu item is first used,
-// and the menu items that show them.
+// The console's windows as data: which windows are built, their factories, and the menu items
+// that show them. Class names, object names, captions, start-up positions and lifetimes come
+// from the window list (link/window_ids.h); everything here keys on vx::WindowId.
 //
-// Adding a window (one line each):
-//  1. In window_catalogue_qt.cpp, kWindows: its start-up position, class, object name and
-//     caption, and its factory, e.g.
-//         {48, "TfrmIoReplay", "frmIoReplay", "Io Replay", AtStartup, make<TfrmIoReplay>},
-//     make<T> builds T(WindowSet&) when T has that constructor, else T(ComSlots&) (the
-//     slot map of the run), else T(). The list need not be
-//     sorted: windows are created by position. Created on first use: OnFirstUse, and the
-//     position gives the shut-down order among those windows.
-//  2. Its menu item is already in kMenu (every item of the menu bar, in menu order, each naming
-//     the object name of the window it shows); it appears as soon as the window is in kWindows.
-//     A window without a menu item needs nothing more.
-// The set applies the object name and caption to the window it creates. A window takes part in
-// the routing by registering itself with the Console in its constructor.
+// Adding a window:
+//  1. Its line in VX_WINDOW_LIST is there already (every window of the console is listed).
+//  2. In window_catalogue_qt.cpp, kWindows: {vx::WindowId::TfrmIoReplay, make<TfrmIoReplay>}.
+//     make<T> builds T(WindowSet&) when T has that constructor (a window that works with other
+//     windows), else T(Console&, vx::ComSlots&) (a window that needs the COM slot map), else
+//     T(Console&).
+//  3. Its menu item in kMenu (every item of the menu bar, in menu order, each naming the
+//     window it shows) appears as soon as the window is in kWindows; take it out of
+//     kNotBuiltYet.
+// The set applies the object name and caption to the window it creates; the window takes part
+// in the routing through a RouteBinding on the console it is given.
 //
 // Every window is one instance for the whole run, owned by the WindowSet; closing a window
-// only hides it. WindowSet::current() finds a window by object name (the global window
-// pointers of the design: find("sioForm"), find<TsioForm>("sioForm")).
+// only hides it. Windows find each other through the set, by WindowId.
 #pragma once
 
 #include "link/com_slots.h"
+#include "link/window_ids.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -32,23 +30,19 @@
 #include <type_traits>
 #include <vector>
 
+class Console;
 class WindowSet;
 
-enum class Lifetime : uint8_t {
-    AtStartup,  // created at start-up, in position order
-    OnFirstUse, // created the first time its menu item is used
-};
+using vx::Lifetime;
 
+// A window that is built: its identity and its factory.
 struct WindowSpec {
-    int position;           // start-up position; for OnFirstUse: the order of destruction
-    const char* className;  // "TsioForm"
-    const char* objectName; // "sioForm"
-    const char* caption;    // "COM Setup"
-    Lifetime lifetime;
+    vx::WindowId id;
     std::unique_ptr<QWidget> (*create)(WindowSet&);
+    const vx::WindowInfo& info() const { return vx::windowInfo(id); }
 };
 
-// Every window of the console, in no particular order.
+// Every window of the console that is built, in no particular order.
 std::span<const WindowSpec> windowCatalogue();
 
 // One item of the menu bar that shows a window.
@@ -64,13 +58,16 @@ struct MenuItemSpec {
     const char* submenu;    // caption of a submenu ("&Plot"), or nullptr
     const char* caption;    // the item's caption, exactly
     const char* itemObject; // the item's object name, or nullptr
-    const char* window;     // object name of the window it shows
+    vx::WindowId window;    // the window it shows
     MenuExtra extra;
 };
 
 // The window items of the menu bar after "&File" and "&SysCmd", in menu order. Top-level
 // menus appear in the order of their first item.
 std::span<const MenuItemSpec> windowMenu();
+
+// The windows of the menu that are deliberately not built yet: their items stay hidden.
+std::span<const vx::WindowId> windowsNotBuiltYet();
 
 // A window that works with other windows (connects to their signals) implements this: the set
 // calls it once every start-up window exists, and again when a window is created on first use.
@@ -89,32 +86,26 @@ struct WindowOptions {
 class WindowSet {
 public:
     using Options = WindowOptions;
-    explicit WindowSet(Options options = {}, vx::ComSlots& slotMap = vx::comSlots(),
-                       std::span<const WindowSpec> catalogue = windowCatalogue());
+    WindowSet(Console& console, vx::ComSlots& slotMap, Options options = {},
+              std::span<const WindowSpec> catalogue = windowCatalogue());
     // Destroys the windows still alive, the last created first.
     ~WindowSet();
     WindowSet(const WindowSet&) = delete;
     WindowSet& operator=(const WindowSet&) = delete;
 
-    // The set of this process (the most recently created one), or nullptr.
-    static WindowSet* current();
-
     // Creates every AtStartup window in position order. An exception from a window's
     // constructor propagates (start-up then reports it and ends).
     void createStartupWindows();
 
-    // The window with this object name, or nullptr when it is not in the catalogue or not
-    // created yet.
-    QWidget* find(std::string_view objectName) const;
-    template <class T> T* find(std::string_view objectName) const {
-        return qobject_cast<T*>(find(objectName));
-    }
-    const WindowSpec* spec(std::string_view objectName) const;
-    bool inCatalogue(std::string_view objectName) const { return spec(objectName) != nullptr; }
+    // The window, or nullptr when it is not in the catalogue or not created yet.
+    QWidget* find(vx::WindowId id) const;
+    template <class T> T* find(vx::WindowId id) const { return qobject_cast<T*>(find(id)); }
+    const WindowSpec* spec(vx::WindowId id) const;
+    bool inCatalogue(vx::WindowId id) const { return spec(id) != nullptr; }
 
     // What a menu item does: creates the window when it is created on first use and does not
     // exist yet, then shows it, raised. nullptr when the window is not in the catalogue.
-    QWidget* open(std::string_view objectName);
+    QWidget* open(vx::WindowId id);
 
     // Shut-down: destroys the windows created on first use that exist, in their order.
     void destroyFirstUseWindows();
@@ -122,8 +113,9 @@ public:
     // The windows alive, in creation order.
     std::vector<QWidget*> windows() const;
 
+    Console& console() const { return console_; }
     const Options& options() const { return options_; }
-    vx::ComSlots& slotMap() { return slots_; }
+    vx::ComSlots& slotMap() const { return slots_; }
 
 private:
     struct Entry {
@@ -133,21 +125,20 @@ private:
     QWidget* create(const WindowSpec& spec);
     void tellPeers();
 
-    Options options_;
+    Console& console_;
     vx::ComSlots& slots_;
+    Options options_;
     std::vector<const WindowSpec*> catalogue_;
     std::vector<Entry> created_; // creation order
-    WindowSet* previous_ = nullptr;
 };
 
 // The factory of a catalogue entry.
 template <class T> std::unique_ptr<QWidget> make(WindowSet& set) {
     if constexpr (std::is_constructible_v<T, WindowSet&>) {
         return std::make_unique<T>(set);
-    } else if constexpr (std::is_constructible_v<T, vx::ComSlots&>) {
-        return std::make_unique<T>(set.slotMap());
+    } else if constexpr (std::is_constructible_v<T, Console&, vx::ComSlots&>) {
+        return std::make_unique<T>(set.console(), set.slotMap());
     } else {
-        (void)set;
-        return std::make_unique<T>();
+        return std::make_unique<T>(set.console());
     }
 }

@@ -14,9 +14,8 @@ constexpr uint8_t kCode = 0x21;
 constexpr uint8_t kSubcode = 0x01;
 } // namespace
 
-Tpkt2101Form::Tpkt2101Form(QWidget* parent)
-    : QuerySetForm(vx::WindowId::Tpkt2101Form, "DR Engine Rate (2101)", parent) {
-    setObjectName("pkt2101Form");
+Tpkt2101Form::Tpkt2101Form(Console& console, QWidget* parent)
+    : QuerySetForm(console, vx::WindowId::Tpkt2101Form, parent) {
     Label1 = new QLabel("DR Engine Rate:", this);
     DR_CB = new QComboBox(this);
     DR_CB->setObjectName("DR_CB");
@@ -50,7 +49,7 @@ Tpkt2101Form::Tpkt2101Form(QWidget* parent)
     set_ = &addRequest(setLED);
 
     onReply<vx::EngineRateRecord>(
-        [this](const vx::EngineRateRecord& r, const vx::Delivery&) { showRate(r.rate); });
+        [this](const vx::EngineRateRecord& r, const vx::Routed&) { showRate(r.rate); });
     onQueryAck([this](const vx::AckRecord& a) {
         if (a.acked_code != kCode || a.acked_subcode != kSubcode) return;
         // A refusal paints the LED red; an acceptance leaves it to the reply.

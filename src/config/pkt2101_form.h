@@ -11,7 +11,7 @@ class QPushButton;
 class Tpkt2101Form : public QuerySetForm {
     Q_OBJECT
 public:
-    explicit Tpkt2101Form(QWidget* parent = nullptr);
+    explicit Tpkt2101Form(Console& console, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QComboBox* DR_CB; // "5 Hz", "10 Hz"; nothing selected at start

@@ -54,13 +54,11 @@ public:
 };
 } // namespace
 
-QuerySetForm::QuerySetForm(vx::WindowId id, const QString& caption, QWidget* parent, int timeoutMs)
+QuerySetForm::QuerySetForm(Console& console, vx::WindowId id, QWidget* parent, int timeoutMs)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      id_(id), console_(Console::exists() ? &Console::instance() : nullptr),
-      responseTimer_(new QTimer(this)), scriptTimer_(new QTimer(this)) {
-    setWindowTitle(caption);
+      routes_(console, id, this), responseTimer_(new QTimer(this)), scriptTimer_(new QTimer(this)) {
     responseTimer_->setObjectName("responseTimer");
     responseTimer_->setSingleShot(true);
     responseTimer_->setInterval(timeoutMs);
@@ -69,12 +67,9 @@ QuerySetForm::QuerySetForm(vx::WindowId id, const QString& caption, QWidget* par
     // The pauses between frames are minimums the receiver relies on: never fire early.
     scriptTimer_->setTimerType(Qt::PreciseTimer);
     connect(scriptTimer_, &QTimer::timeout, this, &QuerySetForm::pumpScripts);
-    if (console_) console_->registerWindow(id_, this);
 }
 
-QuerySetForm::~QuerySetForm() {
-    if (console_) console_->unregisterWindow(id_);
-}
+QuerySetForm::~QuerySetForm() = default;
 
 bool QuerySetForm::sending() const {
     return !scripts_.empty() || scriptTimer_->isActive();
@@ -105,8 +100,7 @@ void QuerySetForm::armTimer() {
 }
 
 int QuerySetForm::send(const std::function<int(vx::FrameSink&)>& sender) {
-    if (!console_) return -1;
-    if (!sending()) return sender(console_->sink());
+    if (!sending()) return sender(console().sink());
     CaptureSink capture;
     int rc = sender(capture);
     if (!capture.script.empty()) sendScript(std::move(capture.script));
@@ -124,11 +118,8 @@ void QuerySetForm::pumpScripts() {
     // so the next frame keeps its distance.
     while (!scripts_.empty()) {
         vx::ScriptCursor& cur = scripts_.front();
-        int pause = console_ ? cur.sendNext(console_->sink()) : 0;
-        if (!console_)
-            scripts_.clear();
-        else if (cur.done())
-            scripts_.pop_front();
+        int pause = cur.sendNext(console().sink());
+        if (cur.done()) scripts_.pop_front();
         if (pause > 0) {
             scriptTimer_->start(pause);
             return;
@@ -137,21 +128,15 @@ void QuerySetForm::pumpScripts() {
 }
 
 void QuerySetForm::onQueryAck(std::function<void(const vx::AckRecord&)> handler) {
-    onDelivery(vx::HandlerRole::QueryAck,
-               [handler = std::move(handler)](const vx::Delivery& d, const vx::RouteStep&) {
-                   if (const auto* a = d.recordAs<vx::AckRecord>()) handler(*a);
-               });
+    routes_.onAck(vx::HandlerRole::QueryAck, std::move(handler));
 }
 
 void QuerySetForm::onSetAck(std::function<void(const vx::AckRecord&)> handler) {
-    onDelivery(vx::HandlerRole::SetAck,
-               [handler = std::move(handler)](const vx::Delivery& d, const vx::RouteStep&) {
-                   if (const auto* a = d.recordAs<vx::AckRecord>()) handler(*a);
-               });
+    routes_.onAck(vx::HandlerRole::SetAck, std::move(handler));
 }
 
 void QuerySetForm::onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler) {
-    if (console_) console_->handlers().set(id_, role, std::move(handler));
+    routes_.on(role, std::move(handler));
 }
 
 void QuerySetForm::showEvent(QShowEvent* event) {

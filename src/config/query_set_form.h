@@ -151,11 +151,12 @@ public:
     // Registers the window with the console under id (replies and acknowledgements are routed
     // to it while it is visible). The window is a fixed-size top-level window with only the
     // system menu, centred on the screen the first time it is shown; closing it only hides it.
-    QuerySetForm(vx::WindowId id, const QString& caption, QWidget* parent = nullptr,
+    QuerySetForm(Console& console, vx::WindowId id, QWidget* parent = nullptr,
                  int timeoutMs = kDefaultTimeoutMs);
     ~QuerySetForm() override;
 
-    vx::WindowId windowId() const { return id_; }
+    vx::WindowId windowId() const { return routes_.id(); }
+    Console& console() const { return routes_.console(); }
     QTimer* responseTimer() const { return responseTimer_; }
     // Frames still waiting behind a paced script.
     bool sending() const;
@@ -187,9 +188,7 @@ protected:
 
     // Routed handlers, run on the GUI thread while the window is visible.
     template <class Record, class F> void onReply(F handler) {
-        onDelivery(vx::HandlerRole::Reply, [handler](const vx::Delivery& d, const vx::RouteStep&) {
-            if (const Record* r = d.recordAs<Record>()) handler(*r, d);
-        });
+        routes_.onRecord<Record>(vx::HandlerRole::Reply, std::move(handler));
     }
     void onQueryAck(std::function<void(const vx::AckRecord&)> handler);
     void onSetAck(std::function<void(const vx::AckRecord&)> handler);
@@ -200,8 +199,7 @@ protected:
 private:
     void pumpScripts();
 
-    vx::WindowId id_;
-    QPointer<Console> console_;
+    RouteBinding routes_;
     QTimer* responseTimer_;
     QTimer* scriptTimer_;
     std::deque<Request> requests_;

@@ -29,8 +29,8 @@ std::tm localNow() {
 
 } // namespace
 
-TfrmIoReplay::TfrmIoReplay(QWidget* parent) : QWidget(parent) {
-    setWindowTitle("Io Replay");
+TfrmIoReplay::TfrmIoReplay(Console& console, QWidget* parent)
+    : QWidget(parent), routes_(console, vx::WindowId::TfrmIoReplay, this) {
     now = localNow;
 
     auto* grid = new QGridLayout(this);
@@ -72,14 +72,9 @@ TfrmIoReplay::TfrmIoReplay(QWidget* parent) : QWidget(parent) {
     tmrActivity->start();
     connect(ledUnit, &QLineEdit::editingFinished, this, &TfrmIoReplay::ledUnitEdited);
 
-    if (Console::exists()) {
-        Console& c = Console::instance();
-        c.registerWindow(vx::WindowId::TfrmIoReplay, this);
-        c.handlers().set(vx::WindowId::TfrmIoReplay, vx::HandlerRole::Reply,
-                         [this](const vx::Delivery& d, const vx::RouteStep&) {
-                             if (auto* r = d.recordAs<vx::IoTrafficRecord>()) ioTraffic(*r);
-                         });
-    }
+    routes_.onRecord<vx::IoTrafficRecord>(
+        vx::HandlerRole::Reply,
+        [this](const vx::IoTrafficRecord& r, const vx::Routed&) { ioTraffic(r); });
     resetCapture();
 }
 
@@ -87,7 +82,6 @@ TfrmIoReplay::~TfrmIoReplay() {
     // The unit box may report a last focus change while the widgets are torn down.
     ledUnit->disconnect(this);
     if (file_) std::fclose(file_);
-    if (Console::exists()) Console::instance().unregisterWindow(vx::WindowId::TfrmIoReplay);
 }
 
 void TfrmIoReplay::ledUnitEdited() {

@@ -7,6 +7,7 @@
 // the program go on (the next Start Monitor tries a new file).
 #pragma once
 
+#include "app/console_qt.h"
 #include "link/records.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ class QTimer;
 class TfrmIoReplay : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmIoReplay(QWidget* parent = nullptr);
+    explicit TfrmIoReplay(Console& console, QWidget* parent = nullptr);
     ~TfrmIoReplay() override;
 
     // Start Monitor: enables the capture and names its file after the unit text, the local
@@ -60,6 +61,7 @@ public slots:
     void tmrActivityTimer();
 
 private:
+    RouteBinding routes_;
     void ledUnitEdited();
     void stopOnError(const QString& message);
 

@@ -36,8 +36,8 @@ constexpr ReportRule kReportRoutes[] = {
     {0x14, 0x02, 0x02, P::None, W::TsoftEventForm, R::Reply, G::Visible, A::Subcode},
     {0x15, kAny0, kAny1, P::None, W::Tpkt15Form, R::Reply, G::Visible, A::Subcode},
     {0x16, 0x01, 0x02, P::None, W::Tpkt1601_1602Form, R::Reply, G::Visible, A::Subcode},
-    {0x21, 0x01, 0x01, P::None, W::Tpkt2101Form, R::Reply, G::Visible, A::None},
-    {0x22, 0x02, 0x02, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::None},
+    {0x21, 0x01, 0x01, P::None, W::Tpkt2101Form, R::Reply, G::Visible, A::Subcode},
+    {0x22, 0x02, 0x02, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::Subcode},
     {0x24, kAny0, kAny1, P::None, W::TmaskForm, R::Reply, G::Visible, A::Subcode},
     {0x25, kAny0, kAny1, P::None, W::Tpkt25Form, R::Reply, G::Visible, A::Subcode},
     {0x26, 0x01, 0x02, P::None, W::Tpkt2601Form, R::Reply, G::Visible, A::Subcode},
@@ -225,16 +225,6 @@ uint8_t argOf(ArgFrom a, uint8_t h2, const uint8_t* p, size_t n) {
 }
 
 } // namespace
-
-std::string_view windowName(WindowId w) {
-    static constexpr std::string_view names[] = {
-#define VX_WINDOW_NAME(w) #w,
-        VX_WINDOW_LIST(VX_WINDOW_NAME)
-#undef VX_WINDOW_NAME
-    };
-    size_t i = size_t(w);
-    return i < std::size(names) ? names[i] : std::string_view("?");
-}
 
 std::string_view roleName(HandlerRole r) {
     static constexpr std::string_view names[] = {

@@ -15,74 +15,9 @@
 #include <span>
 #include <string_view>
 
+#include "link/window_ids.h"
+
 namespace vx {
-
-// The windows that receive packets, named after their classes.
-#define VX_WINDOW_LIST(X)                                                                          \
-    X(TmainForm)                                                                                   \
-    X(TerrorForm)                                                                                  \
-    X(TackForm)                                                                                    \
-    X(TSysAckForm)                                                                                 \
-    X(TgenPktForm)                                                                                 \
-    X(TbatchGenericForm)                                                                           \
-    X(TVexorTraceForm)                                                                             \
-    X(TmaskForm)                                                                                   \
-    X(Tpkt25Form)                                                                                  \
-    X(TversionForm)                                                                                \
-    X(TRepeatedResetTestForm)                                                                      \
-    X(TsoftEventForm)                                                                              \
-    X(Tpkt15Form)                                                                                  \
-    X(Tpkt1601_1602Form)                                                                           \
-    X(Tpkt2101Form)                                                                                \
-    X(Tpkt2202Form)                                                                                \
-    X(Tpkt2601Form)                                                                                \
-    X(Tpkt2603_04_05Form)                                                                          \
-    X(Tpkt27Form)                                                                                  \
-    X(TalmanacForm)                                                                                \
-    X(TsetRtcForm)                                                                                 \
-    X(Tpkt29Form)                                                                                  \
-    X(Tpkt2907Form)                                                                                \
-    X(Tpkt2908Form)                                                                                \
-    X(TintervalControlForm)                                                                        \
-    X(TforceToMonForm)                                                                             \
-    X(Tpkt3002Form)                                                                                \
-    X(TheadingPlotForm)                                                                            \
-    X(TlogForm)                                                                                    \
-    X(TNMEAOutputForm)                                                                             \
-    X(TbufferedDrForm)                                                                             \
-    X(TpktBufferedDr)                                                                              \
-    X(Tpkt31Form)                                                                                  \
-    X(Tpkt32Form)                                                                                  \
-    X(TTtcaForm)                                                                                   \
-    X(Tpkt3202_3203Form)                                                                           \
-    X(Tpkt33Form)                                                                                  \
-    X(Tfrm12ChanMon)                                                                               \
-    X(Tpkt36Form)                                                                                  \
-    X(TselfTestForm)                                                                               \
-    X(TDataCollectionTestForm)                                                                     \
-    X(TgyroBenchTest)                                                                              \
-    X(TtachoReverseBenchForm)                                                                      \
-    X(TGpsRawPositionForm)                                                                         \
-    X(TBbramTraceForm)                                                                             \
-    X(TBbramUnitTestForm)                                                                          \
-    X(TAdcCalParamsForm)                                                                           \
-    X(TfrmIoReplay)                                                                                \
-    X(Tpkt7020Form)                                                                                \
-    X(Tpkt707FForm)
-
-enum class WindowId : uint8_t {
-#define VX_WINDOW_ENUM(w) w,
-    VX_WINDOW_LIST(VX_WINDOW_ENUM)
-#undef VX_WINDOW_ENUM
-};
-inline constexpr size_t kWindowCount = 0
-#define VX_WINDOW_COUNT(w) +1
-    VX_WINDOW_LIST(VX_WINDOW_COUNT)
-#undef VX_WINDOW_COUNT
-    ;
-
-// "TmainForm", ...
-std::string_view windowName(WindowId w);
 
 // The handler a step calls. Every handler receives the whole delivery (h1, h2, the frame, the
 // decoded record) and the step (its arg); the role says which of a window's handlers it is.

@@ -31,8 +31,9 @@ bool fileExists(const QString& name) {
 
 } // namespace
 
-TsioForm::TsioForm(vx::ComSlots& slotMap, QWidget* parent) : QDialog(parent), slots_(slotMap) {
-    setWindowTitle("COM Setup");
+TsioForm::TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent)
+    : QDialog(parent), console_(console), slots_(slotMap) {
+    nameWindow(this, vx::WindowId::TsioForm);
     // Single border, system-menu icon only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -299,11 +300,11 @@ bool TsioForm::collectSettings() {
 
 bool TsioForm::startLink() {
     settings_.replayDelay = &replayDelay_;
-    return Console::instance().startMonitor(settings_) == 0;
+    return console_.startMonitor(settings_) == 0;
 }
 
 bool TsioForm::stopLink() {
-    return Console::instance().stopMonitor() == 0;
+    return console_.stopMonitor() == 0;
 }
 
 void TsioForm::selectPort(int n) {

@@ -7,6 +7,7 @@
 // pressed.
 #pragma once
 
+#include "app/console_qt.h"
 #include "link/com_slots.h"
 #include "link/link_settings.h"
 
@@ -28,7 +29,7 @@ class QSpinBox;
 class TsioForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TsioForm(vx::ComSlots& slotMap = vx::comSlots(), QWidget* parent = nullptr);
+    TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent = nullptr);
     ~TsioForm() override;
 
     // The baud table: the baudBox items and the baud rate are taken from it by index.
@@ -95,6 +96,7 @@ private:
     void placeRadioButtons();
     void focusMoved(QWidget* now);
 
+    Console& console_;
     vx::ComSlots& slots_;
     vx::LinkSettings settings_;
     std::atomic<int32_t> replayDelay_{0};

@@ -44,7 +44,7 @@ TEST(AckForm, RowsForEveryKindOfAcknowledgement) {
     };
 
     ConsoleRig rig;
-    TackForm form;
+    TackForm form(rig.console);
     ASSERT_TRUE(rig.start());
     form.show();
     for (const Case& c : cases) rig.ack(c.command, c.payload);
@@ -71,7 +71,7 @@ TEST(AckForm, RowsForEveryKindOfAcknowledgement) {
 
 TEST(AckForm, ListKeepsTheNewest299RowsAndShowsTheNewOne) {
     ConsoleRig rig;
-    TackForm form;
+    TackForm form(rig.console);
     form.show();
     for (int i = 0; i < 300; ++i) form.showAck({0x24, uint8_t(i), 0x80, 0}, 0x01);
     ASSERT_EQ(form.lvAcks->rowCount(), TackForm::kMaxRows);
@@ -88,7 +88,7 @@ TEST(AckForm, ListKeepsTheNewest299RowsAndShowsTheNewOne) {
 
 TEST(AckForm, ColumnsAndCaption) {
     ConsoleRig rig;
-    TackForm form;
+    TackForm form(rig.console);
     EXPECT_EQ(form.windowTitle(), "Acknowledgements");
     QStringList headers;
     for (int c = 0; c < TackForm::ColumnCount; ++c)

@@ -31,7 +31,7 @@ TEST(Console, ReportsReachVisibleWindowsOnTheGuiThreadInTableOrder) {
     ASSERT_TRUE(pty.ok());
     vx::ComSlots comMap;
     vx::SerialLink link(comMap);
-    Console console(&link);
+    Console console(link);
 
     QWidget mainWin, plot, dialog;
     console.registerWindow(vx::WindowId::TmainForm, &mainWin);
@@ -78,7 +78,7 @@ TEST(Console, FailedStartGivesAReadableReason) {
     vx::ComSlots comMap;
     comMap.setPath(2, "/dev/ornivex-no-such-port");
     vx::SerialLink link(comMap);
-    Console console(&link);
+    Console console(link);
     vx::LinkSettings s;
     s.portIndex = 2;
     EXPECT_EQ(console.startMonitor(s), -1);
@@ -91,7 +91,7 @@ TEST(Console, WindowsCreatedOnFirstUseAreSkippedUntilRegistered) {
     ASSERT_TRUE(pty.ok());
     vx::ComSlots comMap;
     vx::SerialLink link(comMap);
-    Console console(&link);
+    Console console(link);
     int calls = 0;
     console.handlers().set(vx::WindowId::Tpkt3002Form, vx::HandlerRole::Reply,
                            [&](const vx::Delivery&, const vx::RouteStep&) { ++calls; });

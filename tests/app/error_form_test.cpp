@@ -43,7 +43,7 @@ TEST(ErrorForm, OneLinePerRefusedFrameWithTheTextAndTheBytes) {
     };
 
     ConsoleRig rig;
-    TerrorForm form;
+    TerrorForm form(rig.console);
     EXPECT_EQ(form.windowTitle(), "Error Window");
     ASSERT_TRUE(rig.start());
     EXPECT_EQ(rig.console.flags().errorPending.load(), 0);
@@ -63,7 +63,7 @@ TEST(ErrorForm, OneLinePerRefusedFrameWithTheTextAndTheBytes) {
 
 TEST(ErrorForm, ClosingClearsErrorPendingAndClearEmptiesTheMemo) {
     ConsoleRig rig;
-    TerrorForm form;
+    TerrorForm form(rig.console);
     ASSERT_TRUE(rig.start());
     rig.receiveBytes(bytes("81 21 01 0A 00 82"));
     ASSERT_TRUE(rig.waitDelivered(1));
@@ -89,7 +89,7 @@ TEST(ErrorForm, ClosingClearsErrorPendingAndClearEmptiesTheMemo) {
 
 TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
     ConsoleRig rig;
-    TerrorForm form;
+    TerrorForm form(rig.console);
     form.show();
     ASSERT_TRUE(rig.start());
     constexpr int kFrames = 3000;
@@ -114,7 +114,7 @@ TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
 
 TEST(ErrorForm, CodesOutsideTheTableAreNotListed) {
     ConsoleRig rig;
-    TerrorForm form;
+    TerrorForm form(rig.console);
     const uint8_t frame[] = {0x81, 0x21, 0x01, 0x82};
     form.showError(frame, 0, 4); // no text, the bytes only
     form.showError(frame, 5, 4);
@@ -130,7 +130,7 @@ TEST(ErrorForm, CodesOutsideTheTableAreNotListed) {
 namespace {
 
 TEST_F(ConsoleWindows, RefusedFrameShowsTheErrorWindowAndClosingHidesItUntilTheNext) {
-    auto* err = windows->find<TerrorForm>("errorForm");
+    auto* err = windows->find<TerrorForm>(vx::WindowId::TerrorForm);
     ASSERT_NE(err, nullptr);
     EXPECT_EQ(err->windowTitle(), "Error Window");
     startOnPty(0);
@@ -171,8 +171,8 @@ TEST_F(ConsoleWindows, RefusedFrameShowsTheErrorWindowAndClosingHidesItUntilTheN
 }
 
 TEST_F(ConsoleWindows, AcknowledgementWindowsAreInTheConsole) {
-    auto* acks = windows->find<TackForm>("ackForm");
-    auto* sys = windows->find<TSysAckForm>("SysAckForm");
+    auto* acks = windows->find<TackForm>(vx::WindowId::TackForm);
+    auto* sys = windows->find<TSysAckForm>(vx::WindowId::TSysAckForm);
     ASSERT_NE(acks, nullptr);
     ASSERT_NE(sys, nullptr);
     sys->tmrTick->stop();
@@ -198,7 +198,7 @@ namespace {
 
 TEST(ErrorForm, MemoKeepsTheNewestLinesAndSaysHowManyWereDropped) {
     ConsoleRig rig;
-    TerrorForm form;
+    TerrorForm form(rig.console);
     EXPECT_EQ(form.maxLines(), TerrorForm::kMaxLines);
     form.setMaxLines(10);
     for (uint8_t i = 1; i <= 25; ++i) {

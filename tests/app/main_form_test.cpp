@@ -62,21 +62,64 @@ TEST_F(ConsoleWindows, StartupCreatesTheWindowsInOrderWithTheirNamesAndCaptions)
     // Creation order follows the start-up positions, whatever order the catalogue lists them.
     int last = 0;
     for (QWidget* w : created) {
-        const WindowSpec* s = windows->spec(w->objectName().toStdString());
-        ASSERT_NE(s, nullptr) << w->objectName().toStdString();
-        EXPECT_EQ(s->lifetime, Lifetime::AtStartup);
-        EXPECT_GT(s->position, last);
-        last = s->position;
-        EXPECT_EQ(w->windowTitle(), QString::fromLatin1(s->caption));
-        EXPECT_STREQ(w->metaObject()->className(), s->className);
+        auto id = vx::windowByObjectName(w->objectName().toStdString());
+        ASSERT_TRUE(id.has_value()) << w->objectName().toStdString();
+        const vx::WindowInfo& info = vx::windowInfo(*id);
+        EXPECT_EQ(info.lifetime, Lifetime::AtStartup);
+        EXPECT_GT(info.position, last);
+        last = info.position;
+        EXPECT_EQ(windows->find(*id), w);
+        EXPECT_EQ(w->windowTitle().toStdString(), info.caption);
+        EXPECT_EQ(w->metaObject()->className(), info.className);
     }
     EXPECT_EQ(main->windowTitle(), "Ornivex v2.40");
     EXPECT_EQ(sio->windowTitle(), "COM Setup");
     EXPECT_EQ(io->windowTitle(), "Io Replay");
-    EXPECT_EQ(windows->find("nonesuch"), nullptr);
+    EXPECT_EQ(windows->find(vx::WindowId::TNMEAOutputForm), nullptr);
     // Every catalogue entry names a distinct window.
-    std::set<std::string> names;
-    for (const WindowSpec& s : windowCatalogue()) EXPECT_TRUE(names.insert(s.objectName).second);
+    std::set<vx::WindowId> ids;
+    for (const WindowSpec& s : windowCatalogue()) EXPECT_TRUE(ids.insert(s.id).second);
+}
+
+// The window list: one line per window, every name distinct, positions 1..60 each once.
+TEST(WindowList, NamesCaptionsAndPositionsAreDistinct) {
+    std::set<std::string_view> classes, objects;
+    std::set<int> positions;
+    for (const vx::WindowInfo& w : vx::kWindowInfo) {
+        EXPECT_TRUE(classes.insert(w.className).second) << w.className;
+        EXPECT_TRUE(objects.insert(w.objectName).second) << w.objectName;
+        EXPECT_TRUE(positions.insert(w.position).second) << w.position;
+        EXPECT_EQ(w.className, "T" + std::string(w.objectName));
+        EXPECT_EQ(w.lifetime == Lifetime::OnFirstUse, w.position > 54) << w.className;
+        EXPECT_FALSE(w.caption.empty());
+        EXPECT_EQ(vx::windowByObjectName(w.objectName), w.id);
+    }
+    EXPECT_EQ(positions.size(), 60u);
+    EXPECT_EQ(*positions.begin(), 1);
+    EXPECT_EQ(*positions.rbegin(), 60);
+}
+
+// Every menu item names a window that is built or is on the not-built-yet list (never both),
+// and every built window but the few opened otherwise has its menu item.
+TEST(WindowList, MenuAndCatalogueAgree) {
+    std::set<vx::WindowId> built, notYet, inMenu;
+    for (const WindowSpec& s : windowCatalogue()) built.insert(s.id);
+    for (vx::WindowId id : windowsNotBuiltYet()) {
+        EXPECT_TRUE(notYet.insert(id).second) << vx::windowName(id);
+        EXPECT_FALSE(built.count(id)) << vx::windowName(id) << " is built: take it off the list";
+    }
+    for (const MenuItemSpec& item : windowMenu()) {
+        inMenu.insert(item.window);
+        EXPECT_TRUE(built.count(item.window) || notYet.count(item.window))
+            << item.caption << " names a window that is neither built nor listed as not built";
+    }
+    // Windows that no menu item shows: the main window itself, and the windows that other
+    // windows open (the System command acknowledgement, the RTCM data view).
+    const std::set<vx::WindowId> noItem = {vx::WindowId::TmainForm, vx::WindowId::TSysAckForm,
+                                           vx::WindowId::Tpkt23From};
+    for (vx::WindowId id : built)
+        EXPECT_TRUE(noItem.count(id) || inMenu.count(id))
+            << vx::windowName(id) << " has no menu item";
 }
 
 TEST_F(ConsoleWindows, InitialStateOfTheMainWindow) {
@@ -132,7 +175,7 @@ TEST_F(ConsoleWindows, WindowMenuItemsShowTheirWindow) {
     EXPECT_TRUE(sio->isVisible());
     sio->close(); // closing only hides
     EXPECT_FALSE(sio->isVisible());
-    EXPECT_EQ(windows->find("sioForm"), sio);
+    EXPECT_EQ(windows->find(vx::WindowId::TsioForm), sio);
     findAction(main, "Io Replay...")->trigger();
     EXPECT_TRUE(io->isVisible());
 }
@@ -385,7 +428,7 @@ TEST_F(ConsoleWindows, RunningTimerKeepsTheErrorWindowShownWhileTheFlagIsSet) {
     // The error window arrives with its own issue; without it the tick just skips the step.
     console->flags().errorPending = 1;
     main->runningTimerTimer();
-    if (QWidget* err = windows->find("errorForm")) {
+    if (QWidget* err = windows->find(vx::WindowId::TerrorForm)) {
         EXPECT_TRUE(err->isVisible());
     }
     main->runningTimerTimer(); // and no crash without it
@@ -606,8 +649,8 @@ TEST_F(ConsoleWindows, ClosingTheMainWindowStopsTheLinkBeforeAnyWindowGoes) {
     EXPECT_FALSE(link.running());
     EXPECT_FALSE(main->isVisible());
     // The windows created at start-up are still there (the program ends after this).
-    EXPECT_EQ(windows->find("sioForm"), sio);
-    EXPECT_EQ(windows->find("frmIoReplay"), io);
+    EXPECT_EQ(windows->find(vx::WindowId::TsioForm), sio);
+    EXPECT_EQ(windows->find(vx::WindowId::TfrmIoReplay), io);
     EXPECT_EQ(vx::sendQuery(console->sink(), 0x21, 0x01), -1);
 }
 

@@ -28,7 +28,7 @@ QColor faceColour(const QLabel* l) {
 
 TEST(SysAckForm, SuccessfulHotResetShowsAndClosesAfterFiveSeconds) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     EXPECT_EQ(form.windowTitle(), "System Command Ack");
     EXPECT_TRUE(form.cbAutoClose->isChecked());
@@ -60,7 +60,7 @@ TEST(SysAckForm, SuccessfulHotResetShowsAndClosesAfterFiveSeconds) {
 
 TEST(SysAckForm, FailedWriteBbramStaysOpenOnPaleGreen) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x09, 0x0C});
@@ -98,7 +98,7 @@ TEST(SysAckForm, CommandNamesColoursAndResultNames) {
         {0xFF, "03ff *** UNKNOWN ***", {}},
     };
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     for (const Case& c : cases) {
         form.noteSysAck(c.code, 0x01);
@@ -132,7 +132,7 @@ TEST(SysAckForm, CommandNamesColoursAndResultNames) {
 
 TEST(SysAckForm, ASecondAcknowledgementWithinOneTickReplacesTheFirst) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x02, 0x00});
@@ -145,7 +145,7 @@ TEST(SysAckForm, ASecondAcknowledgementWithinOneTickReplacesTheFirst) {
 
 TEST(SysAckForm, AutoCloseUntickedKeepsTheWindowAndTickingRestartsTheCount) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     form.noteSysAck(0x01, 0x00);
     for (int tick = 0; tick < 15; ++tick) form.tmrTickTimer(); // counter shows 4
@@ -169,7 +169,7 @@ TEST(SysAckForm, AutoCloseUntickedKeepsTheWindowAndTickingRestartsTheCount) {
 
 TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkArea) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     form.tmrTick->stop();
     form.noteSysAck(0x01, 0x00);
     form.tmrTickTimer();
@@ -182,7 +182,7 @@ TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkArea) {
 
 TEST(SysAckForm, TickRunsFromCreationAndShowsTheAcknowledgement) {
     ConsoleRig rig;
-    TSysAckForm form;
+    TSysAckForm form(rig.console);
     EXPECT_TRUE(form.tmrTick->isActive());
     EXPECT_EQ(form.tmrTick->interval(), 100);
     ASSERT_TRUE(rig.start());

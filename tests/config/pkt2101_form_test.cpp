@@ -28,7 +28,7 @@ constexpr const char* kQuery2101 = "81 02 21 01 D9 82";
 
 struct Dialog {
     ConsoleRig rig;
-    Tpkt2101Form form;
+    Tpkt2101Form form{rig.console};
 
     // Opens the dialog on a running link; returns the Query it sent.
     std::string open() {
@@ -240,7 +240,7 @@ TEST(Pkt2101Form, HiddenWindowIgnoresRepliesAndShowingQueriesAgain) {
 
 TEST(Pkt2101Form, ReplyOfWrongLengthGoesToTheErrorWindowAndTheQueryTimesOut) {
     Dialog d;
-    TerrorForm errors;
+    TerrorForm errors(d.rig.console);
     ASSERT_EQ(d.open(), kQuery2101);
     uint64_t before = d.rig.console.delivered();
     d.rig.receive(0x21, 0x01, {0x0A, 0x00});
@@ -255,7 +255,7 @@ TEST(Pkt2101Form, ReplyOfWrongLengthGoesToTheErrorWindowAndTheQueryTimesOut) {
 
 TEST(Pkt2101Form, WithNoLinkTheDialogGoesOnAndTimesOut) {
     ConsoleRig rig; // not started: every send is refused
-    Tpkt2101Form form;
+    Tpkt2101Form form(rig.console);
     form.show();
     EXPECT_TRUE(form.queryPending());
     EXPECT_EQ(form.queryLED->colour(), kWhite);
@@ -284,7 +284,7 @@ TEST_F(ConsoleWindows, DrEngineRateFromTheMenuOnTheSimulatedReceiver) {
     // The receiver has booted once it reports.
     ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
 
-    auto* dlg = windows->find<Tpkt2101Form>("pkt2101Form");
+    auto* dlg = windows->find<Tpkt2101Form>(vx::WindowId::Tpkt2101Form);
     ASSERT_NE(dlg, nullptr);
     EXPECT_FALSE(dlg->isVisible());
     QAction* item = menuItem(main, "DR Engine Rate (2101)...");

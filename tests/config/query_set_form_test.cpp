@@ -19,15 +19,15 @@ constexpr uint8_t kCode = 0x24;
 
 class ExampleForm : public QuerySetForm {
 public:
-    explicit ExampleForm(int timeoutMs = kDefaultTimeoutMs)
-        : QuerySetForm(vx::WindowId::TmaskForm, "Example", nullptr, timeoutMs) {
+    explicit ExampleForm(Console& console, int timeoutMs = kDefaultTimeoutMs)
+        : QuerySetForm(console, vx::WindowId::TmaskForm, nullptr, timeoutMs) {
         queryLED = new Lamp(this, kLedSize);
         setLED = new Lamp(this, kLedSize);
         query = &addRequest(queryLED, Request::KeepOnExpiry);
         set = &addRequest(setLED, Request::KeepOnExpiry);
-        onReply<vx::GpsConfigRecord>([this](const vx::GpsConfigRecord&, const vx::Delivery& d) {
-            replies.push_back(d.h2);
-            query->answer(d.h2);
+        onReply<vx::GpsConfigRecord>([this](const vx::GpsConfigRecord&, const vx::Routed& at) {
+            replies.push_back(at.subcode);
+            query->answer(at.subcode);
         });
         onQueryAck([this](const vx::AckRecord& a) {
             if (a.result) query->reject();
@@ -68,7 +68,7 @@ constexpr const char* kQueries = "81 02 24 01 D6 82 81 02 24 02 D5 82 81 02 24 0
 
 TEST(QuerySetForm, MultiSubcodeRequestTurnsGreenWhenEveryKeyIsAnsweredEvenLate) {
     ConsoleRig rig;
-    ExampleForm form;
+    ExampleForm form(rig.console);
     ASSERT_TRUE(rig.start());
     form.show();
     EXPECT_EQ(form.shows, 1);
@@ -102,7 +102,7 @@ TEST(QuerySetForm, MultiSubcodeRequestTurnsGreenWhenEveryKeyIsAnsweredEvenLate) 
 
 TEST(QuerySetForm, RefusedSubcodeKeepsTheLedRed) {
     ConsoleRig rig;
-    ExampleForm form;
+    ExampleForm form(rig.console);
     ASSERT_TRUE(rig.start());
     form.show();
     EXPECT_EQ(rig.sentHex(18), kQueries);
@@ -129,7 +129,7 @@ TEST(QuerySetForm, RefusedSubcodeKeepsTheLedRed) {
 
 TEST(QuerySetForm, PacedScriptRunsFromTimersAndLaterFramesWaitBehindIt) {
     ConsoleRig rig;
-    ExampleForm form;
+    ExampleForm form(rig.console);
     ASSERT_TRUE(rig.start());
     QElapsedTimer t;
     t.start();
@@ -149,7 +149,7 @@ TEST(QuerySetForm, PacedScriptRunsFromTimersAndLaterFramesWaitBehindIt) {
 
 TEST(QuerySetForm, OneTimerJudgesEveryRequestOfTheWindow) {
     ConsoleRig rig;
-    ExampleForm form(3000);
+    ExampleForm form(rig.console, 3000);
     EXPECT_EQ(form.responseTimer()->interval(), 3000);
     EXPECT_TRUE(form.responseTimer()->isSingleShot());
     // Two groups that do not supersede each other: the first answered, the second not.
@@ -188,7 +188,7 @@ TEST(QuerySetForm, ClearOnExpiryEndsTheRequest) {
 TEST(QuerySetForm, DestroyedWindowNoLongerReceives) {
     ConsoleRig rig;
     {
-        ExampleForm form;
+        ExampleForm form(rig.console);
         EXPECT_EQ(rig.console.window(vx::WindowId::TmaskForm), &form);
         EXPECT_NE(rig.console.handlers().find(vx::WindowId::TmaskForm, vx::HandlerRole::Reply),
                   nullptr);

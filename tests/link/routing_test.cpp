@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
              "70 22 00",
              {"Tpkt2202Form.Reply visible arg 34"}},
         Case{"a listed code with an unlisted subcode reaches nobody", "70 30 00", {}},
-        Case{"2101", "21 01 0A", {"Tpkt2101Form.Reply visible"}},
+        Case{"2101", "21 01 0A", {"Tpkt2101Form.Reply visible arg 1"}},
         Case{"3003", "30 03 00", {"TpktBufferedDr.Reply visible", "TbufferedDrForm.Reply running"}},
         Case{"2812 needs the almanac window created",
              "28 12 00",

@@ -63,6 +63,13 @@ inline std::vector<uint8_t> frame(uint8_t code, uint8_t sub, const std::vector<u
     return buf;
 }
 
+// A console on a link that is never started, for window tests that feed their windows by hand.
+struct OfflineConsole {
+    vx::ComSlots comMap;
+    vx::SerialLink link{comMap};
+    Console console{link};
+};
+
 struct Message {
     msg::Kind kind;
     QString title, text;
@@ -74,7 +81,7 @@ protected:
         msg::setInterceptor([this](msg::Kind k, const QString& title, const QString& text) {
             messages.push_back({k, title, text});
         });
-        console = std::make_unique<Console>(&link);
+        console = std::make_unique<Console>(link);
         createWindows(WindowOptions{});
     }
     void TearDown() override {
@@ -85,11 +92,11 @@ protected:
 
     void createWindows(WindowOptions options) {
         windows.reset();
-        windows = std::make_unique<WindowSet>(options, comMap);
+        windows = std::make_unique<WindowSet>(*console, comMap, options);
         windows->createStartupWindows();
-        main = windows->find<TmainForm>("mainForm");
-        sio = windows->find<TsioForm>("sioForm");
-        io = windows->find<TfrmIoReplay>("frmIoReplay");
+        main = windows->find<TmainForm>(vx::WindowId::TmainForm);
+        sio = windows->find<TsioForm>(vx::WindowId::TsioForm);
+        io = windows->find<TfrmIoReplay>(vx::WindowId::TfrmIoReplay);
         ASSERT_NE(main, nullptr);
         ASSERT_NE(sio, nullptr);
         // Timers are driven by hand in the tests.

@@ -41,7 +41,7 @@ inline void pumpFor(int ms) {
 
 class ConsoleRig {
 public:
-    ConsoleRig() : link_(comMap_), console(&link_) {}
+    ConsoleRig() : link_(comMap_), console(link_) {}
     ~ConsoleRig() { console.stopMonitor(); }
 
     // Opens the pseudo-terminal as COM5 and starts the receive worker.
