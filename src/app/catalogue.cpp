@@ -158,17 +158,17 @@ int queryProductInfo4(FrameSink& sink) {
 }
 
 PacedScript queryGpsConfigScript() {
-    return queryRangeScript(0x24, 8);
+    return queryGroupScript(gpsConfigSettings());
 }
 int queryGpsConfig(FrameSink& sink) {
-    return sendQueryRange(sink, 0x24, 8);
+    return sendBackToBack(sink, queryGpsConfigScript());
 }
 
 PacedScript queryKalmanScript() {
-    return queryRangeScript(0x25, 23);
+    return queryGroupScript(kalmanSettings());
 }
 int queryKalman(FrameSink& sink) {
-    return sendQueryRange(sink, 0x25, 23);
+    return sendBackToBack(sink, queryKalmanScript());
 }
 
 int queryAlmanac(FrameSink& sink, uint8_t subcode, uint8_t sv) {
@@ -189,51 +189,48 @@ int clearEventLog(FrameSink& sink, uint8_t value) {
 }
 
 int setDrEngineRate(FrameSink& sink, uint8_t rate) {
-    return set(0x21, 1).byte(rate).send(sink);
+    const SettingsGroup& g = engineRateSettings();
+    return sendSetting(sink, g, *g.find(0x01), rate);
 }
 
 int setNmeaOutput(FrameSink& sink, uint8_t interval, uint32_t messageMask) {
     return set(0x22, 2).byte(interval).dwordMsbFirst(messageMask).send(sink);
 }
 
-PacedScript setGpsConfigScript(const GpsConfig& c) {
-    PacedScript s;
-    s.push_back({set(0x24, 1).byte(c.operatingDimension).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 2).byte(c.dgpsMode).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 3).byte(c.dynamicsCode).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 4).single(c.elevationMask).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 5).word(c.snrMask).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 6).single(c.dopMask).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 7).single(c.dopSwitch).toBytes(), kGpsConfigPauseMs});
-    s.push_back({set(0x24, 8).word(c.dgpsAge).toBytes(), 0});
-    return s;
+PacedScript setGpsConfigScript(const GpsConfigRecord& config) {
+    return setGroupScript(gpsConfigSettings(), config, kGpsConfigPauseMs);
 }
 
-int setGpsConfig(FrameSink& sink, const GpsConfig& config, Sleeper& sleeper) {
+int setGpsConfig(FrameSink& sink, const GpsConfigRecord& config, Sleeper& sleeper) {
     return runScriptBlocking(sink, setGpsConfigScript(config), sleeper);
 }
 
-PacedScript setKalmanScript(const KalmanParams& p) {
-    PacedScript s;
-    s.reserve(KalmanParams::kCountParams + KalmanParams::kFloatParams);
-    uint8_t subcode = 1;
-    for (uint32_t v : p.counts) s.push_back({set(0x25, subcode++).dword(v).toBytes(), 0});
-    for (float v : p.values) s.push_back({set(0x25, subcode++).single(v).toBytes(), 0});
-    return s;
+PacedScript setKalmanScript(const KalmanRecord& params) {
+    return setGroupScript(kalmanSettings(), params);
 }
 
-int setKalman(FrameSink& sink, const KalmanParams& params) {
+int setKalman(FrameSink& sink, const KalmanRecord& params) {
     return sendBackToBack(sink, setKalmanScript(params));
 }
 
+namespace {
+
+// A DR filter value of the kind its subcode carries; -1 for any other.
+int sendDrFilter(FrameSink& sink, uint8_t subcode, WireType kind, double value) {
+    const SettingsGroup& g = drFilterSettings();
+    const SettingDef* d = g.find(subcode);
+    if (!d || d->type != kind) return -1;
+    return sendSetting(sink, g, *d, value);
+}
+
+} // namespace
+
 int setDrFilter(FrameSink& sink, uint8_t subcode, int32_t value) {
-    if (subcode > kDrFilterLastIntegerSubcode) return -1;
-    return set(0x27, subcode).dword(uint32_t(value)).send(sink);
+    return sendDrFilter(sink, subcode, WireType::I32, value);
 }
 
 int setDrFilter(FrameSink& sink, uint8_t subcode, float value) {
-    if (subcode <= kDrFilterLastIntegerSubcode) return -1;
-    return set(0x27, subcode).single(value).send(sink);
+    return sendDrFilter(sink, subcode, WireType::F32, value);
 }
 
 int uploadAlmanac12(FrameSink& sink, const AlmanacSvPage& p) {

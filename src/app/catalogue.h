@@ -15,6 +15,7 @@
 
 #include "app/paced_script.h"
 #include "link/framing.h"
+#include "link/records.h"
 
 #include <array>
 #include <cstdint>
@@ -126,31 +127,6 @@ std::string_view systemCommandCaption(uint8_t code);
 
 // ---------------------------------------------------------------------------------------------
 // Value records of the multi-field Sets
-
-// GPS configuration, code 0x24, one frame per field (subcodes 0x01..0x08 in field order).
-struct GpsConfig {
-    uint8_t operatingDimension = 0; // 0x01: 0 auto 2D/3D, 3 altitude hold, 4 full position
-    uint8_t dgpsMode = 0;           // 0x02: 0 require, 1 ignore, 2 if available
-    uint8_t dynamicsCode = 0;       // 0x03: 17 automobile
-    float elevationMask = 0;        // 0x04: degrees
-    uint16_t snrMask = 0;           // 0x05: dBHz x 5
-    float dopMask = 0;              // 0x06
-    float dopSwitch = 0;            // 0x07
-    uint16_t dgpsAge = 0;           // 0x08: seconds
-};
-
-// Kalman filter parameters, code 0x25, one frame per parameter (subcodes 0x01..0x17).
-struct KalmanParams {
-    static constexpr int kCountParams = 6;
-    static constexpr int kFloatParams = 17;
-    // Subcodes 0x01..0x06, sent as dwords: MinGainIndex, MinSVs, NoEditAMU5, MinAMU5,
-    // MaxEdits, MaxGPSPropTime.
-    std::array<uint32_t, kCountParams> counts{};
-    // Subcodes 0x07..0x17, sent as floats: MaxAcc, MaxVel, SigmaHorizAcc, SigmaFreqAcc,
-    // CarrSigSq, MaxAcceptSigmaSq, InitPosVar, InitBiasVar, ClockModeErr, RejectSSR,
-    // SigSlope1Sq, SigSlope2Sq, MaxSlope3Sq, MinVelSq, Alt2DVar, fltMinPosVar, fltMaxHVar.
-    std::array<float, kFloatParams> values{};
-};
 
 // 24 almanac bytes, passed through unchanged.
 using AlmanacBlock = std::array<uint8_t, 24>;
@@ -279,9 +255,9 @@ int queryProductInfo3(FrameSink& sink); // 1203
 int queryProductInfo4(FrameSink& sink); // 1204
 // n Query frames with subcodes 1..n, no pauses.
 PacedScript queryRangeScript(uint8_t code, uint8_t n);
-PacedScript queryGpsConfigScript(); // 2401..2408
+PacedScript queryGpsConfigScript(); // 2401..2408, back to back
 int queryGpsConfig(FrameSink& sink);
-PacedScript queryKalmanScript(); // 2501..2523
+PacedScript queryKalmanScript(); // 2501..2523, back to back
 int queryKalman(FrameSink& sink);
 // 2812 with the satellite number; 2813 and 2814 without payload (sv is then not sent).
 int queryAlmanac(FrameSink& sink, uint8_t subcode, uint8_t sv = 0);
@@ -296,16 +272,21 @@ int setDrEngineRate(FrameSink& sink, uint8_t rate);       // Set 2101
 // Set 2202: interval, then the message mask most significant byte first.
 int setNmeaOutput(FrameSink& sink, uint8_t interval, uint32_t messageMask);
 
-// 2401..2408: eight frames, 50 ms after each of the first seven.
-PacedScript setGpsConfigScript(const GpsConfig& config);
-int setGpsConfig(FrameSink& sink, const GpsConfig& config, Sleeper& sleeper);
-// 2501..2523: 23 frames back to back.
-PacedScript setKalmanScript(const KalmanParams& params);
-int setKalman(FrameSink& sink, const KalmanParams& params);
+// The settings groups are Set from their records (rec[subcode], settings.h): one frame per
+// subcode in table order. A record holding a value that does not fit its wire type (256 for a
+// byte, 1.5 for a word, a negative count, a non-finite float) is refused as a whole: nothing
+// is sent and the result is -1.
 
-// Set 27xx: subcodes up to 0x1B carry a signed dword, those above 0x1B a float. A value of the
-// other kind for the subcode is refused with -1 (the receiver would read its bits wrongly).
-inline constexpr uint8_t kDrFilterLastIntegerSubcode = 0x1B;
+// 2401..2408: eight frames, 50 ms after each of the first seven.
+PacedScript setGpsConfigScript(const GpsConfigRecord& config);
+int setGpsConfig(FrameSink& sink, const GpsConfigRecord& config, Sleeper& sleeper);
+// 2501..2523: 23 frames back to back.
+PacedScript setKalmanScript(const KalmanRecord& params);
+int setKalman(FrameSink& sink, const KalmanRecord& params);
+
+// Set 27xx: subcodes 0x01..0x1B carry a signed dword, 0x1C..0x70 a float. A value of the other
+// kind for the subcode, a subcode outside 0x01..0x70 or a non-finite float is refused with -1
+// and nothing is sent.
 int setDrFilter(FrameSink& sink, uint8_t subcode, int32_t value);
 int setDrFilter(FrameSink& sink, uint8_t subcode, float value);
 

@@ -49,7 +49,7 @@ Tpkt2101Form::Tpkt2101Form(Console& console, QWidget* parent)
     set_ = &addRequest(setLED);
 
     onReply<vx::EngineRateRecord>(
-        [this](const vx::EngineRateRecord& r, const vx::Routed&) { showRate(r.rate); });
+        [this](const vx::EngineRateRecord& r, const vx::Routed&) { showRate(r.rate()); });
     onQueryAck([this](const vx::AckRecord& a) {
         if (a.acked_code != kCode || a.acked_subcode != kSubcode) return;
         // A refusal paints the LED red; an acceptance leaves it to the reply.

@@ -159,50 +159,15 @@ int decode16(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
     return kDecodeUnknown;
 }
 
-int decode24(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
-    static constexpr uint8_t kLength[9] = {0, 1, 1, 1, 4, 2, 4, 4, 2};
-    if (sub < 1 || sub > 8) return kDecodeUnknown;
-    if (n != kLength[sub]) return kDecodeBadLength;
-    GpsConfigRecord& r = a.gps_config;
-    switch (sub) {
-    case 1:
-        r.operating_dimension = p[0];
-        break;
-    case 2:
-        r.dgps_mode = p[0];
-        break;
-    case 3:
-        r.dynamics_code = p[0];
-        break;
-    case 4:
-        r.elevation_mask = readFloat(p);
-        break;
-    case 5:
-        r.snr_mask = readU16(p);
-        break;
-    case 6:
-        r.dop_mask = readFloat(p);
-        break;
-    case 7:
-        r.dop_switch = readFloat(p);
-        break;
-    default:
-        r.dgps_age = readU16(p);
-        break;
-    }
-    k = K::GpsConfig;
-    return kDecodeOk;
-}
-
-int decode25(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
-    if (sub < 1 || sub > kKalmanSlots) return kDecodeUnknown;
-    if (n < 4) return kDecodeBadLength;
-    if (sub <= kKalmanIntegerSlots)
-        a.kalman.integer_params[sub - 1] = readU32(p);
-    else
-        a.kalman.real_params[sub - 1 - kKalmanIntegerSlots] = readFloat(p);
-    k = K::Kalman;
-    return kDecodeOk;
+// The settings groups (0x21, 0x24, 0x25, 0x27): one value per subcode, decoded by the group's
+// table into its record; kind is named only when a value was stored.
+template <size_t Slots>
+int decodeGroup(const SettingsGroup& g, uint8_t sub, const uint8_t* p, size_t n,
+                SettingsValues<Slots>& record, K kind, K& k) {
+    bool written = false;
+    int r = decodeSettings(g, sub, p, n, record, written);
+    if (r == kDecodeOk && written) k = kind;
+    return r;
 }
 
 int decode26(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
@@ -232,19 +197,6 @@ int decode26(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
     default:
         return kDecodeUnknown;
     }
-}
-
-int decode27(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
-    if (n != 4) return kDecodeBadLength;
-    if (sub >= 1 && sub < kDrFilterFirstReal) {
-        a.dr_filter.integer_params[sub - 1] = readI32(p);
-        k = K::DrFilter;
-    } else if (sub >= kDrFilterFirstReal && sub <= kDrFilterLastSubcode) {
-        a.dr_filter.real_params[sub - kDrFilterFirstReal] = readFloat(p);
-        k = K::DrFilter;
-    }
-    // Subcode 0 and subcodes above 112 are accepted and write nothing.
-    return kDecodeOk;
 }
 
 int decode28(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
@@ -844,11 +796,7 @@ int dispatch(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, RecordArea& 
     case 0x16:
         return decode16(sub, p, n, a, k);
     case 0x21:
-        if (sub != 0x01) return kDecodeUnknown;
-        if (n != 1) return kDecodeBadLength;
-        a.engine_rate.rate = p[0];
-        k = K::EngineRate;
-        return kDecodeOk;
+        return decodeGroup(engineRateSettings(), sub, p, n, a.engine_rate, K::EngineRate, k);
     case 0x22:
         if (sub != 0x02) return kDecodeUnknown;
         if (n != 5) return kDecodeBadLength;
@@ -859,13 +807,13 @@ int dispatch(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, RecordArea& 
         k = K::NmeaControl;
         return kDecodeOk;
     case 0x24:
-        return decode24(sub, p, n, a, k);
+        return decodeGroup(gpsConfigSettings(), sub, p, n, a.gps_config, K::GpsConfig, k);
     case 0x25:
-        return decode25(sub, p, n, a, k);
+        return decodeGroup(kalmanSettings(), sub, p, n, a.kalman, K::Kalman, k);
     case 0x26:
         return decode26(sub, p, n, a, k);
     case 0x27:
-        return decode27(sub, p, n, a, k);
+        return decodeGroup(drFilterSettings(), sub, p, n, a.dr_filter, K::DrFilter, k);
     case 0x28:
         return decode28(sub, p, n, a, k);
     case 0x29:

@@ -12,7 +12,7 @@
 //     HandlerTable handlers;   // owned next to the consumer, filled on the window thread
 //     handlers.set(WindowId::Tpkt2101Form, HandlerRole::Reply,
 //                  [this](const Delivery& d, const RouteStep&) {
-//                      if (auto* r = d.recordAs<EngineRateRecord>()) showRate(r->rate);
+//                      if (auto* r = d.recordAs<EngineRateRecord>()) showRate(r->rate());
 //                  });
 //     handlers.set(WindowId::Tpkt2101Form, HandlerRole::QueryAck, ...);
 //

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "link/framing.h"
+#include "link/settings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -189,10 +190,10 @@ struct StartupReportRecord {
 
 // ---- 0x21, 0x22 ------------------------------------------------------------------------------
 
-// 2101 DR engine rate in Hz.
-struct EngineRateRecord {
-    uint8_t rate = 0;
-    template <class V> void visit(V&& v) const { v("rate", rate); }
+// 2101 DR engine rate in Hz. Its one setting (subcode 0x01) as described by engineRateSettings().
+struct EngineRateRecord : SettingsValues<0x02> {
+    uint8_t rate() const { return settingAs<uint8_t>(value[0x01]); }
+    template <class V> void visit(V&& v) const { visitSettings(engineRateSettings(), *this, v); }
 };
 
 // 2202 NMEA message output control. The mask travels big-endian.
@@ -205,53 +206,19 @@ struct NmeaControlRecord {
     }
 };
 
-// ---- 0x24 GPS configuration: one field per subcode, written only by its subcode -------------
+// ---- 0x24 GPS configuration, 0x25 Kalman filter parameters ----------------------------------
+// One value per subcode (rec[subcode]), written only by a reply for that subcode; the fields,
+// their names and wire types are the tables of settings.h.
 
-struct GpsConfigRecord {
-    uint8_t operating_dimension = 0; // 0x01
-    uint8_t dgps_mode = 0;           // 0x02
-    uint8_t dynamics_code = 0;       // 0x03
-    float elevation_mask = 0;        // 0x04, degrees
-    uint16_t snr_mask = 0;           // 0x05, dBHz x 5
-    float dop_mask = 0;              // 0x06
-    float dop_switch = 0;            // 0x07
-    uint16_t dgps_age = 0;           // 0x08, seconds
-    template <class V> void visit(V&& v) const {
-        v("operating_dimension", operating_dimension);
-        v("dgps_mode", dgps_mode);
-        v("dynamics_code", dynamics_code);
-        v("elevation_mask", elevation_mask);
-        v("snr_mask", snr_mask);
-        v("dop_mask", dop_mask);
-        v("dop_switch", dop_switch);
-        v("dgps_age", dgps_age);
-    }
+// 0x24: operating dimension, DGPS mode, dynamics code, elevation mask, SNR mask (dBHz x 5), DOP
+// mask, DOP switch, DGPS age (subcodes 0x01..0x08).
+struct GpsConfigRecord : SettingsValues<0x09> {
+    template <class V> void visit(V&& v) const { visitSettings(gpsConfigSettings(), *this, v); }
 };
 
-// ---- 0x25 Kalman filter parameters: 23 slots, subcode n fills slot n -------------------------
-
-inline constexpr int kKalmanSlots = 23;
-inline constexpr int kKalmanIntegerSlots = 6; // subcodes 1..6 are integers, 7..23 floats
-
-struct KalmanRecord {
-    uint32_t integer_params[kKalmanIntegerSlots] = {};          // subcode n at [n - 1]
-    float real_params[kKalmanSlots - kKalmanIntegerSlots] = {}; // subcode n at [n - 7]
-
-    template <class V> void visit(V&& v) const {
-        static constexpr const char* kIntNames[kKalmanIntegerSlots] = {
-            "min_gain_index", "min_svs",   "no_edit_amu5",
-            "min_amu5",       "max_edits", "max_gps_prop_time"};
-        static constexpr const char* kRealNames[kKalmanSlots - kKalmanIntegerSlots] = {
-            "max_acc",         "max_vel",       "sigma_horiz_acc",
-            "sigma_freq_acc",  "carr_sig_sq",   "max_accept_sigma_sq",
-            "init_pos_var",    "init_bias_var", "clock_mode_err",
-            "reject_ssr",      "sig_slope1_sq", "sig_slope2_sq",
-            "max_slope3_sq",   "min_vel_sq",    "alt_2d_var",
-            "flt_min_pos_var", "flt_max_h_var"};
-        for (int i = 0; i < kKalmanIntegerSlots; ++i) v(kIntNames[i], integer_params[i]);
-        for (int i = 0; i < kKalmanSlots - kKalmanIntegerSlots; ++i)
-            v(kRealNames[i], real_params[i]);
-    }
+// 0x25: 23 parameters, subcodes 0x01..0x06 unsigned integers, 0x07..0x17 floats.
+struct KalmanRecord : SettingsValues<0x18> {
+    template <class V> void visit(V&& v) const { visitSettings(kalmanSettings(), *this, v); }
 };
 
 // ---- 0x26 report codes, subcodes, DPP model ---------------------------------------------------
@@ -282,17 +249,25 @@ struct DppModelRecord {
     }
 };
 
-// ---- 0x27 DR filter parameters: one slot per subcode, written only by its subcode -----------
+// ---- 0x27 DR filter parameters: one value per subcode, written only by its subcode -----------
 
-inline constexpr int kDrFilterFirstReal = 28; // subcodes 1..27 integers, 28..112 floats
-inline constexpr int kDrFilterLastSubcode = 112;
-
-struct DrFilterRecord {
-    int32_t integer_params[kDrFilterFirstReal - 1] = {};                   // [subcode - 1]
-    float real_params[kDrFilterLastSubcode - kDrFilterFirstReal + 1] = {}; // [subcode - 28]
+// Subcodes 0x01..0x1B are signed integers, 0x1C..0x70 floats (drFilterSettings()). Shown as the
+// two arrays integer_params (subcode 0x01 first) and real_params (subcode 0x1C first).
+struct DrFilterRecord : SettingsValues<0x71> {
+    static constexpr size_t kIntegers = 0x1B;     // subcodes 0x01..0x1B
+    static constexpr size_t kReals = 0x70 - 0x1B; // subcodes 0x1C..0x70
     template <class V> void visit(V&& v) const {
-        v("integer_params", integer_params);
-        v("real_params", real_params);
+        int32_t integers[kIntegers] = {};
+        float reals[kReals] = {};
+        size_t ni = 0, nr = 0;
+        for (const SettingDef& d : drFilterSettings().defs) {
+            if (d.type == WireType::I32 && ni < kIntegers)
+                integers[ni++] = settingAs<int32_t>(value[d.subcode]);
+            else if (d.type == WireType::F32 && nr < kReals)
+                reals[nr++] = settingAs<float>(value[d.subcode]);
+        }
+        v("integer_params", integers);
+        v("real_params", reals);
     }
 };
 

@@ -1,5 +1,6 @@
 // The settings store behind the console's Set and Query commands.
 #include "link/framing.h"
+#include "link/settings.h"
 #include "sim/sim_defaults.h"
 #include "sim/sim_receiver.h"
 
@@ -22,6 +23,49 @@ constexpr uint8_t kNotAvailable = 0x08;
 
 float f32At(const uint8_t* p) {
     return readFloat(p);
+}
+
+// A settings group (0x21, 0x24, 0x25, 0x27) and its values in the store, indexed by subcode.
+struct StoredSettings {
+    const SettingsGroup* group = nullptr;
+    std::span<double> values;
+};
+
+StoredSettings storedSettings(SimStore& s, uint8_t code) {
+    switch (code) {
+    case 0x21:
+        return {&engineRateSettings(), s.engineRate.value};
+    case 0x24:
+        return {&gpsConfigSettings(), s.gpsConfig.value};
+    case 0x25:
+        return {&kalmanSettings(), s.kalman.value};
+    case 0x27:
+        return {&drFilterSettings(), s.drFilter.value};
+    default:
+        return {};
+    }
+}
+
+// The values the receiver takes for the settings it limits; any other value is refused with
+// "invalid parameter".
+bool settingAccepted(uint8_t code, uint8_t sub, double v) {
+    if (code == 0x21) return v != 0;
+    if (code != 0x24) return true;
+    switch (sub) {
+    case 0x01: // operating dimension: auto, altitude hold, full position
+        return v == 0 || v == 3 || v == 4;
+    case 0x02: // DGPS mode
+        return v <= 2;
+    case 0x03: // only automobile dynamics
+        return v == 17;
+    case 0x04: // elevation mask, degrees
+        return std::isfinite(v) && v >= -5 && v <= 90;
+    case 0x06: // DOP mask
+    case 0x07: // DOP switch
+        return std::isfinite(v) && v > 0;
+    default:
+        return true;
+    }
 }
 
 // Payload length after the subcode of the initialization data, by 0x29 subcode.
@@ -63,17 +107,17 @@ bool knownSubcode(uint8_t code, uint8_t sub) {
     case 0x16:
         return in(1, 2);
     case 0x21:
-        return sub == 1;
+        return engineRateSettings().find(sub) != nullptr;
     case 0x22:
         return sub == 2;
     case 0x24:
-        return in(1, 8);
+        return gpsConfigSettings().find(sub) != nullptr;
     case 0x25:
-        return in(1, 0x17);
+        return kalmanSettings().find(sub) != nullptr;
     case 0x26:
         return in(1, 5);
     case 0x27:
-        return in(1, 0x1B) || in(0x40, 0x70);
+        return drFilterSettings().find(sub) != nullptr;
     case 0x28:
         return in(0x12, 0x14);
     case 0x29:
@@ -314,75 +358,33 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
         }
         return kOk;
     case 0x21:
-        if (sub != 1) return kUnknown;
-        if (n != 1) return kLength;
-        if (d[0] == 0) return kValue;
-        s.drEngineRate = d[0];
-        if (d[0] != 5 && d[0] != 10) logSoftEvent(0x0077, true);
-        bbramActivity(848, 0);
+    case 0x24:
+    case 0x25:
+    case 0x27: {
+        // The settings groups: the value as the group's table reads it, kept by subcode.
+        StoredSettings st = storedSettings(s, code);
+        const SettingDef* def = st.group->find(sub);
+        if (!def) return kUnknown;
+        if (n != wireSize(def->type)) return kLength;
+        std::optional<double> v = readSetting(*st.group, *def, d, n);
+        if (!v) return kLength;
+        if (!settingAccepted(code, sub, *v)) return kValue;
+        st.values[sub] = *v;
+        if (code == 0x21) {
+            if (*v != 5 && *v != 10) logSoftEvent(0x0077, true);
+            bbramActivity(848, 0);
+        } else if (code == 0x25) {
+            bbramActivity(0, 0);
+        } else if (code == 0x27) {
+            bbramActivity(224, 0);
+        }
         return kOk;
+    }
     case 0x22:
         if (sub != 2) return kUnknown;
         if (n != 5) return kLength;
         s.nmeaInterval = d[0];
         s.nmeaMask = (uint32_t(d[1]) << 24) | (uint32_t(d[2]) << 16) | (uint32_t(d[3]) << 8) | d[4];
-        return kOk;
-    case 0x24: {
-        static const size_t widths[9] = {0, 1, 1, 1, 4, 2, 4, 4, 2};
-        if (sub < 1 || sub > 8) return kUnknown;
-        if (n != widths[sub]) return kLength;
-        switch (sub) {
-        case 1:
-            if (d[0] != 0 && d[0] != 3 && d[0] != 4) return kValue;
-            s.operatingDimension = d[0];
-            break;
-        case 2:
-            if (d[0] > 2) return kValue;
-            s.dgpsMode = d[0];
-            break;
-        case 3:
-            if (d[0] != 17) return kValue; // only automobile dynamics
-            s.dynamicsCode = d[0];
-            break;
-        case 4:
-            if (!std::isfinite(f32At(d)) || f32At(d) < -5 || f32At(d) > 90) return kValue;
-            s.elevationMask = f32At(d);
-            break;
-        case 5:
-            s.snrMask = readU16(d);
-            break;
-        case 6:
-            if (!std::isfinite(f32At(d)) || f32At(d) <= 0) return kValue;
-            s.dopMask = f32At(d);
-            break;
-        case 7:
-            if (!std::isfinite(f32At(d)) || f32At(d) <= 0) return kValue;
-            s.dopSwitch = f32At(d);
-            break;
-        case 8:
-            s.dgpsAgeMask = readU16(d);
-            break;
-        }
-        return kOk;
-    }
-    case 0x25:
-        if (sub < 1 || sub > 0x17) return kUnknown;
-        if (n != 4) return kLength;
-        if (sub <= kKalmanInts)
-            s.kalmanInt[sub - 1] = readU32(d);
-        else
-            s.kalmanReal[sub - 1 - kKalmanInts] = f32At(d);
-        bbramActivity(0, 0);
-        return kOk;
-    case 0x27:
-        if (!(sub >= 1 && sub <= 0x1B) && !(sub >= kDrFilterFirstReal && sub <= kDrFilterLastReal))
-            return kUnknown;
-        if (n != 4) return kLength;
-        if (sub <= 0x1B)
-            s.drFilterInt[sub - 1] = int32_t(readU32(d));
-        else
-            s.drFilterReal[sub - kDrFilterFirstReal] = f32At(d);
-        bbramActivity(224, 0);
         return kOk;
     case 0x28: {
         bool cleared = false;
@@ -573,10 +575,16 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         if (sub == 1) return one(health());
         if (sub == 2) return one(startupHealth());
         return kUnknown;
-    case 0x21: {
-        if (sub != 1) return kUnknown;
-        Frame f{0x21, 0x01, {}};
-        f.payload.u8(s.drEngineRate);
+    case 0x21:
+    case 0x24:
+    case 0x25:
+    case 0x27: {
+        StoredSettings st = storedSettings(store_, code); // read only
+        const SettingDef* def = st.group->find(sub);
+        if (!def) return kUnknown;
+        Frame f{code, sub, {}};
+        uint8_t value[4];
+        f.payload.raw(value, writeSetting(def->type, st.values[sub], value));
         return one(f);
     }
     case 0x22: {
@@ -584,46 +592,6 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         Frame f{0x22, 0x02, {}};
         f.payload.u8(s.nmeaInterval);
         f.payload.u32be(s.nmeaMask);
-        return one(f);
-    }
-    case 0x24: {
-        if (sub < 1 || sub > 8) return kUnknown;
-        Frame f{0x24, sub, {}};
-        switch (sub) {
-        case 1:
-            f.payload.u8(s.operatingDimension);
-            break;
-        case 2:
-            f.payload.u8(s.dgpsMode);
-            break;
-        case 3:
-            f.payload.u8(s.dynamicsCode);
-            break;
-        case 4:
-            f.payload.f32(s.elevationMask);
-            break;
-        case 5:
-            f.payload.u16(s.snrMask);
-            break;
-        case 6:
-            f.payload.f32(s.dopMask);
-            break;
-        case 7:
-            f.payload.f32(s.dopSwitch);
-            break;
-        case 8:
-            f.payload.u16(s.dgpsAgeMask);
-            break;
-        }
-        return one(f);
-    }
-    case 0x25: {
-        if (sub < 1 || sub > 0x17) return kUnknown;
-        Frame f{0x25, sub, {}};
-        if (sub <= kKalmanInts)
-            f.payload.u32(s.kalmanInt[sub - 1]);
-        else
-            f.payload.f32(s.kalmanReal[sub - 1 - kKalmanInts]);
         return one(f);
     }
     case 0x26: {
@@ -657,16 +625,6 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         if (!levels) return kUnknown;
         f.payload.u8(3);
         f.payload.raw(levels, 3);
-        return one(f);
-    }
-    case 0x27: {
-        Frame f{0x27, sub, {}};
-        if (sub >= 1 && sub <= 0x1B)
-            f.payload.i32(s.drFilterInt[sub - 1]);
-        else if (sub >= kDrFilterFirstReal && sub <= kDrFilterLastReal)
-            f.payload.f32(s.drFilterReal[sub - kDrFilterFirstReal]);
-        else
-            return kUnknown;
         return one(f);
     }
     case 0x28: {

@@ -26,131 +26,132 @@ CalValue cal(uint8_t status, float value, float accuracy) {
 
 SimStore buildDefaultStore() {
     SimStore s;
-    std::memset(&s, 0, sizeof s); // padding included, so BBRAM images are reproducible
+    // Padding included, so BBRAM images are reproducible.
+    std::memset(static_cast<void*>(&s), 0, sizeof s);
 
     // --- 2101: DR engine rate ---
-    s.drEngineRate = 5; // Hz; the DR engine runs a step every 200 ms
+    s.engineRate.value[0x01] = 5; // Hz; the DR engine runs a step every 200 ms
 
     // --- 2202: NMEA output control ---
     s.nmeaInterval = 1; // seconds between NMEA sentence groups when a mask is set
     s.nmeaMask = 0;     // no NMEA sentences: the receiver speaks VEXOR only
 
     // --- 2401..2408: GPS configuration ---
-    s.operatingDimension = 0; // 0 = auto 2D/3D
-    s.dgpsMode = 2;           // 2 = use DGPS if available
-    s.dynamicsCode = 17;      // 17 = automobile
-    s.elevationMask = 5.0f;   // degrees: satellites below are not used
-    s.snrMask = 140;          // 28.0 dBHz x 5: weaker satellites are not used
-    s.dopMask = 10.0f;        // no fix is output while PDOP is above this
-    s.dopSwitch = 6.0f;       // PDOP above which auto mode drops to altitude hold
-    s.dgpsAgeMask = 30;       // seconds: older DGPS corrections are ignored
+    s.gpsConfig.value[0x01] = 0;     // 0 = auto 2D/3D
+    s.gpsConfig.value[0x02] = 2;     // 2 = use DGPS if available
+    s.gpsConfig.value[0x03] = 17;    // 17 = automobile
+    s.gpsConfig.value[0x04] = 5.0f;  // degrees: satellites below are not used
+    s.gpsConfig.value[0x05] = 140;   // 28.0 dBHz x 5: weaker satellites are not used
+    s.gpsConfig.value[0x06] = 10.0f; // no fix is output while PDOP is above this
+    s.gpsConfig.value[0x07] = 6.0f;  // PDOP above which auto mode drops to altitude hold
+    s.gpsConfig.value[0x08] = 30;    // seconds: older DGPS corrections are ignored
 
     // --- 2501..2506: Kalman filter integers ---
-    s.kalmanInt[0] = 1000; // 2501 MinGainIndex, ms
-    s.kalmanInt[1] = 4;    // 2502 MinSVs
-    s.kalmanInt[2] = 40;   // 2503 NoEditAMU5: 8.0 AMU x 5
-    s.kalmanInt[3] = 15;   // 2504 MinAMU5: 3.0 AMU x 5
-    s.kalmanInt[4] = 2;    // 2505 MaxEdits
-    s.kalmanInt[5] = 30;   // 2506 MaxGPSPropTime, s
+    s.kalman.value[0x01] = 1000; // 2501 MinGainIndex, ms
+    s.kalman.value[0x02] = 4;    // 2502 MinSVs
+    s.kalman.value[0x03] = 40;   // 2503 NoEditAMU5: 8.0 AMU x 5
+    s.kalman.value[0x04] = 15;   // 2504 MinAMU5: 3.0 AMU x 5
+    s.kalman.value[0x05] = 2;    // 2505 MaxEdits
+    s.kalman.value[0x06] = 30;   // 2506 MaxGPSPropTime, s
     // --- 2507..2517: Kalman filter reals ---
-    s.kalmanReal[0] = 4.0f;    // 2507 MaxAcc, m/s^2
-    s.kalmanReal[1] = 70.0f;   // 2508 MaxVel, m/s
-    s.kalmanReal[2] = 1.0f;    // 2509 SigmaHorizAcc, m/s^2
-    s.kalmanReal[3] = 0.05f;   // 250A SigmaFreqAcc, m/s^2
-    s.kalmanReal[4] = 0.01f;   // 250B CarrSigSq, m/s
-    s.kalmanReal[5] = 25.0f;   // 250C MaxAcceptSigmaSq, sigma^2
-    s.kalmanReal[6] = 1.0e6f;  // 250D InitPosVar, m^2
-    s.kalmanReal[7] = 1.0e8f;  // 250E InitBiasVar, m^2
-    s.kalmanReal[8] = 100.0f;  // 250F ClockModeErr, m^2
-    s.kalmanReal[9] = 50.0f;   // 2510 RejectSSR, sigma^2
-    s.kalmanReal[10] = 0.04f;  // 2511 SigSlope1Sq, slope^2
-    s.kalmanReal[11] = 0.09f;  // 2512 SigSlope2Sq, slope^2
-    s.kalmanReal[12] = 0.25f;  // 2513 MaxSlope3Sq, slope^2
-    s.kalmanReal[13] = 0.04f;  // 2514 MinVelSq, m/s
-    s.kalmanReal[14] = 100.0f; // 2515 Alt2DVar, m^2
-    s.kalmanReal[15] = 1.0f;   // 2516 fltMinPosVar, m^2
-    s.kalmanReal[16] = 1.0e4f; // 2517 fltMaxHVar, m^2
+    s.kalman.value[0x07] = 4.0f;   // 2507 MaxAcc, m/s^2
+    s.kalman.value[0x08] = 70.0f;  // 2508 MaxVel, m/s
+    s.kalman.value[0x09] = 1.0f;   // 2509 SigmaHorizAcc, m/s^2
+    s.kalman.value[0x0A] = 0.05f;  // 250A SigmaFreqAcc, m/s^2
+    s.kalman.value[0x0B] = 0.01f;  // 250B CarrSigSq, m/s
+    s.kalman.value[0x0C] = 25.0f;  // 250C MaxAcceptSigmaSq, sigma^2
+    s.kalman.value[0x0D] = 1.0e6f; // 250D InitPosVar, m^2
+    s.kalman.value[0x0E] = 1.0e8f; // 250E InitBiasVar, m^2
+    s.kalman.value[0x0F] = 100.0f; // 250F ClockModeErr, m^2
+    s.kalman.value[0x10] = 50.0f;  // 2510 RejectSSR, sigma^2
+    s.kalman.value[0x11] = 0.04f;  // 2511 SigSlope1Sq, slope^2
+    s.kalman.value[0x12] = 0.09f;  // 2512 SigSlope2Sq, slope^2
+    s.kalman.value[0x13] = 0.25f;  // 2513 MaxSlope3Sq, slope^2
+    s.kalman.value[0x14] = 0.04f;  // 2514 MinVelSq, m/s
+    s.kalman.value[0x15] = 100.0f; // 2515 Alt2DVar, m^2
+    s.kalman.value[0x16] = 1.0f;   // 2516 fltMinPosVar, m^2
+    s.kalman.value[0x17] = 1.0e4f; // 2517 fltMaxHVar, m^2
 
     // --- 2701..271B: DR filter integers ---
-    s.drFilterInt[0x00] = 5;     // 2701 GPSVelEditHoldoff, counts
-    s.drFilterInt[0x01] = 2;     // 2702 MinSpdDirSwThresh, m/s
-    s.drFilterInt[0x02] = 3;     // 2703 DirSwWarning, m/s
-    s.drFilterInt[0x03] = 8;     // 2704 MaxDirSwSpd, m/s
-    s.drFilterInt[0x04] = 30;    // 2705 ZROGPSStatThldSpdHi, cm/s
-    s.drFilterInt[0x05] = 10;    // 2706 ZROGPSStatThldSpdLo, cm/s
-    s.drFilterInt[0x06] = 50;    // 2707 ZROMaxDistThld, cm
-    s.drFilterInt[0x07] = 3;     // 2708 MinGPSInitNFix, counts
-    s.drFilterInt[0x08] = 10;    // 2709 GPSJumpHoldOff, counts
-    s.drFilterInt[0x09] = 2000;  // 270A MaxHBMSecs, ms
-    s.drFilterInt[0x0A] = 500;   // 270B MinHBMSecs, ms
-    s.drFilterInt[0x0B] = 8;     // 270C ZROMaxEdit, ADC samples
-    s.drFilterInt[0x0C] = 60;    // 270D ZRRHoldOffSecs, s
-    s.drFilterInt[0x0D] = 300;   // 270E ZROVarDecorTime, s
-    s.drFilterInt[0x0E] = 20;    // 270F TachoDisconnectThrshld, counts
-    s.drFilterInt[0x0F] = 100;   // 2710 GPSVDelayMSecs, ms
-    s.drFilterInt[0x10] = 20;    // 2711 TachoDelayMSecs, ms
-    s.drFilterInt[0x11] = 30000; // 2712 WinMaxTime, ms
-    s.drFilterInt[0x12] = 10;    // 2713 WinMinPts, counts
-    s.drFilterInt[0x13] = 5;     // 2714 WinMin3D, counts
-    s.drFilterInt[0x14] = 50;    // 2715 WinENMinDist, m
-    s.drFilterInt[0x15] = 6;     // 2716 MinPtsGrossErr, counts
-    s.drFilterInt[0x16] = 2731;  // 2717 GSFCalcMinHdgChng, 2^-15 sc (15 degrees)
-    s.drFilterInt[0x17] = 20000; // 2718 GSFCalcMaxMsecs, ms
-    s.drFilterInt[0x18] = 5;     // 2719 MinTimeBetweenWinPos, s
-    s.drFilterInt[0x19] = 182;   // 271A MaxHdgRateEndGSF, 2^-15 sc/s (1 degree/s)
-    s.drFilterInt[0x1A] = 3000;  // 271B GSFCalcMinMsecs, ms
+    s.drFilter.value[0x01] = 5;     // 2701 GPSVelEditHoldoff, counts
+    s.drFilter.value[0x02] = 2;     // 2702 MinSpdDirSwThresh, m/s
+    s.drFilter.value[0x03] = 3;     // 2703 DirSwWarning, m/s
+    s.drFilter.value[0x04] = 8;     // 2704 MaxDirSwSpd, m/s
+    s.drFilter.value[0x05] = 30;    // 2705 ZROGPSStatThldSpdHi, cm/s
+    s.drFilter.value[0x06] = 10;    // 2706 ZROGPSStatThldSpdLo, cm/s
+    s.drFilter.value[0x07] = 50;    // 2707 ZROMaxDistThld, cm
+    s.drFilter.value[0x08] = 3;     // 2708 MinGPSInitNFix, counts
+    s.drFilter.value[0x09] = 10;    // 2709 GPSJumpHoldOff, counts
+    s.drFilter.value[0x0A] = 2000;  // 270A MaxHBMSecs, ms
+    s.drFilter.value[0x0B] = 500;   // 270B MinHBMSecs, ms
+    s.drFilter.value[0x0C] = 8;     // 270C ZROMaxEdit, ADC samples
+    s.drFilter.value[0x0D] = 60;    // 270D ZRRHoldOffSecs, s
+    s.drFilter.value[0x0E] = 300;   // 270E ZROVarDecorTime, s
+    s.drFilter.value[0x0F] = 20;    // 270F TachoDisconnectThrshld, counts
+    s.drFilter.value[0x10] = 100;   // 2710 GPSVDelayMSecs, ms
+    s.drFilter.value[0x11] = 20;    // 2711 TachoDelayMSecs, ms
+    s.drFilter.value[0x12] = 30000; // 2712 WinMaxTime, ms
+    s.drFilter.value[0x13] = 10;    // 2713 WinMinPts, counts
+    s.drFilter.value[0x14] = 5;     // 2714 WinMin3D, counts
+    s.drFilter.value[0x15] = 50;    // 2715 WinENMinDist, m
+    s.drFilter.value[0x16] = 6;     // 2716 MinPtsGrossErr, counts
+    s.drFilter.value[0x17] = 2731;  // 2717 GSFCalcMinHdgChng, 2^-15 sc (15 degrees)
+    s.drFilter.value[0x18] = 20000; // 2718 GSFCalcMaxMsecs, ms
+    s.drFilter.value[0x19] = 5;     // 2719 MinTimeBetweenWinPos, s
+    s.drFilter.value[0x1A] = 182;   // 271A MaxHdgRateEndGSF, 2^-15 sc/s (1 degree/s)
+    s.drFilter.value[0x1B] = 3000;  // 271B GSFCalcMinMsecs, ms
 
     // --- 2740..2770: DR filter reals ---
-    float* r = s.drFilterReal;
-    r[0x00] = 0.5f;     // 2740 NoEditAddVelAccy, m/s
-    r[0x01] = 20.0f;    // 2741 ZROMaxDeltaGyro, gyro counts
-    r[0x02] = 3.0f;     // 2742 BadTachoMinSpd, m/s
-    r[0x03] = 4.0f;     // 2743 ZROCalcGyroNoiseVar, counts^2
-    r[0x04] = 0.25f;    // 2744 ZROCalcEditSigSq, m/s
-    r[0x05] = 2500.0f;  // 2745 MaxGPSInitPosSig2, m^2
-    r[0x06] = 20.0f;    // 2746 MinGPSInitDist, m
-    r[0x07] = 9.0f;     // 2747 ZROVarValidThreshold, counts^2
-    r[0x08] = 10000.0f; // 2748 SnapThreshold2, m^2
-    r[0x09] = 1.0f;     // 2749 MaxHBSpd, m/s
-    r[0x0A] = 2.0f;     // 274A MinWindowVelCfm, m/s
-    r[0x0B] = 3.0f;     // 274B HdgCalcMinSpd, m/s
-    r[0x0C] = 5.0f;     // 274C HdgCalcMinSpdNoTacho, m/s
-    r[0x0D] = 3.0e-4f;  // 274D HdgCalcMinHdgSigSq, rad^2
-    r[0x0E] = 5.0e-5f;  // 274E HdgMinSigSq, rad^2
-    r[0x0F] = 1.0f;     // 274F PosMinSigSq, m^2
-    r[0x10] = 1.0e-8f;  // 2750 DPPCalMinSigSq, (m/pulse)^2
-    r[0x11] = 0.01f;    // 2751 SpdCalcMinSpdSigSq, (m/s)^2
-    r[0x12] = 1.0f;     // 2752 SpdCalcMinSpeed, m/s
-    r[0x13] = 16.0f;    // 2753 GPSVelEditSigSq, (counts/s)^2
-    r[0x14] = 0.01f;    // 2754 GPSVelEditMaxHdSq, rad^2
-    r[0x15] = 1.5f;     // 2755 MinGPSSpdMotNoTacho, m/s
-    r[0x16] = 10.0f;    // 2756 GvarColdHdg, rad^2
-    r[0x17] = 400.0f;   // 2757 GvarColdZRO, counts^2
-    r[0x18] = 0.01f;    // 2758 GvarColdZRR, (counts/s)^2
-    r[0x19] = 0.05f;    // 2759 GvarWarmHdg, rad^2
-    r[0x1A] = 25.0f;    // 275A GvarWarmZRO, counts^2
-    r[0x1B] = 0.001f;   // 275B GvarWarmZRR, (counts/s)^2
-    r[0x1C] = 1.0e-6f;  // 275C GPNVarHdg, rad^2/s
-    r[0x1D] = 4.0e-4f;  // 275D GPNVarZRO, counts^2/s
-    r[0x1E] = 1.0e-8f;  // 275E GPNVarZRR, counts^2/s^3
-    r[0x1F] = 0.0025f;  // 275F GyroSnsSig2
-    r[0x20] = 1.5f;     // 2760 CarrSigMultFactor
-    r[0x21] = 1.0e-6f;  // 2761 TInitVar, (m/pulse)^2
-    r[0x22] = 1.0e-12f; // 2762 TPNVar, (m/pulse)^2/s
-    r[0x23] = 4.0e-6f;  // 2763 TmaxVar, (m/pulse)^2
-    r[0x24] = 1.0f;     // 2764 ZRRHoldOffZROAccy, counts^2
-    r[0x25] = 25.0f;    // 2765 WinSnapThd, (counts/(rad/s))^2
-    r[0x26] = 2.0f;     // 2766 WinClusterVar, counts/(rad/s)
-    r[0x27] = 900.0f;   // 2767 MaxInitGrossErrSq, m^2
-    r[0x28] = 100.0f;   // 2768 MaxCorrectionSigSq
-    r[0x29] = 0.05f;    // 2769 GSFCalcMinHdgRate, rad/s
-    r[0x2A] = 0.8f;     // 276A GSFCalcMaxHdgRate, rad/s
-    r[0x2B] = 4.0f;     // 276B GSFCalcMaxZROVar
-    r[0x2C] = 100.0f;   // 276C MaxGSFVar, (counts/(rad/s))^2
-    r[0x2D] = 0.01f;    // 276D MinGSFVar, (counts/(rad/s))^2
-    r[0x2E] = 150.0f;   // 276E MaxGSFGain, counts/(rad/s)
-    r[0x2F] = 0.04f;    // 276F MinNormVelResidSq
-    r[0x30] = 4.0e-4f;  // 2770 GSFCalcMaxGPSVar, rad^2
+    auto& r = s.drFilter.value;
+    r[0x40] = 0.5f;     // 2740 NoEditAddVelAccy, m/s
+    r[0x41] = 20.0f;    // 2741 ZROMaxDeltaGyro, gyro counts
+    r[0x42] = 3.0f;     // 2742 BadTachoMinSpd, m/s
+    r[0x43] = 4.0f;     // 2743 ZROCalcGyroNoiseVar, counts^2
+    r[0x44] = 0.25f;    // 2744 ZROCalcEditSigSq, m/s
+    r[0x45] = 2500.0f;  // 2745 MaxGPSInitPosSig2, m^2
+    r[0x46] = 20.0f;    // 2746 MinGPSInitDist, m
+    r[0x47] = 9.0f;     // 2747 ZROVarValidThreshold, counts^2
+    r[0x48] = 10000.0f; // 2748 SnapThreshold2, m^2
+    r[0x49] = 1.0f;     // 2749 MaxHBSpd, m/s
+    r[0x4A] = 2.0f;     // 274A MinWindowVelCfm, m/s
+    r[0x4B] = 3.0f;     // 274B HdgCalcMinSpd, m/s
+    r[0x4C] = 5.0f;     // 274C HdgCalcMinSpdNoTacho, m/s
+    r[0x4D] = 3.0e-4f;  // 274D HdgCalcMinHdgSigSq, rad^2
+    r[0x4E] = 5.0e-5f;  // 274E HdgMinSigSq, rad^2
+    r[0x4F] = 1.0f;     // 274F PosMinSigSq, m^2
+    r[0x50] = 1.0e-8f;  // 2750 DPPCalMinSigSq, (m/pulse)^2
+    r[0x51] = 0.01f;    // 2751 SpdCalcMinSpdSigSq, (m/s)^2
+    r[0x52] = 1.0f;     // 2752 SpdCalcMinSpeed, m/s
+    r[0x53] = 16.0f;    // 2753 GPSVelEditSigSq, (counts/s)^2
+    r[0x54] = 0.01f;    // 2754 GPSVelEditMaxHdSq, rad^2
+    r[0x55] = 1.5f;     // 2755 MinGPSSpdMotNoTacho, m/s
+    r[0x56] = 10.0f;    // 2756 GvarColdHdg, rad^2
+    r[0x57] = 400.0f;   // 2757 GvarColdZRO, counts^2
+    r[0x58] = 0.01f;    // 2758 GvarColdZRR, (counts/s)^2
+    r[0x59] = 0.05f;    // 2759 GvarWarmHdg, rad^2
+    r[0x5A] = 25.0f;    // 275A GvarWarmZRO, counts^2
+    r[0x5B] = 0.001f;   // 275B GvarWarmZRR, (counts/s)^2
+    r[0x5C] = 1.0e-6f;  // 275C GPNVarHdg, rad^2/s
+    r[0x5D] = 4.0e-4f;  // 275D GPNVarZRO, counts^2/s
+    r[0x5E] = 1.0e-8f;  // 275E GPNVarZRR, counts^2/s^3
+    r[0x5F] = 0.0025f;  // 275F GyroSnsSig2
+    r[0x60] = 1.5f;     // 2760 CarrSigMultFactor
+    r[0x61] = 1.0e-6f;  // 2761 TInitVar, (m/pulse)^2
+    r[0x62] = 1.0e-12f; // 2762 TPNVar, (m/pulse)^2/s
+    r[0x63] = 4.0e-6f;  // 2763 TmaxVar, (m/pulse)^2
+    r[0x64] = 1.0f;     // 2764 ZRRHoldOffZROAccy, counts^2
+    r[0x65] = 25.0f;    // 2765 WinSnapThd, (counts/(rad/s))^2
+    r[0x66] = 2.0f;     // 2766 WinClusterVar, counts/(rad/s)
+    r[0x67] = 900.0f;   // 2767 MaxInitGrossErrSq, m^2
+    r[0x68] = 100.0f;   // 2768 MaxCorrectionSigSq
+    r[0x69] = 0.05f;    // 2769 GSFCalcMinHdgRate, rad/s
+    r[0x6A] = 0.8f;     // 276A GSFCalcMaxHdgRate, rad/s
+    r[0x6B] = 4.0f;     // 276B GSFCalcMaxZROVar
+    r[0x6C] = 100.0f;   // 276C MaxGSFVar, (counts/(rad/s))^2
+    r[0x6D] = 0.01f;    // 276D MinGSFVar, (counts/(rad/s))^2
+    r[0x6E] = 150.0f;   // 276E MaxGSFGain, counts/(rad/s)
+    r[0x6F] = 0.04f;    // 276F MinNormVelResidSq
+    r[0x70] = 4.0e-4f;  // 2770 GSFCalcMaxGPSVar, rad^2
 
     // --- 2A..2D: output triggers; the receiver's standard VEXOR output ---
     trigger(s, 0, 0x30, 0x02, 0, 200);         // 3002 every 200 ms (5 Hz)

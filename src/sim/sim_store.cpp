@@ -1,8 +1,12 @@
 #include "sim/sim_store.h"
 
+#include "sim/sim_monitor.h"
+
 #include <cstring>
 
 namespace vx::sim {
+
+static_assert(kBbramImageSize <= MonitorPort::kBbramRegion, "the BBRAM image outgrew its region");
 
 namespace {
 
@@ -12,9 +16,26 @@ uint32_t sum32(const uint8_t* p, size_t n) {
     return s;
 }
 
+// Makes every value of a settings group one its wire type carries (as a Set would have stored
+// it), and clears the slots the group has no subcode for.
+template <size_t Slots> void sanitizeSettings(const SettingsGroup& g, SettingsValues<Slots>& r) {
+    std::array<double, Slots> clean{};
+    for (const SettingDef& d : g.defs) {
+        if (d.subcode >= Slots) continue;
+        uint8_t bytes[4];
+        size_t n = writeSetting(d.type, r.value[d.subcode], bytes);
+        clean[d.subcode] = readSetting(g, d, bytes, n).value_or(0.0);
+    }
+    r.value = clean;
+}
+
 } // namespace
 
 void sanitizeStore(SimStore& s) {
+    sanitizeSettings(engineRateSettings(), s.engineRate);
+    sanitizeSettings(gpsConfigSettings(), s.gpsConfig);
+    sanitizeSettings(kalmanSettings(), s.kalman);
+    sanitizeSettings(drFilterSettings(), s.drFilter);
     if (s.softCount > kSoftLogSize) s.softCount = kSoftLogSize;
     if (s.fatalCount > kFatalLogSize) s.fatalCount = kFatalLogSize;
     for (InitSlot& slot : s.init) {

@@ -1,11 +1,14 @@
 // The simulated receiver's battery-backed state: every setting a host can query and set, the
 // learned DR calibration, the almanac and the two event logs.
 //
-// The whole store is one plain structure of integers and floats with explicit padding, so it
+// The whole store is one plain structure of integers, floats and doubles (the settings groups
+// kept as the console's own settings records) with explicit padding, so it
 // can be copied byte for byte into the simulated BBRAM (and from there saved, edited and
 // uploaded by the console's flash tools) and read back from any bytes without undefined
 // behaviour: nothing in it is a pointer, a bool or an enum.
 #pragma once
+
+#include "link/records.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,12 +20,6 @@ inline constexpr int kSoftLogSize = 32;  // entries kept in the soft event log
 inline constexpr int kFatalLogSize = 16; // entries kept in the fatal error log
 inline constexpr int kTriggerSlots = 64; // output trigger entries (codes 0x2A..0x2D)
 inline constexpr int kAlmanacSvs = 32;
-inline constexpr int kKalmanInts = 6;     // 0x25 subcodes 1..6 are integers
-inline constexpr int kKalmanReals = 17;   // 0x25 subcodes 7..23 are floats
-inline constexpr int kDrFilterInts = 27;  // 0x27 subcodes 0x01..0x1B
-inline constexpr int kDrFilterReals = 49; // 0x27 subcodes 0x40..0x70
-inline constexpr uint8_t kDrFilterFirstReal = 0x40;
-inline constexpr uint8_t kDrFilterLastReal = 0x70;
 
 // One entry of the soft event or fatal error log, as a 1401 / 1402 reply carries it.
 struct LogEntry {
@@ -84,28 +81,16 @@ struct AlmanacPage14 { // ION/UTC
 };
 
 struct SimStore {
-    // 2101
-    uint8_t drEngineRate;
+    // The settings groups, one value per subcode (store.gpsConfig[0x04] is the elevation mask),
+    // as the tables of link/settings.h describe them: 2101, 2401..2408, 2501..2517, 2701..2770.
+    EngineRateRecord engineRate;
+    GpsConfigRecord gpsConfig;
+    KalmanRecord kalman;
+    DrFilterRecord drFilter;
     // 2202: interval byte and message mask
     uint8_t nmeaInterval;
-    uint8_t pad0[2];
+    uint8_t pad0[3];
     uint32_t nmeaMask;
-    // 2401..2408
-    uint8_t operatingDimension;
-    uint8_t dgpsMode;
-    uint8_t dynamicsCode;
-    uint8_t pad1;
-    float elevationMask;
-    uint16_t snrMask; // dBHz x 5
-    uint16_t dgpsAgeMask;
-    float dopMask;
-    float dopSwitch;
-    // 2501..2517
-    uint32_t kalmanInt[kKalmanInts];
-    float kalmanReal[kKalmanReals];
-    // 27xx
-    int32_t drFilterInt[kDrFilterInts];
-    float drFilterReal[kDrFilterReals];
     // 2A..2D
     Trigger triggers[kTriggerSlots];
     // 2E01: report mask per soft event code (0 don't report, 1 on change, 3 as detected)
@@ -135,6 +120,7 @@ struct SimStore {
     LogEntry fatalLog[kFatalLogSize];
     // Start-ups since the BBRAM was last initialized (reported in 1201).
     uint32_t startupCount;
+    uint32_t pad3; // the settings records' doubles make the size a multiple of 8
 };
 
 static_assert(std::is_trivially_copyable_v<SimStore>);

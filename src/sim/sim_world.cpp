@@ -357,7 +357,7 @@ void World::step(int64_t tMs, SimStore& store) {
     t_ = tMs;
     if (dt > 0) stepVehicle(dt);
 
-    uint32_t rate = std::clamp<uint32_t>(store.drEngineRate, 1, 20);
+    uint32_t rate = std::clamp<uint32_t>(store.engineRate.rate(), 1, 20);
     drPeriodMs_ = uint32_t(std::max<int64_t>(kStepMs, (1000 / rate) / kStepMs * kStepMs));
     if (t_ - lastDrMs_ >= drPeriodMs_) drStep(store);
     if (t_ % 1000 == 0) epoch(store);
@@ -466,7 +466,7 @@ void World::stepSky(const SimStore& s) {
         v.visible = el[k] > 0.0;
         v.tracked = tr.everTracked;
         v.tracking = tr.tracking;
-        v.snrOk = tr.tracking && cn0[k] * 5.0 >= s.snrMask;
+        v.snrOk = tr.tracking && cn0[k] * 5.0 >= s.gpsConfig[0x05]; // SNR mask, dBHz x 5
         v.ephemerisState = e.state;
         v.almanacState = (s.almanac[v.prn - 1].status & 7) ? 3 : 0;
         v.used = false;
@@ -484,7 +484,8 @@ void World::epoch(SimStore& s) {
     for (ChannelView& v : view_) {
         if (!v.tracking) continue;
         trackedAzEl.push_back({v.azimuthDeg, v.elevationDeg});
-        if (v.ephemerisState >= 2 && v.elevationDeg >= cs.elevationMask && v.snrOk) {
+        if (v.ephemerisState >= 2 && v.elevationDeg >= cs.gpsConfig[0x04] &&
+            v.snrOk) { // elevation mask
             v.used = true;
             usedAzEl.push_back({v.azimuthDeg, v.elevationDeg});
         }
@@ -505,16 +506,18 @@ void World::epoch(SimStore& s) {
     if (firstTrackMs_ >= 0 && t_ - firstTrackMs_ >= 6000 && timeSource_ < 2) timeSource_ = 2;
 
     int dim = 0;
-    const uint8_t od = cs.operatingDimension;
+    const double od = cs.gpsConfig[0x01]; // operating dimension
     if (timeSource_ >= 1) {
         if (od == 3)
             dim = used_ >= 3 ? 2 : 0;
         else if (od == 4)
             dim = used_ >= 4 ? 3 : 0;
         else
-            dim = used_ >= 4 ? (pdop_ > cs.dopSwitch ? 2 : 3) : used_ == 3 ? 2 : 0;
+            dim = used_ >= 4   ? (pdop_ > cs.gpsConfig[0x07] ? 2 : 3)
+                  : used_ == 3 ? 2
+                               : 0; // 0x07: DOP switch
     }
-    bool dopTooHigh = dim > 0 && pdop_ > cs.dopMask;
+    bool dopTooHigh = dim > 0 && pdop_ > cs.gpsConfig[0x06]; // DOP mask
     if (dopTooHigh) dim = 0;
     fixDim_ = dim;
     if (dim) {

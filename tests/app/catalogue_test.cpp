@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -356,15 +358,15 @@ TEST(QueryVersion, ResultIsTheLastFrames) {
 }
 
 TEST(SetGpsConfig, EightFramesWithPausesAfterTheFirstSeven) {
-    GpsConfig c;
-    c.operatingDimension = 4;
-    c.dgpsMode = 2;
-    c.dynamicsCode = 17;
-    c.elevationMask = 5.0f;
-    c.snrMask = 175;
-    c.dopMask = 10.0f;
-    c.dopSwitch = 6.0f;
-    c.dgpsAge = 30;
+    GpsConfigRecord c;
+    c.value[0x01] = 4;    // operating dimension
+    c.value[0x02] = 2;    // DGPS mode
+    c.value[0x03] = 17;   // dynamics code
+    c.value[0x04] = 5.0;  // elevation mask
+    c.value[0x05] = 175;  // SNR mask
+    c.value[0x06] = 10.0; // DOP mask
+    c.value[0x07] = 6.0;  // DOP switch
+    c.value[0x08] = 30;   // DGPS age
     const std::vector<std::string> expected = {
         "81 01 24 01 04 D3 82",          "81 01 24 02 02 D4 82",    "81 01 24 03 11 C4 82",
         "81 01 24 04 00 00 A0 40 F4 82", "81 01 24 05 AF 00 24 82", "81 01 24 06 00 00 20 41 71 82",
@@ -386,9 +388,9 @@ TEST(SetGpsConfig, EightFramesWithPausesAfterTheFirstSeven) {
 }
 
 TEST(SetKalman, TwentyThreeFramesBackToBackDwordsThenFloats) {
-    KalmanParams p;
-    for (int i = 0; i < 6; ++i) p.counts[i] = uint32_t((i + 1) * 0x101);
-    for (int i = 0; i < 17; ++i) p.values[i] = float(i + 7) * 0.5f;
+    KalmanRecord p;
+    for (int s = 0x01; s <= 0x06; ++s) p.value[size_t(s)] = s * 0x101;
+    for (int s = 0x07; s <= 0x17; ++s) p.value[size_t(s)] = s * 0.5;
     const std::vector<std::string> expected = {
         "81 01 25 01 01 01 00 00 D4 82", "81 01 25 02 02 02 00 00 D1 82",
         "81 01 25 03 03 03 00 00 CE 82", "81 01 25 04 04 04 00 00 CB 82",
@@ -434,8 +436,8 @@ TEST(RunScript, UnbuildableStepIsRefusedButPacingKept) {
 }
 
 TEST(ScriptCursor, StepwiseRunSendsWhatTheBlockingRunSends) {
-    GpsConfig c;
-    c.elevationMask = 7.5f;
+    GpsConfigRecord c;
+    c.value[0x04] = 7.5;
     PacedScript script = setGpsConfigScript(c);
 
     RecordingSink blocking;
@@ -525,6 +527,76 @@ TEST(SetDrFilter, ValueOfTheWrongKindForTheSubcodeIsRefused) {
     EXPECT_EQ(setDrFilter(sink, 0x1B, 1.0f), -1);
     EXPECT_EQ(setDrFilter(sink, 0x01, 1.0f), -1);
     EXPECT_TRUE(sink.frames.empty());
+}
+
+TEST(SetDrFilter, SubcodesOutsideTheTableAndNonFiniteFloatsAreRefused) {
+    RecordingSink sink;
+    EXPECT_EQ(setDrFilter(sink, 0x00, int32_t(1)), -1);
+    EXPECT_EQ(setDrFilter(sink, 0x71, 1.0f), -1);
+    EXPECT_EQ(setDrFilter(sink, 0xFF, 1.0f), -1);
+    EXPECT_EQ(setDrFilter(sink, 0x40, std::numeric_limits<float>::quiet_NaN()), -1);
+    EXPECT_EQ(setDrFilter(sink, 0x70, -std::numeric_limits<float>::infinity()), -1);
+    EXPECT_TRUE(sink.frames.empty());
+    // The extremes of the signed dword go out unchanged.
+    EXPECT_EQ(setDrFilter(sink, 0x01, std::numeric_limits<int32_t>::min()), 0);
+    EXPECT_EQ(setDrFilter(sink, 0x02, std::numeric_limits<int32_t>::max()), 0);
+    EXPECT_EQ(sink.hexFrames(), (std::vector<std::string>{"81 01 27 01 00 00 00 80 00 54 82",
+                                                          "81 01 27 02 FF FF FF 7F 57 82"}));
+}
+
+// A record holding one value its wire field cannot carry is refused whole: the multi-frame Set
+// never goes out in part, and the blocking senders return -1 without pausing.
+struct RefusedRecordCase {
+    const char* name;
+    uint8_t subcode;
+    double value;
+};
+
+class SetGpsConfigRefusal : public ::testing::TestWithParam<RefusedRecordCase> {};
+
+TEST_P(SetGpsConfigRefusal, NothingIsSent) {
+    GpsConfigRecord c;
+    c.value[0x03] = 17;
+    c.value[GetParam().subcode] = GetParam().value;
+    RecordingSink sink;
+    RecordingSleeper sleeper;
+    EXPECT_EQ(setGpsConfig(sink, c, sleeper), -1);
+    EXPECT_TRUE(sink.frames.empty());
+    EXPECT_TRUE(sleeper.pauses.empty());
+    ScriptCursor cursor(setGpsConfigScript(c));
+    while (!cursor.done()) cursor.sendNext(sink);
+    EXPECT_EQ(cursor.lastResult(), -1);
+    EXPECT_TRUE(sink.frames.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SetGpsConfigRefusal,
+    ::testing::Values(RefusedRecordCase{"U8Is256", 0x01, 256},
+                      RefusedRecordCase{"U8IsNegative", 0x02, -1},
+                      RefusedRecordCase{"U8IsFractional", 0x03, 17.5},
+                      RefusedRecordCase{"F32IsNaN", 0x04, std::numeric_limits<double>::quiet_NaN()},
+                      RefusedRecordCase{"F32IsInfinite", 0x06,
+                                        std::numeric_limits<double>::infinity()},
+                      RefusedRecordCase{"F32BeyondFloatRange", 0x07, 1e39},
+                      RefusedRecordCase{"U16IsFractional", 0x05, 1.5},
+                      RefusedRecordCase{"U16Is65536", 0x08, 65536}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SetKalman, RecordWithANegativeCountOrNonFiniteRealIsRefusedWhole) {
+    for (auto [subcode, value] : std::vector<std::pair<uint8_t, double>>{
+             {0x01, -1}, {0x06, 4294967296.0}, {0x07, std::nan("")}, {0x17, -HUGE_VAL}}) {
+        KalmanRecord p;
+        p.value[subcode] = value;
+        RecordingSink sink;
+        EXPECT_EQ(setKalman(sink, p), -1) << int(subcode);
+        EXPECT_TRUE(sink.frames.empty()) << int(subcode);
+    }
+    KalmanRecord largest;
+    largest.value[0x01] = 4294967295.0;
+    RecordingSink sink;
+    EXPECT_EQ(setKalman(sink, largest), 0);
+    ASSERT_EQ(sink.frames.size(), 23u);
+    EXPECT_EQ(vxtest::hex(sink.frames[0]), "81 01 25 01 FF FF FF FF DA 82");
 }
 
 TEST(CommandFrame, FinishIsIdempotent) {

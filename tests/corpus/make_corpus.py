@@ -113,6 +113,55 @@ def edge_cases():
     return b''.join(f)
 
 
+def settings_groups():
+    """Replies of the settings groups 0x21, 0x24, 0x25 and 0x27: every subcode, lengths that are
+    accepted and refused, unknown subcodes, extreme integers and float bit patterns (NaN,
+    infinities, -0, subnormals), plain and nested."""
+    rnd = random.Random(24)
+    f = []
+    # 2101: rates, a wrong length, an unknown subcode.
+    for v in (5, 10, 0, 255):
+        f.append(frame(0x21, 0x01, [v]))
+    f.append(frame(0x21, 0x01, []))
+    f.append(frame(0x21, 0x01, [5, 5]))
+    f.append(frame(0x21, 0x02, [5]))
+    # 24xx: each subcode with its width and with one byte more and one less; 2400, 2409.
+    widths = {1: 1, 2: 1, 3: 1, 4: 4, 5: 2, 6: 4, 7: 4, 8: 2}
+    for sub in range(0, 10):
+        w = widths.get(sub, 1)
+        for n in (w - 1, w, w + 1):
+            f.append(frame(0x24, sub, [rnd.randrange(256) for _ in range(n)]))
+    for sub, fl in ((4, -0.0), (6, float('inf')), (7, 1e-45)):
+        f.append(frame(0x24, sub, list(struct.pack('<f', fl))))
+    f.append(frame(0x24, 0x05, [0xFF, 0xFF]))
+    f.append(frame(0x24, 0x08, [0x00, 0x80]))
+    # 25xx: every subcode with 3, 4 and 7 bytes; 2500 and 2518.
+    for sub in range(0, 0x19):
+        for n in (3, 4, 7):
+            f.append(frame(0x25, sub, [rnd.randrange(256) for _ in range(n)]))
+    f.append(frame(0x25, 0x01, [0xFF, 0xFF, 0xFF, 0xFF]))
+    f.append(frame(0x25, 0x07, [0x00, 0x00, 0xC0, 0x7F]))  # NaN
+    f.append(frame(0x25, 0x08, [0x01, 0x00, 0x80, 0x7F]))  # signalling NaN bits
+    f.append(frame(0x25, 0x09, [0x00, 0x00, 0x80, 0xFF]))  # -infinity
+    # 27xx: every subcode 0x00..0x72 with 4 bytes, some with 3 and 5; 27FF.
+    for sub in range(0, 0x73):
+        f.append(frame(0x27, sub, [rnd.randrange(256) for _ in range(4)]))
+    for sub in (0x00, 0x01, 0x1B, 0x1C, 0x40, 0x70, 0x71):
+        f.append(frame(0x27, sub, [1, 2, 3]))
+        f.append(frame(0x27, sub, [1, 2, 3, 4, 5]))
+    f.append(frame(0x27, 0xFF, [1, 2, 3, 4]))
+    f.append(frame(0x27, 0x05, list(struct.pack('<i', -2147483648))))
+    f.append(frame(0x27, 0x06, list(struct.pack('<i', 2147483647))))
+    f.append(frame(0x27, 0x45, list(struct.pack('<f', 2.5))))
+    # Nested forms: 02/24, 02/25, 02/27, 02/21.
+    f.append(frame(0x02, 0x24, [0x04] + list(struct.pack('<f', 12.5))))
+    f.append(frame(0x02, 0x25, [0x17] + list(struct.pack('<f', 3.25)) + [9]))
+    f.append(frame(0x02, 0x27, [0x1C] + list(struct.pack('<f', -0.75))))
+    f.append(frame(0x02, 0x27, [0x00, 1, 2, 3, 4]))
+    f.append(frame(0x02, 0x21, [0x01, 10]))
+    return b''.join(f)
+
+
 def garbage():
     """Random bytes with a few good frames in between: most frames are refused."""
     rnd = random.Random(7)
@@ -126,7 +175,8 @@ def garbage():
 
 def main():
     d = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(__file__)
-    for name, data in (('edge_cases', edge_cases()), ('garbage', garbage())):
+    for name, data in (('edge_cases', edge_cases()), ('garbage', garbage()),
+                       ('settings_groups', settings_groups())):
         with open(os.path.join(d, name + '.bin'), 'wb') as fh:
             fh.write(data)
 

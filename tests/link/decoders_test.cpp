@@ -310,7 +310,7 @@ TEST(Dispatch, NestedPackets) {
     auto p = bytes("01 03");
     EXPECT_EQ(decode(0x02, 0x24, p.data(), p.size(), *area, &kind), kDecodeOk);
     EXPECT_EQ(kind, RecordKind::GpsConfig);
-    EXPECT_EQ(area->gps_config.operating_dimension, 3);
+    EXPECT_EQ(area->gps_config[0x01], 3);
     // An empty nested payload has no subcode: length error.
     EXPECT_EQ(decode(0x02, 0x24, p.data(), 0, *area, &kind), kDecodeBadLength);
     EXPECT_EQ(kind, RecordKind::None);
@@ -324,7 +324,7 @@ TEST(Dispatch, NestedPackets) {
     auto twice = bytes("21 01 0A");
     EXPECT_EQ(decode(0x02, 0x02, twice.data(), twice.size(), *area, &kind), kDecodeOk);
     EXPECT_EQ(kind, RecordKind::EngineRate);
-    EXPECT_EQ(area->engine_rate.rate, 10);
+    EXPECT_EQ(area->engine_rate.rate(), 10);
     // A payload made only of nested headers ends in a length error, without deep recursion.
     std::vector<uint8_t> deep(kMaxPayload, 0x02);
     EXPECT_EQ(decode(0x02, 0x02, deep.data(), deep.size(), *area), kDecodeBadLength);

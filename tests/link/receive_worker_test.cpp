@@ -120,7 +120,7 @@ TEST_F(WorkerFixture, TheDecodedRecordTravelsWithTheDelivery) {
     int rate = -1;
     handlers.set(WindowId::Tpkt2101Form, vx::HandlerRole::Reply,
                  [&](const vx::Delivery& d, const vx::RouteStep&) {
-                     if (auto* r = d.recordAs<vx::EngineRateRecord>()) rate = r->rate;
+                     if (auto* r = d.recordAs<vx::EngineRateRecord>()) rate = r->rate();
                  });
     startPort();
     receive(k2101, 1);

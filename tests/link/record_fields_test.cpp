@@ -245,7 +245,7 @@ TEST_F(Records, HealthAndStartupReports) {
 
 TEST_F(Records, EngineRateAndBigEndianNmeaMask) {
     ASSERT_EQ(dec(0x21, 0x01, bytes("0A")), 0);
-    EXPECT_EQ(a.engine_rate.rate, 10);
+    EXPECT_EQ(a.engine_rate.rate(), 10);
     ASSERT_EQ(dec(0x22, 0x02, bytes("00 00 00 01 02")), 0);
     EXPECT_EQ(a.nmea_control.interval, 0);
     EXPECT_EQ(a.nmea_control.message_mask, 0x102u);
@@ -269,29 +269,29 @@ TEST_F(Records, GpsConfigurationAccumulatesOneFieldPerSubcode) {
     ASSERT_EQ(dec(0x24, 0x04, Payload().f32(7.5f)), 0);
 
     const GpsConfigRecord& g = a.gps_config;
-    EXPECT_EQ(g.operating_dimension, 4);
-    EXPECT_EQ(g.dgps_mode, 1);
-    EXPECT_EQ(g.dynamics_code, 0x11);
-    EXPECT_EQ(g.elevation_mask, 7.5f);
-    EXPECT_EQ(g.snr_mask, 175);
-    EXPECT_EQ(g.dop_mask, 10.0f);
-    EXPECT_EQ(g.dop_switch, 6.0f);
-    EXPECT_EQ(g.dgps_age, 30);
+    EXPECT_EQ(g[0x01], 4);    // operating dimension
+    EXPECT_EQ(g[0x02], 1);    // DGPS mode
+    EXPECT_EQ(g[0x03], 0x11); // dynamics code
+    EXPECT_EQ(g[0x04], 7.5f); // elevation mask
+    EXPECT_EQ(g[0x05], 175);  // SNR mask
+    EXPECT_EQ(g[0x06], 10.0f);
+    EXPECT_EQ(g[0x07], 6.0f);
+    EXPECT_EQ(g[0x08], 30);
 }
 
 TEST_F(Records, KalmanSlotsAreIntegersThenFloats) {
     ASSERT_EQ(dec(0x25, 0x03, bytes("05 00 00 00")), 0);
-    EXPECT_EQ(a.kalman.integer_params[2], 5u);
+    EXPECT_EQ(a.kalman[0x03], 5u);
     ASSERT_EQ(dec(0x25, 0x01, Payload().u32(0xFFFFFFFF)), 0);
     ASSERT_EQ(dec(0x25, 0x06, Payload().u32(600)), 0);
     ASSERT_EQ(dec(0x25, 0x07, Payload().f32(0.5f)), 0);
     ASSERT_EQ(dec(0x25, 0x17, Payload().f32(1e-6f).u8(0xEE)), 0); // longer payload accepted
-    EXPECT_EQ(a.kalman.integer_params[0], 0xFFFFFFFFu);
-    EXPECT_EQ(a.kalman.integer_params[2], 5u);
-    EXPECT_EQ(a.kalman.integer_params[5], 600u);
-    EXPECT_EQ(a.kalman.real_params[0], 0.5f);
-    EXPECT_EQ(a.kalman.real_params[16], 1e-6f);
-    for (int i = 1; i < 16; ++i) EXPECT_EQ(a.kalman.real_params[i], 0.0f) << i;
+    EXPECT_EQ(a.kalman[0x01], 0xFFFFFFFFu);
+    EXPECT_EQ(a.kalman[0x03], 5u);
+    EXPECT_EQ(a.kalman[0x06], 600u);
+    EXPECT_EQ(a.kalman[0x07], 0.5f);
+    EXPECT_EQ(a.kalman[0x17], 1e-6f);
+    for (uint8_t s = 0x08; s < 0x17; ++s) EXPECT_EQ(a.kalman[s], 0.0f) << int(s);
 }
 
 TEST_F(Records, ReportCodesSubcodesAndDppModel) {
@@ -330,12 +330,12 @@ TEST_F(Records, DrFilterSubcodeRanges) {
     ASSERT_EQ(dec(0x27, 0x1C, Payload().f32(28.5f)), 0);
     ASSERT_EQ(dec(0x27, 0x45, Payload().f32(2.5f)), 0);
     ASSERT_EQ(dec(0x27, 0x70, Payload().f32(-1.25f)), 0);
-    EXPECT_EQ(a.dr_filter.integer_params[0], 100);
-    EXPECT_EQ(a.dr_filter.integer_params[4], -3);
-    EXPECT_EQ(a.dr_filter.integer_params[26], 27);
-    EXPECT_EQ(a.dr_filter.real_params[0], 28.5f);
-    EXPECT_EQ(a.dr_filter.real_params[0x45 - 28], 2.5f);
-    EXPECT_EQ(a.dr_filter.real_params[84], -1.25f);
+    EXPECT_EQ(a.dr_filter[0x01], 100);
+    EXPECT_EQ(a.dr_filter[0x05], -3);
+    EXPECT_EQ(a.dr_filter[0x1B], 27);
+    EXPECT_EQ(a.dr_filter[0x1C], 28.5f);
+    EXPECT_EQ(a.dr_filter[0x45], 2.5f);
+    EXPECT_EQ(a.dr_filter[0x70], -1.25f);
 
     DrFilterRecord before = a.dr_filter;
     for (int sub : {0x00, 0x71, 0x80, 0xFF}) {

@@ -141,7 +141,6 @@ TEST(SimReplies, EveryCatalogueQueryIsAnsweredWithADecodableReplyAndAnAck) {
                          [s](FrameSink& f) { return sendQuery(f, 0x25, s); }, 0x25, s, 1, 0x25, s,
                          -1});
     for (int s = 1; s <= 0x70; ++s) {
-        if (s > 0x1B && s < 0x40) continue;
         uint8_t sub = uint8_t(s);
         cases.push_back({"27/" + std::to_string(s),
                          [sub](FrameSink& f) { return sendQuery(f, 0x27, sub); }, 0x27, sub, 1,
@@ -281,15 +280,15 @@ TEST(SimSetQuery, EverySettableCodeReturnsWhatWasSet) {
                      {3, 0x00, 0x00, 0x01, 0x19}});
 
     // 2401..2408 through the window's eight-frame sender.
-    GpsConfig g;
-    g.operatingDimension = 4;
-    g.dgpsMode = 1;
-    g.dynamicsCode = 17;
-    g.elevationMask = 12.5f;
-    g.snrMask = 175;
-    g.dopMask = 8.0f;
-    g.dopSwitch = 4.5f;
-    g.dgpsAge = 45;
+    GpsConfigRecord g;
+    g.value[0x01] = 4;
+    g.value[0x02] = 1;
+    g.value[0x03] = 17;
+    g.value[0x04] = 12.5;
+    g.value[0x05] = 175;
+    g.value[0x06] = 8.0;
+    g.value[0x07] = 4.5;
+    g.value[0x08] = 45;
     auto setGps = [g](SimHarness& h) { setGpsConfig(h, g, h); };
     cases.push_back({"2401", setGps, q(0x24, 1), 0x24, 1, {4}});
     cases.push_back({"2402", setGps, q(0x24, 2), 0x24, 2, {1}});
@@ -301,9 +300,9 @@ TEST(SimSetQuery, EverySettableCodeReturnsWhatWasSet) {
     cases.push_back({"2408", setGps, q(0x24, 8), 0x24, 8, {45, 0}});
 
     // 2501..2517 through the window's 23-frame sender.
-    KalmanParams k;
-    for (int i = 0; i < KalmanParams::kCountParams; ++i) k.counts[size_t(i)] = uint32_t(100 + i);
-    for (int i = 0; i < KalmanParams::kFloatParams; ++i) k.values[size_t(i)] = 0.25f * float(i + 1);
+    KalmanRecord k;
+    for (int s = 1; s <= 6; ++s) k.value[size_t(s)] = 100 + s - 1;
+    for (int s = 7; s <= 0x17; ++s) k.value[size_t(s)] = 0.25 * (s - 6);
     for (uint8_t s = 1; s <= 0x17; ++s) {
         std::vector<uint8_t> want =
             s <= 6 ? le32(uint32_t(100 + s - 1)) : f32(0.25f * float(s - 6));
@@ -312,7 +311,6 @@ TEST(SimSetQuery, EverySettableCodeReturnsWhatWasSet) {
     }
     // Every DR filter parameter.
     for (int s = 1; s <= 0x70; ++s) {
-        if (s > 0x1B && s < 0x40) continue;
         uint8_t sub = uint8_t(s);
         if (sub <= 0x1B) {
             int32_t v = -1000 - s;
