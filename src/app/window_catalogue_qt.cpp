@@ -4,7 +4,10 @@
 #include "app/error_form.h"
 #include "app/main_form.h"
 #include "app/sys_ack_form.h"
+#include "config/mask_form.h"
 #include "config/pkt2101_form.h"
+#include "config/pkt25_form.h"
+#include "config/pkt27_form.h"
 #include "link/io_replay_form.h"
 #include "link/sio_form.h"
 
@@ -20,7 +23,8 @@ const WindowSpec kWindows[] = {
     {W::TmainForm, make<TmainForm>},       {W::TsioForm, make<TsioForm>},
     {W::TerrorForm, make<TerrorForm>},     {W::Tpkt2101Form, make<Tpkt2101Form>},
     {W::TSysAckForm, make<TSysAckForm>},   {W::TackForm, make<TackForm>},
-    {W::TfrmIoReplay, make<TfrmIoReplay>},
+    {W::TfrmIoReplay, make<TfrmIoReplay>}, {W::TmaskForm, make<TmaskForm>},
+    {W::Tpkt25Form, make<Tpkt25Form>},     {W::Tpkt27Form, make<Tpkt27Form>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -104,9 +108,7 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::TForm_ProtocolConfig,
     W::TNMEAOutputForm,
     W::Tpkt2202Form,
-    W::TmaskForm,
-    W::Tpkt25Form,
-    W::Tpkt27Form,
+
     W::TintervalControlForm,
     W::Tpkt36Form,
     W::Tpkt707FForm,

@@ -19,42 +19,12 @@
 //   is still pacing, later sends wait behind it.
 // - Showing the window calls FormShow(); a member that queries on showing overrides it.
 //
-// A dialog on this base: the GPS configuration window, eight subcodes of code 0x24 per button,
-// one flag per subcode, LEDs green when all eight are answered, late answers still counting:
-//
-//     class TmaskForm : public QuerySetForm {
-//     public:
-//         explicit TmaskForm(QWidget* parent = nullptr)
-//             : QuerySetForm(vx::WindowId::TmaskForm, "GPS Configuration (0x24)", parent) {
-//             ... controls; queryLED = new Lamp(this, kLedSize); setLED likewise ...
-//             query_ = &addRequest(queryLED, Request::KeepOnExpiry);
-//             set_ = &addRequest(setLED, Request::KeepOnExpiry);
-//             onReply<vx::GpsConfigRecord>([this](const vx::GpsConfigRecord& r,
-//                                                 const vx::Delivery& d) {
-//                 fill(d.h2, r);
-//                 query_->answer(d.h2);                     // green once all eight came
-//             });
-//             onQueryAck([this](const vx::AckRecord& a) { if (a.result) query_->reject(); });
-//             onSetAck([this](const vx::AckRecord& a) {
-//                 if (a.result == 0) set_->answer(a.acked_subcode); else set_->reject();
-//             });
-//         }
-//         void queryButtonClick() {
-//             beginRequest(*query_, Keys::range(1, 8), {set_});    // both LEDs white
-//             sendScript(vx::queryGpsConfigScript());               // 2401..2408
-//         }
-//         void setButtonClick() {
-//             beginRequest(*set_, Keys::range(1, 8), {query_});
-//             sendScript(vx::setGpsConfigScript(readControls()));   // 50 ms apart, by timer
-//         }
-//     protected:
-//         void FormShow() override { queryButtonClick(); }        // showing queries
-//     };
-//
-// A one-packet dialog uses the default key (Keys::one(), answer()) and send(); see
-// Tpkt2101Form. Query-only members have no Set request; grouped pages have one Request per LED
-// and start only their own (beginRequest without superseded requests); a 3000 ms member passes
-// its time-out to the constructor.
+// The settings dialogs (one value per subcode: 2101, 0x24, 0x25, 0x27, ...) are tables on top of
+// this base: see config/settings_form.h and Tpkt2101Form (config/pkt2101_form.h), whose whole
+// code is its table in config/settings_dialog.cpp. Windows that are not tables of settings
+// (version and product information, report viewers) use the requests directly: addRequest for
+// each LED, beginRequest(request, keys, superseded) on a button, answer(key) on each reply,
+// sendScript for several frames with pauses.
 #pragma once
 
 #include "app/console_qt.h"
