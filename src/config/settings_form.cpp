@@ -63,6 +63,7 @@ void SettingsForm::build() {
     if (spec_.policy.tabs) {
         tabs_ = new QTabWidget(this);
         tabs_->setObjectName("PageControl1");
+        tabs_->setUsesScrollButtons(false); // every page caption in view
         for (size_t i = 0; i < spec_.sections.size(); ++i) {
             const vx::SectionSpec& s = spec_.sections[i];
             auto* page = new QWidget(tabs_);
