@@ -1,6 +1,7 @@
 // The settings groups (0x21, 0x24, 0x25, 0x27): their tables, reading and writing one value,
-// the Set and Query frames built from them, the generic decoder against the fixed layouts the
-// receiver sends, and the records' output.
+// the Set and Query frames built from them, and the records' output. What the decoder accepts
+// and refuses, subcode by subcode, is checked by decoders_test and the corpus stream
+// settings_groups.bin.
 #include "link/decoders.h"
 #include "link/record_format.h"
 #include "link/settings.h"
