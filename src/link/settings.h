@@ -91,7 +91,7 @@ template <size_t Slots> struct SettingsValues {
     double operator[](uint8_t subcode) const { return subcode < Slots ? value[subcode] : 0.0; }
 };
 
-// ---- Additions -------------------------------------------------------------------------------
+// ---- Conversions, decoding and output ------------------------------------------------------
 
 // v as the C++ type T of a wire field (uint8_t, uint16_t, uint32_t, int32_t or float), defined
 // for every double: integers are truncated toward zero and clamped to T's range (NaN gives 0),
@@ -157,9 +157,11 @@ void visitSettings(const SettingsGroup& g, const SettingsValues<Slots>& values, 
 }
 
 // Set frame of one setting: 0x81, 0x01, code, subcode, the value's bytes, checksum, 0x82.
-// -1 and nothing sent when the value does not fit the wire type.
+// -1 and nothing sent when the value does not fit the wire type, or when g has no setting of
+// d's subcode and type (a definition of another group).
 int sendSetting(FrameSink& sink, const SettingsGroup& g, const SettingDef& d, double value);
-// Query frame of one setting: 0x81, 0x02, code, subcode, checksum, 0x82.
+// Query frame of one setting: 0x81, 0x02, code, subcode, checksum, 0x82. -1 and nothing sent
+// for a subcode g does not have.
 int querySetting(FrameSink& sink, const SettingsGroup& g, uint8_t subcode);
 
 // One value to set.
@@ -176,7 +178,7 @@ PacedScript setSettingsScript(const SettingsGroup& g, std::span<const SettingVal
 // have yields an empty step (refused, never sent).
 PacedScript querySettingsScript(const SettingsGroup& g, std::span<const uint8_t> subcodes);
 
-// ---- Additions: whole groups -------------------------------------------------------------------
+// ---- Whole groups ------------------------------------------------------------------------------
 
 // The Query frames of every subcode of g in table order, back to back.
 PacedScript queryGroupScript(const SettingsGroup& g);
