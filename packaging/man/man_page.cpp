@@ -126,10 +126,15 @@ void renderItem(std::ostream& out, const HelpBlock& b) {
     renderTextLines(out, b.lines);
 }
 
+// Synopsis lines one to a line, filled, so that a long one wraps instead of running off the
+// page.
+void renderSynopsis(std::ostream& out, const std::vector<std::string>& lines) {
+    for (const auto& line : lines) out << synopsisLine(line) << "\n.br\n";
+}
+
 void renderUsage(std::ostream& out, const std::vector<HelpBlock>& blocks) {
     for (const auto& b : blocks)
-        if (b.kind == HelpBlock::Kind::Usage)
-            for (const auto& line : b.lines) out << synopsisLine(line) << "\n";
+        if (b.kind == HelpBlock::Kind::Usage) renderSynopsis(out, b.lines);
 }
 
 // One UTF-8 character at text[i] as \[uXXXX]; an invalid byte becomes U+FFFD on its own.
@@ -286,10 +291,9 @@ std::string renderPage(const PageInfo& info, const std::string& help,
     out << ".TH " << quoted(upper(info.name)) << " " << info.section << " " << quoted(info.date)
         << " " << quoted(info.source) << " \"User Commands\"\n";
     out << ".SH NAME\n" << roffEscape(info.name) << " \\- " << roffEscape(info.summary) << "\n";
-    out << ".SH SYNOPSIS\n.nf\n";
+    out << ".SH SYNOPSIS\n";
     renderUsage(out, blocks);
     for (const auto& cb : commandBlocks) renderUsage(out, cb);
-    out << ".fi\n";
 
     std::string section;
     const auto openSection = [&](const std::string& name) {
@@ -322,9 +326,8 @@ std::string renderPage(const PageInfo& info, const std::string& help,
         for (const auto& b : commandBlocks[c]) {
             switch (b.kind) {
             case Kind::Usage:
-                out << ".PP\n.nf\n";
-                for (const auto& line : b.lines) out << synopsisLine(line) << "\n";
-                out << ".fi\n";
+                out << ".PP\n";
+                renderSynopsis(out, b.lines);
                 break;
             case Kind::Paragraph:
                 out << ".PP\n";

@@ -119,13 +119,14 @@ TEST(RenderPage, PutsEveryPartInItsSection) {
     const std::vector<std::string> inOrder = {
         ".TH \"SUITE\" 1 \"2024\\-01\\-02\" \"Suite 1.0\" \"User Commands\"\n",
         ".SH NAME\nsuite \\- does things\n",
-        ".SH SYNOPSIS\n.nf\n\\fBsuite\\fR COMMAND [ARGS...]\n"
-        "\\fBtool query\\fR CODE [BYTE...]\n\\fBtool set\\fR CODE VALUE [\\-\\-index I]\n"
-        "\\fBsuite monitor\\fR \\-\\-port P\n.fi\n",
+        ".SH SYNOPSIS\n\\fBsuite\\fR COMMAND [ARGS...]\n.br\n"
+        "\\fBtool query\\fR CODE [BYTE...]\n.br\n"
+        "\\fBtool set\\fR CODE VALUE [\\-\\-index I]\n.br\n"
+        "\\fBsuite monitor\\fR \\-\\-port P\n.br\n",
         ".SH \"DESCRIPTION\"\n.PP\nA suite of tools.\n",
         ".SH \"COMMANDS\"\n.TP\n\\fBencode\\fR\nprint a frame\n",
         ".PP\n\\&'suite COMMAND \\-\\-help' describes a command.\n",
-        ".SS \"suite encode\"\n.PP\n.nf\n\\fBtool query\\fR CODE [BYTE...]\n",
+        ".SS \"suite encode\"\n.PP\n\\fBtool query\\fR CODE [BYTE...]\n.br\n",
         ".PP\nSends a command to the\nreceiver.\n.PP\n\\fBoptions:\\fR\n",
         ".TP\n\\fB\\-\\-port\\fR \\fIPATH\\fR\nthe device, e.g.\n/dev/ttyUSB0\n",
         ".RS\n.nf\ntool query 21 01\n.fi\n.RE\n",
@@ -174,7 +175,7 @@ TEST(RenderPage, NoHelpTextBecomesARoffRequest) {
         const std::string request = line.substr(0, line.find(' '));
         EXPECT_TRUE(request == ".\\\"" || request == ".TH" || request == ".SH" ||
                     request == ".SS" || request == ".PP" || request == ".TP" || request == ".nf" ||
-                    request == ".fi" || request == ".RS" || request == ".RE")
+                    request == ".fi" || request == ".RS" || request == ".RE" || request == ".br")
             << line;
     }
     EXPECT_GT(requests, 10);
