@@ -1,8 +1,10 @@
 # The README's commands. Each installs what is missing, then builds.
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
-.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot clean format format-check
+.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot install package clean format \
+  format-check
 
 deps:
 	@scripts/install-deps.sh
@@ -47,6 +49,20 @@ build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
+# Installs the release build under $(PREFIX) (DESTDIR is honoured): the programs, their manual
+# pages, bash completion for vexor, the console's desktop entry and icon. Configures the release
+# build first when there is none, and brings it up to date without configuring it again (so
+# 'sudo make install' after 'make build' leaves no root-owned files in the build).
+install:
+	@[ -f build/release/CMakeCache.txt ] || $(MAKE) --no-print-directory build
+	cmake --build build/release -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build/release --prefix "$(PREFIX)"
+
+# The Debian package build/release/ornivex_<version>_<arch>.deb, from the release build
+# (no sanitizers). 'apt install ./build/release/ornivex_*.deb' installs it.
+package: build
+	cd build/release && cpack -G DEB
+
 # The console on its simulated receiver (ornivex --demo).
 run: build
 	build/release/src/ornivex --demo
@@ -58,11 +74,11 @@ screenshot: build
 	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15
 
 format:
-	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz packaging -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 # Fails when a source file is not formatted as .clang-format says.
 format-check:
-	@bad=$$(find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | \
+	@bad=$$(find src tests bench fuzz packaging \( -name '*.cpp' -o -name '*.h' \) -print0 | \
 	  xargs -0 -n1 sh -c 'clang-format "$$0" | cmp -s - "$$0" || echo "$$0"'); \
 	if [ -n "$$bad" ]; then echo "not formatted (run 'make format'):"; echo "$$bad"; exit 1; fi
 

@@ -23,7 +23,12 @@ const Command commands[] = {
 };
 
 void usage(FILE* out) {
-    std::fprintf(out, "usage: vexor COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: vexor COMMAND [ARGS...]\n\n"
+                 "Works with the VEXOR frames of a GPS/DR receiver without the console: encodes\n"
+                 "the console's commands, decodes and counts recorded byte streams, monitors a\n"
+                 "serial port through the console's link and runs a simulated receiver.\n\n"
+                 "commands:\n");
     for (const auto& c : commands) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
     std::fprintf(out, "\n'vexor COMMAND --help' describes a command.\n");
 }
