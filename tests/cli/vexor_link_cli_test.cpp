@@ -103,7 +103,13 @@ TEST(Monitor, PrintsEachFrameExactlyAsDecodeDoes) {
             auto decoded = runCommand(vexor + " decode " + (json ? "--json " : "") + f);
             ASSERT_EQ(decoded.status, 0);
             ASSERT_FALSE(decoded.out.empty());
-            EXPECT_EQ(monitor(stream, decoded.out.size(), json), decoded.out) << f;
+            // The monitor prints a frame cut short by the end of the stream only when it
+            // stops: wait for the lines before it.
+            size_t whole = decoded.out.size();
+            size_t last = decoded.out.rfind('\n', whole - 2);
+            last = last == std::string::npos ? 0 : last + 1;
+            if (decoded.out.find("incomplete", last) != std::string::npos) whole = last;
+            EXPECT_EQ(monitor(stream, whole, json), decoded.out) << f;
         }
     }
 }

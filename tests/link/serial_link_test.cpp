@@ -273,7 +273,7 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
     std::ofstream(regular) << "x";
     std::vector<Case> cases = {
         {"/dev/vx-no-such-tty", 38400, 0, "COM3 (/dev/vx-no-such-tty): no such device"},
-        {regular, 38400, 0, "COM3 (" + regular + "): not a serial port"},
+        {regular, 38400, 0, "COM3 (" + regular + "): not a serial device"},
         {pty.slavePath(), 57600, 0, "COM3 (" + pty.slavePath() + "): unsupported baud rate 57600"},
         {pty.slavePath(), 9600, 7, "COM3 (" + pty.slavePath() + "): unsupported parity code 7"},
     };
