@@ -102,6 +102,22 @@ TEST(Encoder, RefusesFramesThatDoNotFitInsteadOfOverrunning) {
     EXPECT_EQ(fits, ok.size() <= kTxFrameSize);
 }
 
+TEST(Encoder, AFramingByteAsHeaderFailsTheFrame) {
+    // Header bytes are written unescaped: 80, 81 and 82 would split the frame on the wire.
+    for (uint8_t h : {0x80, 0x81, 0x82}) {
+        for (bool first : {true, false}) {
+            TxFrame f;
+            f.enc().startFrame(first ? h : 0x02, first ? 0x21 : h);
+            f.enc().addByte(0x01);
+            EXPECT_FALSE(f.enc().finishFrame()) << int(h);
+        }
+    }
+    // 0x83..0x87 are not framing bytes: the deframer keeps them as they are.
+    TxFrame ok;
+    ok.enc().startFrame(0x02, 0x83);
+    EXPECT_TRUE(ok.enc().finishFrame());
+}
+
 TEST(RawFrame, TypedBytesGoOutUnescapedWithChecksum) {
     vxtest::RecordingSink sink;
     auto b = bytes("02 21 01");
