@@ -60,15 +60,16 @@ namespace vx {
 // Chunking (the same for every tap): a chunk ends at each 0x82 (one frame per chunk, escapes
 // included, with any bytes between frames in front), or, when the text mode is on ("Show
 // Text/NMEA"), at each CR LF, which is removed (one text line per chunk); in both modes a
-// chunk ends at 240 bytes. When the link stops, an unfinished chunk is handed on as it is, so
-// a binary log holds every received byte.
+// chunk ends at 240 bytes. When the link stops (or loses its port), an unfinished chunk is
+// handed on as it is, so a binary log holds every received byte.
 class RawTap {
 public:
     virtual ~RawTap() = default;
-    // Called on the receive worker (or, for the last chunk, on the thread that stops the
-    // link) while the link holds its read lock. secondByte is bytes[1] (header byte 1 when
-    // the chunk is a frame), or 0 for a chunk shorter than 2 bytes. Must not call back into
-    // the link's read side (readBytes, rawRead, pauseLink, purgeLink, stopLink, tap changes).
+    // Called on the receive worker (or, for the bytes the worker held, on the thread that
+    // pauses or stops the link) while the link holds its read lock. secondByte is bytes[1]
+    // (header byte 1 when the chunk is a frame), or 0 for a chunk shorter than 2 bytes. Must
+    // not call back into the link's read side (readBytes, rawRead, pauseLink, purgeLink,
+    // stopLink, tap changes).
     virtual void rawChunk(const uint8_t* bytes, size_t count, uint8_t secondByte) = 0;
 };
 
@@ -108,7 +109,8 @@ public:
     virtual bool replaying() const = 0;
     // The replay delay in milliseconds, read now from the setting's reference.
     virtual int32_t replayDelayMs() const = 0;
-    // Sleeps ms milliseconds, or less when the link is being stopped.
+    // Hands the taps the bytes deframed so far, then sleeps ms milliseconds, or less when
+    // the link is being stopped.
     virtual void pace(int32_t ms) = 0;
     // Set when the link is being stopped; a reader waiting elsewhere (a full hand-over queue)
     // gives up when it sees it (interruptReader wakes it).
