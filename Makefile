@@ -41,6 +41,7 @@ bench: deps
 	cmake --build build/release -j $(JOBS)
 	build/release/bench/bench_deframe_decode
 	build/release/bench/bench_link_replay
+	build/release/bench/bench_line_store
 	build/release/bench/bench_error_window_qt 1000000
 	bench/stats_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt

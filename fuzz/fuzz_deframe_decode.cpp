@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vx::RecordArea area; // reused like the worker's, so leftovers are exercised too
@@ -23,14 +26,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    vx::MemorySource src(data, size);
+    // Every stream is followed by one good frame: whatever state the bytes before it leave the
+    // deframer in (hunting, inside a frame, an escape pending), that frame must come out
+    // whole. A frame lost to the garbage in front of it (for example to a refused escape
+    // whose 0x81 was swallowed) stops the run.
+    static const uint8_t kGood[] = {0x81, 0x21, 0x01, 0x0A, 0xD1, 0x82};
+    static std::vector<uint8_t> stream;
+    stream.assign(data, data + size);
+    stream.insert(stream.end(), std::begin(kGood), std::end(kGood));
+    vx::MemorySource src(stream.data(), stream.size());
     uint8_t frame[vx::kRxBufferSize];
     std::string out;
+    int last = -1;
+    uint16_t lastCount = 0;
     for (;;) {
         uint16_t count = 0;
         int r = vx::PacketDeframer::readFrame(src, frame, count);
-        if (r == vx::kFrameEndOfStream) break;
+        if (r == vx::kFrameEndOfStream) {
+            if (count != 0) __builtin_trap(); // the stream ends with a whole frame
+            break;
+        }
         if (count > vx::kMaxRxFrame) __builtin_trap();
+        last = r;
+        lastCount = count;
         vx::FrameOutcome o = vx::decodeFrame(r, frame, count, area);
         if (o.decoded) {
             out.clear();
@@ -38,5 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             vx::writeRecordText(out, area, o.kind);
         }
     }
+    if (last != vx::kFrameOk || lastCount != sizeof kGood ||
+        std::memcmp(frame, kGood, sizeof kGood) != 0)
+        __builtin_trap();
+    if (src.consumed() != stream.size()) __builtin_trap();
     return 0;
 }

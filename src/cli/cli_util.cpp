@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,11 +29,21 @@ uint8_t parseHexByte(const std::string& text, const char* what) {
 }
 
 double parseNumber(const std::string& text, const char* what, double min, double max) {
+    // Plain decimal notation only: strtod alone would also take "nan", "inf", "infinity" and
+    // hexadecimal floats, and a NaN passes every range check.
+    bool plain = !text.empty();
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '+' &&
+            c != 'e' && c != 'E')
+            plain = false;
     char* end = nullptr;
     errno = 0;
-    double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno != 0 || v < min || v > max) {
-        throw UsageError(std::string("invalid ") + what + " '" + text + "'");
+    double v = plain ? std::strtod(text.c_str(), &end) : 0;
+    if (!plain || *end != '\0' || errno != 0 || !std::isfinite(v) || v < min || v > max) {
+        char range[64];
+        std::snprintf(range, sizeof range, "%.15g to %.15g", min, max);
+        throw UsageError(std::string("invalid ") + what + " '" + text +
+                         "': expected a number from " + range);
     }
     return v;
 }

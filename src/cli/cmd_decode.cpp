@@ -24,6 +24,9 @@ const char* kDecodeHelp =
     "           (payload bytes), frame (the frame bytes in hex), kind and record (the decoded\n"
     "           fields) for a decoded packet. Frames of code 0x23 are not decoded.\n"
     "\n"
+    "A stream that ends in the middle of a frame ends with a line that says so:\n"
+    "'incomplete frame at end (N bytes): ...', or {\"incomplete_at_end\": 1, \"frame\": ...}.\n"
+    "\n"
     "A stream full of garbage is not an error: bad frames are printed and the exit status is 0.\n"
     "Exit status 2: usage error or unreadable file.\n";
 
@@ -35,12 +38,15 @@ const char* kStatsHelp =
     "read and the throughput.\n"
     "\n"
     "  --json   one object: {\"bytes\": N, \"good\": N, \"errors\": {\"2\": N, ...},\n"
-    "           \"packets\": {\"3002\": N, ...}, \"seconds\": S}\n"
+    "           \"packets\": {\"3002\": N, ...}, \"incomplete_at_end\": 0 or 1,\n"
+    "           \"seconds\": S}; incomplete_at_end is 1 when the stream ends in the middle\n"
+    "           of a frame\n"
     "  --link   replay FILE through the console's serial link, receive worker and routing\n"
     "           (every window's handler counting) instead of reading it directly; the counts\n"
     "           are the same, the time is that of the whole receive path\n"
     "\n"
-    "Exit status 2: usage error or unreadable file.\n";
+    "Exit status 2: usage error or unreadable file (a directory, a read error); nothing is\n"
+    "printed on standard output then.\n";
 
 struct StreamArgs {
     bool json = false;
@@ -100,7 +106,17 @@ int cmdDecode(const std::vector<std::string>& args) {
     for (;;) {
         uint16_t count = 0;
         int r = PacketDeframer::readFrame(*src, frame, count);
-        if (r == kFrameEndOfStream) break;
+        if (r == kFrameEndOfStream) {
+            // A frame cut short by the end of the stream is said, not dropped silently.
+            if (count > 0 && src->readError().empty()) {
+                if (a.json) {
+                    appendIncompleteJsonLine(out, frame, count);
+                } else {
+                    appendIncompleteTextLine(out, frame, count);
+                }
+            }
+            break;
+        }
         PacketLine line{frame, count, decodeFrame(r, frame, count, *area), area.get()};
         if (a.json) {
             appendJsonLine(out, line);
@@ -129,7 +145,10 @@ int cmdStats(const std::vector<std::string>& args) {
     for (;;) {
         uint16_t count = 0;
         int r = PacketDeframer::readFrame(*src, frame, count);
-        if (r == kFrameEndOfStream) break;
+        if (r == kFrameEndOfStream) {
+            stats->incompleteAtEnd = count > 0 ? 1 : 0;
+            break;
+        }
         FrameOutcome o = decodeFrame(r, frame, count, *area);
         if (o.result == 0) {
             stats->countGood(frame[1], frame[2]);
@@ -139,9 +158,11 @@ int cmdStats(const std::vector<std::string>& args) {
     }
     stats->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     stats->bytes = src->consumed();
+    // A stream that could not be read to its end has no report: its counts would be wrong.
+    if (!src->readError().empty()) return reportReadError(*src, a.path);
     std::string text = a.json ? stats->json() + "\n" : stats->text();
     std::fputs(text.c_str(), stdout);
-    return reportReadError(*src, a.path);
+    return kExitOk;
 }
 
 } // namespace vx::cli

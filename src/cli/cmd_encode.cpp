@@ -24,6 +24,7 @@ const char* kEncodeHelp =
     "blanks. Every argument is hexadecimal, with or without 0x.\n"
     "\n"
     "  query, set   a Query (command byte 02) or Set (01) of CODE and SUB with the data bytes\n"
+    "               (header bytes, CMD and CODE, are sent unescaped: 80, 81 and 82 are refused)\n"
     "  system       a System command (03) of CODE, e.g. 01 for Hot Reset\n"
     "  command      any command byte: the subcode is left out for command byte 03, the index\n"
     "               byte is sent only when --index is given and is not 80\n"
@@ -52,6 +53,16 @@ void need(const std::vector<std::string>& args, size_t n, const char* what) {
     if (args.size() < n) throw UsageError(std::string("missing ") + what);
 }
 
+// A header byte: the encoder writes it unescaped, so 80, 81 and 82 would be read as escape,
+// start or end and split the frame.
+uint8_t parseHeaderByte(const std::string& text, const char* what) {
+    uint8_t b = parseHexByte(text, what);
+    if (isFramingByte(b))
+        throw UsageError(std::string("invalid ") + what + " '" + text +
+                         "': 80, 81 and 82 cannot be a header byte (they would split the frame)");
+    return b;
+}
+
 } // namespace
 
 int cmdEncode(const std::vector<std::string>& argsIn) {
@@ -66,12 +77,13 @@ int cmdEncode(const std::vector<std::string>& argsIn) {
     if (form == "query" || form == "set") {
         need(args, 2, "CODE and SUB");
         auto data = hexBytesArgs(args, 2);
-        rc = sendCommand(sink, form == "query" ? kCmdQuery : kCmdSet, parseHexByte(args[0], "code"),
-                         parseHexByte(args[1], "subcode"), kNoIndex, data);
+        rc = sendCommand(sink, form == "query" ? kCmdQuery : kCmdSet,
+                         parseHeaderByte(args[0], "code"), parseHexByte(args[1], "subcode"),
+                         kNoIndex, data);
     } else if (form == "system") {
         need(args, 1, "CODE");
         if (args.size() > 1) throw UsageError("a System command takes only its code");
-        rc = sendSystem(sink, parseHexByte(args[0], "code"));
+        rc = sendSystem(sink, parseHeaderByte(args[0], "code"));
     } else if (form == "command") {
         uint8_t index = kNoIndex;
         std::vector<std::string> rest;
@@ -85,8 +97,9 @@ int cmdEncode(const std::vector<std::string>& argsIn) {
         }
         need(rest, 3, "CMD, CODE and SUB");
         auto data = hexBytesArgs(rest, 3);
-        rc = sendCommand(sink, parseHexByte(rest[0], "command byte"), parseHexByte(rest[1], "code"),
-                         parseHexByte(rest[2], "subcode"), index, data);
+        rc = sendCommand(sink, parseHeaderByte(rest[0], "command byte"),
+                         parseHeaderByte(rest[1], "code"), parseHexByte(rest[2], "subcode"), index,
+                         data);
     } else if (form == "raw") {
         need(args, 1, "BYTE...");
         auto data = hexBytesArgs(args, 0);

@@ -8,12 +8,14 @@
 #include "cli/cli.h"
 #include "cli/packet_line.h"
 #include "cli/stream_stats.h"
+#include "link/link_texts.h"
 #include "link/receive_worker.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 namespace vx::cli {
 
@@ -34,7 +36,11 @@ const char* kMonitorHelp =
     "  --duration S     stop after S seconds (default: until Ctrl-C)\n"
     "\n"
     "Ctrl-C (or SIGTERM) stops the link cleanly. The port is used exclusively while it runs.\n"
-    "Exit status 1: the port cannot be opened (the reason is printed); 2: usage error.\n";
+    "A frame cut short when the run ends is printed as 'vexor decode' prints one at the end\n"
+    "of a stream.\n"
+    "\n"
+    "Exit status 1: the port cannot be opened, or its device went away while monitoring\n"
+    "(unplugged, the other side closed); the reason is printed in one line. 2: usage error.\n";
 
 volatile std::sig_atomic_t gStop = 0;
 extern "C" void onStopSignal(int) {
@@ -86,11 +92,9 @@ public:
 };
 
 // The link names the port by its COM slot ("COM1 (/dev/ttyUSB0): ..."); on the command line
-// the path alone is clearer.
-std::string withoutSlotName(std::string text, const std::string& slot, const std::string& path) {
-    std::string prefix = slot + " (" + path + "): ";
-    if (text.rfind(prefix, 0) == 0) text = path + ": " + text.substr(prefix.size());
-    return text;
+// the path alone is clearer: "PATH: reason", the path shortened as the link shortens it.
+std::string pathAndReason(const std::string& path, const std::string& reason) {
+    return displayPath(path) + ": " + reason;
 }
 
 // Puts a delivered record copy back into a record area, so the line writers (which read the
@@ -190,7 +194,7 @@ int cmdMonitor(const std::vector<std::string>& args) {
     link.setReader(&worker);
     if (link.startLink(settings) != 0) {
         std::fprintf(stderr, "vexor monitor: %s\n",
-                     withoutSlotName(link.lastError(), "COM1", port).c_str());
+                     pathAndReason(port, link.lastErrorReason()).c_str());
         return kExitFailure;
     }
     static const char* parityNames[] = {"None", "Odd", "Even"};
@@ -201,14 +205,27 @@ int cmdMonitor(const std::vector<std::string>& args) {
     auto end = clock::now() +
                std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(duration));
     bool outputOk = true;
-    while (!gStop && outputOk && (duration == 0 || clock::now() < end)) {
+    while (!gStop && outputOk && !link.lost() && (duration == 0 || clock::now() < end)) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(50))) consumer.drain(1024);
         outputOk = writeOut(out);
     }
     link.stopLink();
-    // Frames the worker delivered before the stop are still printed.
+    // Frames the worker delivered before the stop are still printed, and a frame it had
+    // begun, as decode prints one cut short by the end of a file.
     while (outputOk && consumer.drain(1024)) outputOk = writeOut(out);
+    std::vector<uint8_t> unfinished = worker.unfinishedFrame();
+    if (!unfinished.empty()) {
+        if (json) {
+            appendIncompleteJsonLine(out, unfinished.data(), unfinished.size());
+        } else {
+            appendIncompleteTextLine(out, unfinished.data(), unfinished.size());
+        }
+    }
     if (outputOk) outputOk = writeOut(out);
+    if (link.lost()) {
+        std::fprintf(stderr, "vexor monitor: %s\n", pathAndReason(port, link.lostReason()).c_str());
+        return kExitFailure;
+    }
     return outputOk ? kExitOk : kExitFailure;
 }
 
@@ -229,6 +246,12 @@ int cmdStatsLink(const std::vector<std::string>& args) {
     }
     if (path.empty()) throw UsageError("no input given (a file)");
     if (path == "-") throw UsageError("--link replays a file; standard input cannot be replayed");
+    // The replay ends when the link has read the file to its end: a FIFO or a device has no
+    // end to wait for (its writer may just be idle), so only a regular file is replayed.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        throw UsageError("--link replays a recorded file; " + displayPath(path) +
+                         " is not a regular file (use 'vexor stats' without --link)");
 
     HandoverQueue queue;
     ReceiveWorker worker(queue);
@@ -258,16 +281,23 @@ int cmdStatsLink(const std::vector<std::string>& args) {
     settings.fileName = path;
     auto t0 = std::chrono::steady_clock::now();
     if (link.startLink(settings) != 0)
-        throw UsageError("cannot read " + withoutSlotName(link.lastError(), "FILE", path));
+        throw UsageError("cannot read " + pathAndReason(path, link.lastErrorReason()));
     // The replay ends when the worker has taken every byte of the file and everything it
     // delivered has been consumed.
     for (;;) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(20))) consumer.drain(4096);
         if (link.idleAtEnd() && queue.empty()) break;
+        if (link.lost()) { // a read error: no report, its counts would be wrong
+            link.stopLink();
+            std::fprintf(stderr, "vexor stats: reading %s\n",
+                         pathAndReason(path, link.lostReason()).c_str());
+            return kExitUsage;
+        }
     }
     stats->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     stats->bytes = link.bytesReceived();
     link.stopLink();
+    stats->incompleteAtEnd = worker.unfinishedFrame().empty() ? 0 : 1;
 
     if (json) {
         std::printf("%s\n", stats->json().c_str());

@@ -78,4 +78,16 @@ void appendTextLine(std::string& out, const PacketLine& p) {
     out += '\n';
 }
 
+void appendIncompleteJsonLine(std::string& out, const uint8_t* frame, size_t count) {
+    out += "{\"incomplete_at_end\": 1, \"frame\": \"";
+    out += hexBytes(frame, count);
+    out += "\"}\n";
+}
+
+void appendIncompleteTextLine(std::string& out, const uint8_t* frame, size_t count) {
+    out += "incomplete frame at end (" + std::to_string(count) + " bytes): ";
+    out += hexBytes(frame, count);
+    out += '\n';
+}
+
 } // namespace vx::cli

@@ -25,6 +25,12 @@ void appendJsonLine(std::string& out, const PacketLine& p);
 // A readable line: "3002 len 46  dr_data_3002 tow=... " or "ERR 2 Checksum Error: 81 ...".
 void appendTextLine(std::string& out, const PacketLine& p);
 
+// The last line for a stream that ended in the middle of a frame (count bytes begun):
+// {"incomplete_at_end": 1, "frame": "81 30 02 01"} and
+// "incomplete frame at end (4 bytes): 81 30 02 01".
+void appendIncompleteJsonLine(std::string& out, const uint8_t* frame, size_t count);
+void appendIncompleteTextLine(std::string& out, const uint8_t* frame, size_t count);
+
 // The error window's text of a result; codes combined by the deframer (6 = checksum and
 // length) list each part's text joined by " + ".
 std::string resultText(int result);

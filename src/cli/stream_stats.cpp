@@ -45,6 +45,9 @@ std::string StreamStats::json() const {
         num(packets[k]);
     }
     s.append("}, ");
+    key("incomplete_at_end");
+    num(incompleteAtEnd);
+    s.append(", ");
     key("seconds");
     char sec[32];
     std::snprintf(sec, sizeof sec, "%.6f", seconds);
@@ -78,6 +81,11 @@ std::string StreamStats::text() const {
         if (!packets[k]) continue;
         std::snprintf(line, sizeof line, "  %04X %llu\n", unsigned(k),
                       (unsigned long long)packets[k]);
+        s += line;
+    }
+    if (incompleteAtEnd) {
+        std::snprintf(line, sizeof line, "incomplete frame at end %llu (not counted above)\n",
+                      (unsigned long long)incompleteAtEnd);
         s += line;
     }
     std::snprintf(line, sizeof line, "time           %.3f s (%.1f MB/s)\n", seconds,

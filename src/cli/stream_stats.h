@@ -14,6 +14,7 @@ struct StreamStats {
     uint64_t good = 0;
     std::array<uint64_t, 65536> packets{}; // by (code << 8) | subcode
     std::map<int, uint64_t> errors;        // by result code as the error window gets it
+    uint64_t incompleteAtEnd = 0;          // 1 when the stream ended in the middle of a frame
     double seconds = 0;
 
     void countGood(uint8_t code, uint8_t subcode) {
@@ -22,7 +23,8 @@ struct StreamStats {
     }
     void countError(int result) { ++errors[result]; }
 
-    // {"bytes": N, "good": N, "errors": {"2": N}, "packets": {"3002": N}, "seconds": S}
+    // {"bytes": N, "good": N, "errors": {"2": N}, "packets": {"3002": N},
+    //  "incomplete_at_end": 0 or 1, "seconds": S}
     std::string json() const;
     // A readable report with the throughput.
     std::string text() const;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx {
@@ -21,6 +22,14 @@ std::unique_ptr<FileByteSource> FileByteSource::open(const std::string& path, st
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    // A directory opens, but every read of it fails: refuse it here, before anything is
+    // printed.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        error = path + ": is a directory, not a recording";
         return nullptr;
     }
     auto src = std::make_unique<FileByteSource>(fd, atEnd);

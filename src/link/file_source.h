@@ -27,8 +27,9 @@ public:
     static std::unique_ptr<FileByteSource> open(const std::string& path, std::string& error,
                                                 AtEnd atEnd = AtEnd::Finish);
 
-    // Bytes handed out so far.
-    uint64_t consumed() const { return delivered_ - uint64_t(end_ - cur_); }
+    // Bytes handed out so far (a start byte the deframer took for the next frame not
+    // counted).
+    uint64_t consumed() const { return delivered_ - uint64_t(end_ - cur_) - (startTaken_ ? 1 : 0); }
     // The read error that ended the stream, if any (empty at a clean end of file).
     const std::string& readError() const { return readError_; }
 

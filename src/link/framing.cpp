@@ -15,7 +15,9 @@ void PacketEncoder::put(uint8_t b) {
 
 void PacketEncoder::startFrame(uint8_t header1, uint8_t header2) {
     pos_ = 0;
-    overflow_ = false;
+    // Header bytes go out unescaped: 0x80..0x82 would split the frame, so such a frame fails
+    // like one that does not fit and is never sent.
+    overflow_ = isFramingByte(header1) || isFramingByte(header2);
     put(kStart);
     put(header1);
     put(header2);
@@ -97,6 +99,11 @@ int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count)
     bool escape = false;
     int result = 0;
     count = 0;
+    if (src.startTaken_) {
+        src.startTaken_ = false;
+        buffer[0] = kStart;
+        index = 1;
+    }
     // The source's window is walked through local pointers: stores into the byte buffer may
     // alias anything, so going through src.cur_ would reload it after every byte.
     const uint8_t* p = src.cur_;
@@ -134,6 +141,7 @@ int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count)
         if (index == kHunting && b != kStart) continue;
         if (escape && isReserved(b)) {
             src.cur_ = p;
+            src.startTaken_ = b == kStart;
             count = index;
             return result | kFrameFormatError;
         }

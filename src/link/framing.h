@@ -40,6 +40,10 @@ inline constexpr int kFrameStopped = -3;
 inline bool isReserved(uint8_t b) {
     return b >= 0x80 && b <= 0x87;
 }
+// Escape, start and end: bytes that must never go out unescaped inside a frame.
+inline bool isFramingByte(uint8_t b) {
+    return b >= kEscape && b <= kEnd;
+}
 
 // Builds one escaped frame in a caller-owned buffer. Unlike a bare pointer-and-position
 // encoder it knows the buffer's capacity: a byte that would not fit is not written and the
@@ -48,6 +52,8 @@ class PacketEncoder {
 public:
     PacketEncoder(uint8_t* buffer, size_t capacity) : buf_(buffer), cap_(capacity) {}
 
+    // A header byte of 0x80..0x82 (which would go out unescaped and split the frame) makes
+    // the frame fail: finishFrame then returns false.
     void startFrame(uint8_t header1, uint8_t header2);
     // Writes only the start byte: the caller adds header and payload bytes with addRaw.
     void startRawFrame();
@@ -63,6 +69,7 @@ public:
     void addRaw(uint8_t b);
 
     uint32_t position() const { return pos_; }
+    // The frame did not fit, or its header bytes cannot be sent: it must not be sent.
     bool overflowed() const { return overflow_; }
     const uint8_t* data() const { return buf_; }
 
@@ -169,6 +176,11 @@ protected:
 
     const uint8_t* cur_ = nullptr;
     const uint8_t* end_ = nullptr;
+    // Set by the deframer when it refused a frame at a start byte (an escape followed by
+    // 0x81): that 0x81 has been taken from the source and begins the next frame. Sources that
+    // count the bytes handed out leave it out of their count, so a reader that starts a new
+    // source where the old one stopped reads the 0x81 again.
+    bool startTaken_ = false;
 
 private:
     friend class PacketDeframer; // walks the window with local pointers
@@ -181,8 +193,9 @@ public:
         cur_ = data;
         end_ = data + size;
     }
-    // Bytes handed out so far (how far the deframer got).
-    size_t consumed() const { return size_t(cur_ - begin_); }
+    // Bytes handed out so far (how far the deframer got), without a start byte the deframer
+    // has taken for the next frame.
+    size_t consumed() const { return size_t(cur_ - begin_) - (startTaken_ ? 1 : 0); }
 
 protected:
     int fetch(uint8_t&) override { return kEnd; }
@@ -197,7 +210,9 @@ public:
     // Collects one frame into buffer (at least 240 bytes). Returns a deframer result code
     // (0, or 1/2/4 combined) with count = bytes stored, or kFrameEndOfStream / kFrameStopped
     // when the source ended or asked to stop (count = bytes of the unfinished frame).
-    // Nothing is carried over between calls: each call hunts for a new 0x81.
+    // Each call hunts for a new 0x81, except after a frame refused because an escape was
+    // followed by 0x81: that 0x81 starts the next frame (as a 0x81 inside a frame does), so
+    // a bad escape never costs the frame behind it.
     static int readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count);
 };
 

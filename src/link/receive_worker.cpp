@@ -27,11 +27,14 @@ ReceiveWorker::Ended ReceiveWorker::run(ByteSource& source, LinkSession* session
         HandoverQueue& q;
         ~PublishAtEnd() { q.publish(); }
     } publishAtEnd{queue_};
+    unfinished_ = 0;
     for (;;) {
         uint16_t count = 0;
         int r = PacketDeframer::readFrame(source, frame_, count);
-        if (r == kFrameStopped) return Ended::Stopped;
-        if (r == kFrameEndOfStream) return Ended::EndOfStream;
+        if (r == kFrameStopped || r == kFrameEndOfStream) {
+            unfinished_ = count;
+            return r == kFrameStopped ? Ended::Stopped : Ended::EndOfStream;
+        }
         Delivery* d = queue_.reserve(abandon);
         if (!d) return Ended::Abandoned;
         bool paced = build(*d, r, frame_, count);

@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "link/handover.h"
 #include "link/records.h"
@@ -62,6 +63,12 @@ public:
     bool build(Delivery& out, int result, const uint8_t* frame, uint16_t count);
 
     uint64_t frames() const { return frames_.load(std::memory_order_relaxed); }
+    // The bytes of the frame the deframer had begun when the last run ended (the source ended
+    // or was stopped in the middle of a frame): empty when it ended between frames. Read it
+    // after the run has returned (after stopLink for a link's worker).
+    std::vector<uint8_t> unfinishedFrame() const {
+        return std::vector<uint8_t>(frame_, frame_ + unfinished_);
+    }
 
 private:
     HandoverQueue& queue_;
@@ -70,6 +77,7 @@ private:
     std::atomic<uint64_t> frames_{0};
     RecordArea area_{};
     uint8_t frame_[kRxBufferSize] = {};
+    uint16_t unfinished_ = 0; // bytes of frame_ begun when the last run ended
 };
 
 } // namespace vx

@@ -1,5 +1,7 @@
 #include "link/serial_link.h"
 
+#include "link/link_texts.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -10,25 +12,48 @@
 namespace vx {
 
 // The worker's byte source. The deframer reads the window [cur_, end_) without calls; fetch
-// checks stop and pause, refills the read-ahead from the port in one read when it is empty,
-// copies the next block into the worker's own window (so a tool reading the port while the
-// worker is held never touches bytes the worker still has in hand) and feeds that block to
-// the taps.
+// checks stop and pause, hands the taps the window the deframer has just used up, refills the
+// read-ahead from the port in one read when it is empty, and copies the next block into the
+// worker's own window (so a tool reading the port while the worker is held never touches
+// bytes the worker still has in hand).
+//
+// The taps get a window's bytes only once they have been taken (tapUpToLocked): at the next
+// fetch, before a replay pause (the bytes up to the 3002 just deframed), at pause and at the
+// end of the worker. winLen_ and tapped_ change only under the read lock, so pauseLink and
+// stopLink may hand on what is left.
 class SerialLink::WorkerSource : public ByteSource {
 public:
     explicit WorkerSource(SerialLink& link) : link_(link) {}
 
-    void reset() { cur_ = end_ = nullptr; }
+    void reset() {
+        cur_ = end_ = nullptr;
+        startTaken_ = false;
+        winLen_ = tapped_ = 0;
+    }
 
     void idleWait() override {
         if (link_.reader_) link_.reader_->readerIdle();
         SerialPort* port = link_.port_.get();
         if (port) {
-            port->waitReadable(kIdleWaitMs, link_.wakeRead_);
+            port->waitReadable(-1, link_.wakeRead_);
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleWaitMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReplayPollMs));
         }
         link_.drainWake();
+    }
+
+    // Under the read lock: hands the taps the window's bytes before offset upTo that they
+    // have not had yet.
+    void tapUpToLocked(size_t upTo) {
+        if (upTo > winLen_) upTo = winLen_;
+        if (upTo <= tapped_) return;
+        link_.tapLocked(window_ + tapped_, upTo - tapped_);
+        tapped_ = upTo;
+    }
+    void tapWindowLocked() { tapUpToLocked(winLen_); }
+    // On the worker thread: the window bytes the deframer has taken.
+    size_t takenInWindow() const {
+        return cur_ >= window_ && cur_ <= window_ + winLen_ ? size_t(cur_ - window_) : 0;
     }
 
 protected:
@@ -42,11 +67,18 @@ protected:
             L.waitWhilePaused();
             lk.lock();
         }
+        // The deframer has taken every byte of the window.
+        tapWindowLocked();
         if (L.raPos_ == L.raEnd_) {
             size_t n = L.port_ ? L.port_->read(L.ra_.get(), kReadAheadBytes) : 0;
             L.raPos_ = 0;
             L.raEnd_ = n;
             if (n == 0) {
+                if (int code = L.port_ ? L.port_->lossCode() : 0) {
+                    // The device is gone: end the reader; workerMain reports it.
+                    L.lossCode_.store(code, std::memory_order_relaxed);
+                    return kStop;
+                }
                 if (!L.idleAtEnd_.load(std::memory_order_relaxed))
                     L.idleAtEnd_.store(true, std::memory_order_release);
                 return kNone;
@@ -58,7 +90,8 @@ protected:
         size_t n = std::min(kWindowBytes, L.raEnd_ - L.raPos_);
         std::memcpy(window_, L.ra_.get() + L.raPos_, n);
         L.raPos_ += n;
-        L.tapLocked(window_, n);
+        winLen_ = n;
+        tapped_ = 0;
         b = window_[0];
         cur_ = window_ + 1;
         end_ = window_ + n;
@@ -68,6 +101,8 @@ protected:
 private:
     SerialLink& link_;
     uint8_t window_[kWindowBytes];
+    size_t winLen_ = 0; // bytes in window_ (read lock)
+    size_t tapped_ = 0; // window bytes already handed to the taps (read lock)
 };
 
 class SerialLink::Session : public LinkSession {
@@ -78,7 +113,15 @@ public:
     int32_t replayDelayMs() const override {
         return link_.replayDelay_ ? link_.replayDelay_->load(std::memory_order_relaxed) : 0;
     }
-    void pace(int32_t ms) override { link_.paceFor(ms); }
+    void pace(int32_t ms) override {
+        if (ms <= 0) return;
+        {
+            // What the worker has deframed goes to the taps before the pause, nothing more.
+            std::lock_guard lk(link_.readMu_);
+            src_.tapUpToLocked(src_.takenInWindow());
+        }
+        link_.paceFor(ms);
+    }
     const std::atomic<bool>& stopFlag() const override { return link_.stopReq_; }
 
 private:
@@ -115,6 +158,10 @@ void SerialLink::setTxObserver(TxObserver* observer) {
     txObserver_.store(observer);
 }
 
+void SerialLink::setLossObserver(LinkLossObserver* observer) {
+    lossObserver_.store(observer);
+}
+
 void SerialLink::addRawTap(RawTap* tap) {
     std::lock_guard lk(readMu_);
     if (std::find(taps_.begin(), taps_.end(), tap) == taps_.end()) taps_.push_back(tap);
@@ -139,13 +186,29 @@ std::string SerialLink::lastError() const {
     return lastError_;
 }
 
+std::string SerialLink::lastErrorReason() const {
+    std::lock_guard lk(errMu_);
+    return lastErrorReason_;
+}
+
+std::string SerialLink::lostReason() const {
+    std::lock_guard lk(errMu_);
+    return loss_.reason;
+}
+
+LinkLoss SerialLink::loss() const {
+    std::lock_guard lk(errMu_);
+    return loss_;
+}
+
 int SerialLink::startLink(const LinkSettings& settings) {
     std::lock_guard life(lifeMu_);
     if (running_ || worker_.joinable()) stopLocked();
 
-    auto setError = [&](std::string text) {
+    auto setError = [&](std::string text, std::string reason = {}) {
         std::lock_guard lk(errMu_);
         lastError_ = std::move(text);
+        lastErrorReason_ = reason.empty() ? lastError_ : std::move(reason);
     };
 
     bool replay = settings.replay;
@@ -174,7 +237,7 @@ int SerialLink::startLink(const LinkSettings& settings) {
     config.parity = settings.parity;
     std::string reason;
     if (port->open(path, config, &reason) != 0) {
-        setError(name + " (" + path + "): " + reason);
+        setError(portLabel(name, path) + ": " + reason, reason);
         return -1;
     }
 
@@ -186,6 +249,14 @@ int SerialLink::startLink(const LinkSettings& settings) {
         tapCount_ = 0;
     }
     settings_ = settings;
+    portName_ = name;
+    portPath_ = path;
+    lossCode_.store(0);
+    lost_.store(false);
+    {
+        std::lock_guard lk(errMu_);
+        loss_ = LinkLoss{};
+    }
     replay_ = replay;
     replayDelay_ = settings.replayDelay;
     stopReq_.store(false);
@@ -208,7 +279,7 @@ int SerialLink::startLink(const LinkSettings& settings) {
             std::lock_guard wl(writeMu_);
             port_->close();
             port_.reset();
-            setError(name + " (" + path + "): cannot start the receive worker: " + e.what());
+            setError(portLabel(name, path) + ": cannot start the receive worker: " + e.what());
             return -1;
         }
     }
@@ -222,12 +293,41 @@ void SerialLink::workerMain() {
         // A reader must not throw; if it does, the link stays open without a worker rather
         // than ending the program.
     }
+    // A loss is reported unless the link was being stopped anyway.
+    if (lossCode_.load(std::memory_order_relaxed) != 0 && !stopReq_.load()) endAfterLoss();
     workerActive_.store(false, std::memory_order_release);
+}
+
+void SerialLink::endAfterLoss() {
+    LinkLoss loss;
+    loss.portName = portName_;
+    loss.path = portPath_;
+    loss.reason = portLossText(lossCode_.load(std::memory_order_relaxed));
+    loss.when = std::chrono::system_clock::now();
+    {
+        // Senders and readers see a stopped link from here on; the taps get every byte the
+        // worker took, the unfinished chunk too; the device is let go at once (a USB adapter
+        // plugged in again gets its old name back only when nobody holds the old one).
+        running_.store(false, std::memory_order_release);
+        std::lock_guard rl(readMu_);
+        std::lock_guard wl(writeMu_);
+        source_->tapWindowLocked();
+        if (tapCount_ > 0) flushTapLocked(tapCount_);
+        if (port_) port_->close();
+        discardReadAheadLocked();
+    }
+    {
+        std::lock_guard lk(errMu_);
+        loss_ = loss;
+    }
+    lost_.store(true, std::memory_order_release);
+    if (LinkLossObserver* obs = lossObserver_.load()) obs->linkLost(loss);
 }
 
 int SerialLink::stopLink() {
     std::lock_guard life(lifeMu_);
-    if (!running_) return -1;
+    // After a loss the link no longer runs, but its ended worker is still to be joined.
+    if (!running_ && !worker_.joinable()) return -1;
     if (worker_.joinable() && worker_.get_id() == std::this_thread::get_id()) {
         // The worker cannot join itself; stopping belongs to another thread.
         std::lock_guard lk(errMu_);
@@ -252,6 +352,8 @@ void SerialLink::stopLocked() {
 
     std::lock_guard rl(readMu_);
     std::lock_guard wl(writeMu_);
+    // Every byte the worker took from the port reaches the taps, the unfinished chunk too.
+    source_->tapWindowLocked();
     if (tapCount_ > 0) flushTapLocked(tapCount_);
     if (port_) port_->close();
     port_.reset();
@@ -370,6 +472,9 @@ bool SerialLink::pauseLink() {
     // request before it touches the port again.
     std::lock_guard rl(readMu_);
     std::lock_guard wl(writeMu_);
+    // The bytes the worker holds were received before anything a tool reads now: they go to
+    // the taps first, so the taps keep the order of the wire.
+    source_->tapWindowLocked();
     if (port_) port_->purge(true, true);
     // A replay file has no receive buffer to empty: its read-ahead is the file itself, and
     // dropping it would lose recorded bytes.

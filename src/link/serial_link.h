@@ -16,8 +16,19 @@
 //   read-ahead buffer from the port in blocks under the read lock and hands the deframer up
 //   to kWindowBytes bytes at a time, so there is neither a lock nor a system call per byte.
 //   Between those blocks it checks the stop and pause requests (atomic flags); when no byte
-//   is waiting it sleeps in poll() (10 ms at most, woken at once by stop), so an idle link
-//   costs no CPU to speak of.
+//   is waiting it sleeps in poll() on the port and the link's wake pipe, with no time limit
+//   (a replay file, which poll() cannot watch, is looked at again every kReplayPollMs), so
+//   an idle link costs no CPU and a hang-up is seen the moment it happens.
+// - The raw taps get the bytes as the deframer takes them: the bytes of a window are handed
+//   on when the deframer asks for the next window, before a replay pause, and when the worker
+//   ends or is paused. So the raw view and the logs never run ahead of the receive worker
+//   (during a paced replay they show the 3002 the worker pauses after, and nothing behind it).
+// - Link loss: when the port's device goes away while the worker runs (USB adapter
+//   unplugged, the other side of a pseudo-terminal closed, a read error), the worker ends its
+//   reader, hands the taps the unfinished chunk, closes the port, and the link reports the
+//   loss once: lost() and lostReason() say so and the loss observer is called. The link no
+//   longer runs (running() is false, sendFrame returns -1); stopLink releases what is left
+//   and returns 0, and a new startLink works once the device is back.
 // - stopLink is cooperative: it asks the worker to stop, wakes it from every wait (poll,
 //   replay pacing, a full hand-over queue through LinkReader::interruptReader) and joins it,
 //   normally within a few milliseconds; no thread is left behind.
@@ -28,6 +39,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -48,15 +60,16 @@ namespace vx {
 // Chunking (the same for every tap): a chunk ends at each 0x82 (one frame per chunk, escapes
 // included, with any bytes between frames in front), or, when the text mode is on ("Show
 // Text/NMEA"), at each CR LF, which is removed (one text line per chunk); in both modes a
-// chunk ends at 240 bytes. When the link stops, an unfinished chunk is handed on as it is, so
-// a binary log holds every received byte.
+// chunk ends at 240 bytes. When the link stops (or loses its port), an unfinished chunk is
+// handed on as it is, so a binary log holds every received byte.
 class RawTap {
 public:
     virtual ~RawTap() = default;
-    // Called on the receive worker (or, for the last chunk, on the thread that stops the
-    // link) while the link holds its read lock. secondByte is bytes[1] (header byte 1 when
-    // the chunk is a frame), or 0 for a chunk shorter than 2 bytes. Must not call back into
-    // the link's read side (readBytes, rawRead, pauseLink, purgeLink, stopLink, tap changes).
+    // Called on the receive worker (or, for the bytes the worker held, on the thread that
+    // pauses or stops the link) while the link holds its read lock. secondByte is bytes[1]
+    // (header byte 1 when the chunk is a frame), or 0 for a chunk shorter than 2 bytes. Must
+    // not call back into the link's read side (readBytes, rawRead, pauseLink, purgeLink,
+    // stopLink, tap changes).
     virtual void rawChunk(const uint8_t* bytes, size_t count, uint8_t secondByte) = 0;
 };
 
@@ -66,6 +79,24 @@ class TxObserver {
 public:
     virtual ~TxObserver() = default;
     virtual void frameSent() = 0;
+};
+
+// A link that stopped by itself because its port went away.
+struct LinkLoss {
+    std::string portName; // "COM1", or "FILE" for a replay
+    std::string path;     // the device or file, as given
+    std::string reason;   // "device disconnected", "device error", "read error: ..."
+    std::chrono::system_clock::time_point when;
+};
+
+// Told when the link loses its port (see LinkLoss). Called once per startLink, on the
+// receive worker's thread after the reader has returned and the port is closed, with no lock
+// of the link held. Must return quickly and must not call startLink or stopLink (the worker
+// is still ending): post the news to the GUI thread and stop the link there.
+class LinkLossObserver {
+public:
+    virtual ~LinkLossObserver() = default;
+    virtual void linkLost(const LinkLoss& loss) = 0;
 };
 
 // What a reader running on the worker thread sees of the link.
@@ -78,7 +109,8 @@ public:
     virtual bool replaying() const = 0;
     // The replay delay in milliseconds, read now from the setting's reference.
     virtual int32_t replayDelayMs() const = 0;
-    // Sleeps ms milliseconds, or less when the link is being stopped.
+    // Hands the taps the bytes deframed so far, then sleeps ms milliseconds, or less when
+    // the link is being stopped.
     virtual void pace(int32_t ms) = 0;
     // Set when the link is being stopped; a reader waiting elsewhere (a full hand-over queue)
     // gives up when it sees it (interruptReader wakes it).
@@ -106,8 +138,6 @@ public:
     static constexpr size_t kWindowBytes = 128;
     static constexpr size_t kReadAheadBytes = 64 * 1024;
     static constexpr size_t kTapChunkBytes = 240;
-    // Longest idle wait of the worker when no byte is waiting.
-    static constexpr int kIdleWaitMs = 10;
 
     explicit SerialLink(ComSlots& slots = comSlots());
     ~SerialLink() override; // stops the link
@@ -119,6 +149,8 @@ public:
     // (readBytes, rawRead).
     void setReader(LinkReader* reader);
     void setTxObserver(TxObserver* observer);
+    // The observer told of a lost port (null for none). Set it while the link is stopped.
+    void setLossObserver(LinkLossObserver* observer);
     // Taps are called in the order they were added (the raw data view first, then logging).
     void addRawTap(RawTap* tap);
     void removeRawTap(RawTap* tap);
@@ -132,6 +164,8 @@ public:
     // dialout group?".
     int startLink(const LinkSettings& settings);
     // Stops the worker (joined) and closes the port. 0, or -1 when the link is not running.
+    // After a loss it joins the ended worker and releases the port object, and returns 0
+    // once.
     int stopLink();
 
     // Writes one frame whole under the write lock and tells the TX observer. 0, or -1 when
@@ -159,11 +193,20 @@ public:
     void purgeLink();
 
     bool running() const { return running_.load(std::memory_order_acquire); }
+    // True once the link has lost its port (until the next startLink).
+    bool lost() const { return lost_.load(std::memory_order_acquire); }
+    // Why the port was lost ("device disconnected"); empty unless lost().
+    std::string lostReason() const;
+    // The whole loss: port name, path, reason and time; empty fields unless lost().
+    LinkLoss loss() const;
     bool paused() const { return pauseReq_.load(std::memory_order_acquire); }
     bool replaying() const { return replay_.load(std::memory_order_acquire); }
     // The settings of the last successful startLink.
     LinkSettings settings() const;
     std::string lastError() const;
+    // The reason alone of the last startLink failure ("port busy — another program is using
+    // it"), without the port name and path in front.
+    std::string lastErrorReason() const;
     // Bytes received from the port or file since startLink.
     uint64_t bytesReceived() const { return bytesReceived_.load(std::memory_order_relaxed); }
     // Replay: true while the worker has taken every byte of the file and waits for more (the
@@ -178,6 +221,7 @@ private:
 
     void stopLocked();
     void workerMain();
+    void endAfterLoss();
     bool workerOwnsRead() const;
     void wake();
     void drainWake();
@@ -201,8 +245,14 @@ private:
     LinkSettings settings_;            // guarded by lifeMu_ (copied for the worker at start)
     std::atomic<bool> replay_{false};
     const std::atomic<int32_t>* replayDelay_ = nullptr;
-    std::string lastError_; // guarded by errMu_
+    std::string lastError_;       // guarded by errMu_
+    std::string lastErrorReason_; // guarded by errMu_
+    LinkLoss loss_;               // guarded by errMu_
     mutable std::mutex errMu_;
+    std::string portName_, portPath_; // of the running link; written only while no worker runs
+    std::atomic<LinkLossObserver*> lossObserver_{nullptr};
+    std::atomic<int> lossCode_{0}; // the port's loss, seen by the worker (worker thread only)
+    std::atomic<bool> lost_{false};
 
     LinkReader* reader_ = nullptr;
     std::atomic<TxObserver*> txObserver_{nullptr};

@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,6 +40,17 @@ void waitWake(int timeoutMs, int wakeFd) {
     ::poll(&p, wakeFd >= 0 ? 1 : 0, timeoutMs);
 }
 
+// Read errors that mean the device itself is gone.
+bool isLossErrno(int err) {
+    return err == EIO || err == ENODEV || err == ENXIO;
+}
+
+// Pseudo-terminal masters: /dev/ptmx (and devpts' own ptmx node), major 5 minor 2, and the
+// old BSD-style masters, major 2. Opening them makes a terminal with nothing behind it.
+bool isPtyMasterDevice(dev_t rdev) {
+    return (major(rdev) == 5 && minor(rdev) == 2) || major(rdev) == 2;
+}
+
 class TermiosPort : public SerialPort {
 public:
     ~TermiosPort() override { close(); }
@@ -57,14 +70,31 @@ public:
         if (config.parity > kParityEven)
             return fail("unsupported parity code " + std::to_string(config.parity));
 
+        // Looked at before opening, so that /dev/ptmx is not even opened (that would make a
+        // pseudo-terminal) and a FIFO is never waited on.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return fail(portErrorText(errno));
+        if (!S_ISCHR(st.st_mode) || isPtyMasterDevice(st.st_rdev)) return fail(kNotASerialDevice);
+
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) return fail(portErrorText(errno));
-        if (!::isatty(fd_)) return fail("not a serial port");
+        // The same checks on what was opened (the path may have changed in between), and a
+        // master that answers TIOCGPTN whatever its device number.
+        int ptyNumber = 0;
+        if (::fstat(fd_, &st) != 0 || !S_ISCHR(st.st_mode) || isPtyMasterDevice(st.st_rdev) ||
+            !::isatty(fd_) || ::ioctl(fd_, TIOCGPTN, &ptyNumber) == 0)
+            return fail(kNotASerialDevice);
+        // Root opens a port another program holds exclusively: refuse it rather than share its
+        // bytes (and never clear that program's flag).
+        int exclusive = 0;
+        if (::ioctl(fd_, TIOCGEXCL, &exclusive) == 0 && exclusive)
+            return fail(portErrorText(EBUSY));
         // Another console of ours holds the advisory lock; other programs are kept out by
         // TIOCEXCL below.
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
             return fail(errno == EWOULDBLOCK ? portErrorText(EBUSY) : portErrorText(errno));
         if (::ioctl(fd_, TIOCEXCL) != 0) return fail(portErrorText(errno));
+        setExclusive_ = true;
 
         termios t{};
         if (::tcgetattr(fd_, &t) != 0) return fail(portErrorText(errno));
@@ -94,10 +124,12 @@ public:
 
     void close() override {
         if (fd_ >= 0) {
-            ::ioctl(fd_, TIOCNXCL);
+            if (setExclusive_) ::ioctl(fd_, TIOCNXCL);
             ::close(fd_); // also releases the flock
             fd_ = -1;
         }
+        setExclusive_ = false;
+        loss_.store(0, std::memory_order_relaxed);
     }
 
     bool isOpen() const override { return fd_ >= 0; }
@@ -106,15 +138,11 @@ public:
         if (fd_ < 0 || capacity == 0) return 0;
         for (;;) {
             ssize_t n = ::read(fd_, buffer, capacity);
-            if (n > 0) {
-                broken_.store(false, std::memory_order_relaxed);
-                return size_t(n);
-            }
+            if (n > 0) return size_t(n);
             if (n < 0 && errno == EINTR) continue;
-            // Nothing waiting (EAGAIN), or a hang-up or device error: the next read may work,
-            // but poll() would report such a port readable at once, so idle without it.
-            bool broken = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-            broken_.store(broken, std::memory_order_relaxed);
+            // In raw mode with VMIN = VTIME = 0 a read with nothing waiting returns 0, and so
+            // does a read of a hung-up terminal: poll() tells the two apart (waitReadable).
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) noteLoss(errno);
             return 0;
         }
     }
@@ -157,17 +185,29 @@ public:
     }
 
     void waitReadable(int timeoutMs, int wakeFd) override {
-        if (fd_ < 0 || broken_.load(std::memory_order_relaxed)) return waitWake(timeoutMs, wakeFd);
+        // A port that is gone reports POLLHUP at once and for ever: wait on the wake pipe.
+        if (fd_ < 0 || lossCode() != 0) return waitWake(timeoutMs, wakeFd);
         pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         int r = ::poll(p, wakeFd >= 0 ? 2 : 1, timeoutMs);
-        // A device that went away (USB unplugged, pseudo-terminal master closed) reports
-        // POLLHUP at once and for ever: wait on the wake pipe instead of spinning.
-        if (r > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL))) waitWake(timeoutMs, wakeFd);
+        if (r <= 0) return;
+        if (p[0].revents & POLLHUP) {
+            noteLoss(kPortHungUp);
+        } else if (p[0].revents & (POLLERR | POLLNVAL)) {
+            noteLoss(kPortPollError);
+        }
     }
 
+    int lossCode() const override { return loss_.load(std::memory_order_acquire); }
+
 private:
+    void noteLoss(int code) {
+        int none = 0;
+        loss_.compare_exchange_strong(none, code, std::memory_order_acq_rel);
+    }
+
     int fd_ = -1;
-    std::atomic<bool> broken_{false};
+    bool setExclusive_ = false; // TIOCEXCL was set by this port, so close() clears it
+    std::atomic<int> loss_{0};
 };
 
 class ReplayFile : public SerialPort {
@@ -176,11 +216,20 @@ public:
 
     int open(const std::string& path, const PortConfig&, std::string* reason) override {
         close();
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            if (reason) *reason = errno == ENOENT ? "no such file" : portErrorText(errno);
+        auto fail = [&](const std::string& text) {
+            if (reason) *reason = text;
+            close();
             return -1;
-        }
+        };
+        // Non-blocking: opening a FIFO without a writer would otherwise wait for one, and
+        // reading it with an idle writer would hold the worker (and so Stop Monitor).
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) return fail(replayErrorText(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return fail(replayErrorText(errno));
+        if (S_ISDIR(st.st_mode)) return fail("is a directory, not a recording");
+        if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode))
+            return fail("not a file that can be replayed");
         return 0;
     }
 
@@ -189,6 +238,7 @@ public:
             ::close(fd_);
             fd_ = -1;
         }
+        loss_.store(0, std::memory_order_relaxed);
     }
 
     bool isOpen() const override { return fd_ >= 0; }
@@ -199,17 +249,40 @@ public:
             ssize_t n = ::read(fd_, buffer, capacity);
             if (n > 0) return size_t(n);
             if (n < 0 && errno == EINTR) continue;
+            // End of file, or a FIFO whose writer is idle or gone: nothing waiting. Any other
+            // error ends the replay with its reason.
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                int none = 0;
+                loss_.compare_exchange_strong(none, errno, std::memory_order_acq_rel);
+            }
             return 0;
         }
     }
 
     int write(const uint8_t*, size_t) override { return fd_ >= 0 ? 0 : -1; }
     void purge(bool, bool) override {}
-    // A file is always readable: idle on the wake pipe instead.
-    void waitReadable(int timeoutMs, int wakeFd) override { waitWake(timeoutMs, wakeFd); }
+    // A file is always readable and a FIFO without a writer always hung up, so poll() cannot
+    // watch either: idle on the wake pipe and look again after a short interval.
+    void waitReadable(int timeoutMs, int wakeFd) override {
+        waitWake(timeoutMs < 0 || timeoutMs > kReplayPollMs ? kReplayPollMs : timeoutMs, wakeFd);
+    }
+    int lossCode() const override { return loss_.load(std::memory_order_acquire); }
 
 private:
+    static std::string replayErrorText(int err) {
+        switch (err) {
+        case ENOENT:
+            return "no such file";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        default:
+            return std::strerror(err);
+        }
+    }
+
     int fd_ = -1;
+    std::atomic<int> loss_{0};
 };
 
 } // namespace
@@ -233,16 +306,21 @@ std::string portErrorText(int err) {
     case EWOULDBLOCK:
         return "port busy — another program is using it";
     case ENOTTY:
-        return "not a serial port";
+    case EISDIR:
+        return kNotASerialDevice;
     case EIO:
         return "input/output error — is the device connected?";
-    case EISDIR:
-        return "is a directory, not a serial port";
     case EINVAL:
         return "setting not supported by the port";
     default:
         return std::strerror(err);
     }
+}
+
+std::string portLossText(int code) {
+    if (code == kPortHungUp || (code > 0 && isLossErrno(code))) return "device disconnected";
+    if (code == kPortPollError) return "device error";
+    return std::string("read error: ") + std::strerror(code);
 }
 
 std::unique_ptr<SerialPort> makeTermiosPort() {

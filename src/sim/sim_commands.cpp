@@ -515,12 +515,12 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
             if (n < 1) return kLength;
             bbramUnitTest(d, n);
             return kOk;
-        case 0x17: // generate a bad interrupt: the receiver crashes and restarts
-            logFatal(0x1023);
-            shutdownCode_ = 0x1023;
+        case 0x17:            // generate a bad interrupt: the receiver crashes and restarts warm
+            logFatal(0x1000); // "Illegal hardware interrupt."
+            shutdownCode_ = 0x1000;
             pendingEvents_ |= ev::FatalError;
             bootCause_ = 0x01;
-            startReset(StartKind::Hot, true);
+            startReset(StartKind::Warm, true);
             return kOk;
         case 0x18: // generate a COCOM event
             logSoftEvent(0x0061, true);

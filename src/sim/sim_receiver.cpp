@@ -167,11 +167,11 @@ void SimReceiver::onSystem(uint8_t code) {
     queueAck(kCmdSystem, code, 0, -1, result, due);
     if (result != 0) return;
     switch (code) {
-    case 0x01: // hot reset
-        bootCause_ = 0x01;
+    case 0x01: // hot reset: no reset event (the event table has warm, cold and factory)
+        bootCause_ = 0;
         startReset(StartKind::Hot, true);
         break;
-    case 0x02: // cold reset
+    case 0x02: // cold reset: "System performed a cold reset."
         bootCause_ = 0x02;
         startReset(StartKind::Cold, true);
         break;
@@ -185,7 +185,7 @@ void SimReceiver::onSystem(uint8_t code) {
         mode_ = SimMode::Off;
         inPending_.clear();
         break;
-    case 0x05: // warm reset
+    case 0x05: // warm reset: "System performed a warm reset."
         bootCause_ = 0x01;
         startReset(StartKind::Warm, true);
         break;

@@ -158,14 +158,16 @@ SimReceiver::Frame SimReceiver::logEntry(uint8_t sub, uint8_t index) const {
         e = soft ? store_.softLog[index] : store_.fatalLog[index];
     else if (soft && count == 0)
         e.code = 0x00FF; // "No event in log."
+    // 1401: index, year, date, time, event word. 1402 trades its two 16-bit fields: the error
+    // code comes right after the index and the year last.
     f.payload.u8(index);
-    f.payload.u16(e.year);
+    f.payload.u16(soft ? e.year : e.code);
     f.payload.u8(e.month);
     f.payload.u8(e.day);
     f.payload.u8(e.hour);
     f.payload.u8(e.minute);
     f.payload.u8(e.second);
-    f.payload.u16(e.code);
+    f.payload.u16(soft ? e.code : e.year);
     return f;
 }
 

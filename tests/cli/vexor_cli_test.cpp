@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <sstream>
 
 using vxtest::runCommand;
 
@@ -68,7 +69,43 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"decode"}, UsageCase{"decode --jsn x"},
                       UsageCase{"decode /nonexistent/stream.vxr"},
                       UsageCase{"stats /nonexistent/stream.vxr"}, UsageCase{"stats a b"},
-                      UsageCase{"frobnicate"}));
+                      UsageCase{"frobnicate"},
+                      // A directory is not a recording: one line, status 2, no zero report.
+                      UsageCase{"stats /"}, UsageCase{"stats --json /"}, UsageCase{"decode /"},
+                      UsageCase{"decode --json /"}, UsageCase{"stats --link /"},
+                      UsageCase{"stats --link --json /"},
+                      // Header bytes go out unescaped: 80, 81 and 82 would split the frame.
+                      UsageCase{"encode query 81 01"}, UsageCase{"encode set 80 01 02"},
+                      UsageCase{"encode system 82"}, UsageCase{"encode command 02 81 01"},
+                      UsageCase{"encode command 81 21 01"},
+                      // Numbers: nan and inf pass every range check unless refused as such.
+                      // (--device/--port name nothing, so a number let through fails with 1.)
+                      UsageCase{"sim --device /nonexistent --duration nan"},
+                      UsageCase{"sim --device /nonexistent --speed inf"},
+                      UsageCase{"sim --device /nonexistent --speed NaN"},
+                      UsageCase{"sim --device /nonexistent --drop-acks nan"},
+                      UsageCase{"sim --device /nonexistent --drop-replies nan"},
+                      UsageCase{"sim --device /nonexistent --corrupt nan"},
+                      UsageCase{"sim --device /nonexistent --garbage nan"},
+                      UsageCase{"sim --device /nonexistent --delay nan"},
+                      UsageCase{"sim --device /nonexistent --seed nan"},
+                      UsageCase{"sim --device /nonexistent --baud nan"},
+                      UsageCase{"sim --device /nonexistent --speed 0x10"},
+                      UsageCase{"monitor --port /nonexistent --duration nan"},
+                      UsageCase{"monitor --port /nonexistent --duration infinity"},
+                      UsageCase{"monitor --port /nonexistent --baud nan"}));
+
+TEST(EncodeCli, AFramingHeaderByteIsRefusedWithTheReason) {
+    auto r = runCommand(vexor + " encode query 81 01");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("80, 81 and 82 cannot be a header byte"), std::string::npos) << r.err;
+}
+
+TEST(NumbersCli, NanIsRefusedWithTheRange) {
+    auto r = runCommand(vexor + " sim --device /nonexistent --speed nan");
+    EXPECT_EQ(r.err, "vexor sim: invalid --speed 'nan': expected a number from 0.01 to 10000 (see "
+                     "'vexor sim --help')\n");
+}
 
 TEST(EncodeCli, RefusesFramesThatDoNotFit) {
     std::string args = "encode raw";
@@ -167,6 +204,58 @@ TEST(DecodeAndStats, GarbageIsNotAnErrorAndStdinWorks) {
     EXPECT_NE(r.out.find("\"bytes\": 5000"), std::string::npos) << r.out;
     auto d = runCommand(vexor + " decode " + path);
     EXPECT_EQ(d.status, 0);
+    unlink(path.c_str());
+}
+
+TEST(DecodeAndStats, AFrameAfterARefusedEscapeIsCounted) {
+    // The 0x81 after the bad escape starts the next frame: one error 1, one good 2101.
+    // 81 21 01 80 81 21 01 0A D1 82, in the octal escapes every shell's printf knows.
+    auto r = runCommand("printf '\\201\\041\\001\\200\\201\\041\\001\\012\\321\\202' | " + vexor +
+                        " stats --json -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"good\": 1, \"errors\": {\"1\": 1}, \"packets\": {\"2101\": 1}"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(DecodeAndStats, AFrameCutShortByTheEndIsCountedAndSaid) {
+    struct Case {
+        const char* stream;
+        bool incomplete;
+    };
+    for (Case c : {Case{"81 21 01 0A D1 82 81 30 02 01", true}, Case{"81 21 01 0A D1 82", false},
+                   Case{"81 21 01 0A D1 82 00 55", false}, Case{"81 21 01 80 81", true}}) {
+        SCOPED_TRACE(c.stream);
+        std::vector<uint8_t> data;
+        std::istringstream in(c.stream);
+        std::string tok;
+        while (in >> tok) data.push_back(uint8_t(std::stoul(tok, nullptr, 16)));
+        std::string path = writeTemp(data);
+        std::string n = c.incomplete ? "1" : "0";
+        for (const char* link : {"", "--link "}) {
+            auto json = runCommand(vexor + " stats --json " + link + path);
+            EXPECT_EQ(json.status, 0) << json.err;
+            EXPECT_NE(json.out.find("\"incomplete_at_end\": " + n + ","), std::string::npos)
+                << link << json.out;
+        }
+        auto text = runCommand(vexor + " stats " + path);
+        EXPECT_EQ(text.out.find("incomplete frame at end 1") != std::string::npos, c.incomplete)
+            << text.out;
+        for (const char* form : {"", "--json "}) {
+            auto d = runCommand(vexor + " decode " + form + path);
+            EXPECT_EQ(d.status, 0);
+            std::string last = d.out.substr(d.out.rfind('\n', d.out.size() - 2) + 1);
+            EXPECT_EQ(last.find("incomplete") != std::string::npos, c.incomplete) << last;
+        }
+        unlink(path.c_str());
+    }
+    std::string path = writeTemp({0x81, 0x21, 0x01, 0x0A, 0xD1, 0x82, 0x81, 0x30, 0x02, 0x01});
+    auto d = runCommand(vexor + " decode " + path);
+    EXPECT_EQ(d.out.substr(d.out.find('\n') + 1),
+              "incomplete frame at end (4 bytes): 81 30 02 01\n");
+    d = runCommand(vexor + " decode --json " + path);
+    EXPECT_EQ(d.out.substr(d.out.find('\n') + 1),
+              "{\"incomplete_at_end\": 1, \"frame\": \"81 30 02 01\"}\n");
     unlink(path.c_str());
 }
 

@@ -7,6 +7,8 @@ decoded output lives next to them in NAME.expected.jsonl and is produced on purp
 
     python3 tests/corpus/make_corpus.py tests/corpus
 
+escapes.bin holds refused escapes, each followed by the frame that must not be lost.
+
 sim_sample_head.bin is the first 3000 bytes of the simulated receiver's sample recording
 (data/sample.vxr): `head -c 3000 data/sample.vxr > tests/corpus/sim_sample_head.bin`.
 """
@@ -44,7 +46,8 @@ def edge_cases():
     f.append(bytes([0x00, 0x12, 0x82, 0x55]) + frame(0x21, 0x01, [0x05]))
     # A second start byte restarts the frame.
     f.append(bytes([0x81, 0x12]) + frame(0x21, 0x01, [0x0A]))
-    # Escape followed by a control byte: format error 1 (the 0x81 starts nothing new).
+    # Escape followed by a control byte: format error 1 (the 0x81 starts a frame, which the
+    # next frame's own 0x81 restarts).
     f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x81]))
     # Escaped payload bytes 0x90 (80 10) and 0x85 (80 05) in a 2Exx reply.
     f.append(bytes([0x81, 0x2E, 0x01, 0x80, 0x10, 0x80, 0x05]) +
@@ -162,6 +165,26 @@ def settings_groups():
     return b''.join(f)
 
 
+def escapes():
+    """Refused escapes: whatever follows the escape, the frame behind it is not lost."""
+    f = []
+    # Escape then start byte: error 1, and that 0x81 starts the next frame (a good 2101).
+    f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x81, 0x21, 0x01, 0x0A, 0xD1, 0x82]))
+    # Three bad escapes in a row, each followed by the next frame's start.
+    f.append(bytes([0x81, 0x80, 0x81, 0x80, 0x81, 0x10, 0x80, 0x81]) + frame(0x21, 0x01, [0x05]))
+    # Escape then end byte: error 1; the 0x82 ends nothing, the next frame is found by hunting.
+    f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x82]) + frame(0x21, 0x01, [0x0A]))
+    # Escape then escape: error 1; hunting drops the bytes up to the next 0x81.
+    f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x80, 0x21, 0x01]) + frame(0x21, 0x01, [0x0A]))
+    # Escape then 0x85 (reserved, not a control byte): error 1 as well.
+    f.append(bytes([0x81, 0x21, 0x01, 0x80, 0x85]) + frame(0x21, 0x01, [0x0A]))
+    # A good escaped frame between them (payload 0x85 as 80 05).
+    f.append(frame(0x21, 0x01, [0x85]))
+    # A bad escape whose 0x81 starts a frame cut short by the end of the stream.
+    f.append(bytes([0x81, 0x30, 0x02, 0x80, 0x81, 0x30, 0x02]))
+    return b''.join(f)
+
+
 def garbage():
     """Random bytes with a few good frames in between: most frames are refused."""
     rnd = random.Random(7)
@@ -176,7 +199,8 @@ def garbage():
 def main():
     d = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(__file__)
     for name, data in (('edge_cases', edge_cases()), ('garbage', garbage()),
-                       ('settings_groups', settings_groups())):
+                       ('settings_groups', settings_groups()),
+                       ('escapes', escapes())):
         with open(os.path.join(d, name + '.bin'), 'wb') as fh:
             fh.write(data)
 

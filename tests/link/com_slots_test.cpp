@@ -101,7 +101,7 @@ TEST(PortErrors, EachFailureHasAClearText) {
     EXPECT_EQ(vx::portErrorText(ENOENT), "no such device");
     EXPECT_EQ(vx::portErrorText(EACCES), "permission denied — is your user in the dialout group?");
     EXPECT_EQ(vx::portErrorText(EBUSY), "port busy — another program is using it");
-    EXPECT_EQ(vx::portErrorText(ENOTTY), "not a serial port");
+    EXPECT_EQ(vx::portErrorText(ENOTTY), "not a serial device");
     EXPECT_EQ(vx::portErrorText(EIO), "input/output error — is the device connected?");
     EXPECT_FALSE(vx::portErrorText(ENOSPC).empty());
     for (int32_t b : {4800, 9600, 19200, 38400, 115200}) EXPECT_TRUE(vx::isSupportedBaud(b));

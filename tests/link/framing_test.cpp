@@ -102,6 +102,22 @@ TEST(Encoder, RefusesFramesThatDoNotFitInsteadOfOverrunning) {
     EXPECT_EQ(fits, ok.size() <= kTxFrameSize);
 }
 
+TEST(Encoder, AFramingByteAsHeaderFailsTheFrame) {
+    // Header bytes are written unescaped: 80, 81 and 82 would split the frame on the wire.
+    for (uint8_t h : {0x80, 0x81, 0x82}) {
+        for (bool first : {true, false}) {
+            TxFrame f;
+            f.enc().startFrame(first ? h : 0x02, first ? 0x21 : h);
+            f.enc().addByte(0x01);
+            EXPECT_FALSE(f.enc().finishFrame()) << int(h);
+        }
+    }
+    // 0x83..0x87 are not framing bytes: the deframer keeps them as they are.
+    TxFrame ok;
+    ok.enc().startFrame(0x02, 0x83);
+    EXPECT_TRUE(ok.enc().finishFrame());
+}
+
 TEST(RawFrame, TypedBytesGoOutUnescapedWithChecksum) {
     vxtest::RecordingSink sink;
     auto b = bytes("02 21 01");
@@ -179,6 +195,19 @@ INSTANTIATE_TEST_SUITE_P(
                     {"81 21 01 0A D1 82"}},
         DeframeCase{"SecondStartRestarts", "81 12 81 21 01 0A D1 82", {0}, {"81 21 01 0A D1 82"}},
         DeframeCase{"EscapeThenControlIsFormatError", "81 21 01 80 81", {1}, {"81 21 01 80"}},
+        // The 0x81 that ends a frame with a bad escape starts the next one.
+        DeframeCase{"EscapeThenStartBeginsTheNextFrame",
+                    "81 21 01 80 81 21 01 0A D1 82",
+                    {1, 0},
+                    {"81 21 01 80", "81 21 01 0A D1 82"}},
+        DeframeCase{"BadEscapesInARowLoseNoFrame",
+                    "81 80 81 80 81 21 01 0A D1 82",
+                    {1, 1, 0},
+                    {"81 80", "81 80", "81 21 01 0A D1 82"}},
+        DeframeCase{"EscapeThenEscapeHuntsAgain",
+                    "81 21 01 80 80 21 01 81 21 01 0A D1 82",
+                    {1, 0},
+                    {"81 21 01 80", "81 21 01 0A D1 82"}},
         DeframeCase{"EscapeThenEndIsFormatError",
                     "81 21 01 80 82 81 21 01 0A D1 82",
                     {1, 0},
@@ -252,6 +281,30 @@ TEST(Deframer, EscapedBytesCountOnceTowardsTheLimit) {
     EXPECT_EQ(n, 239);
 }
 
+TEST(Deframer, AStartTakenAfterABadEscapeIsNotCountedAsConsumed) {
+    // Readers that cut a buffer with a fresh MemorySource per frame (the simulated receiver,
+    // the test harness) go on from consumed(): the 0x81 must be read again there.
+    auto in = bytes("81 21 01 80 81 21 01 0A D1 82");
+    MemorySource src(in.data(), in.size());
+    uint8_t buf[kRxBufferSize];
+    uint16_t n;
+    EXPECT_EQ(PacketDeframer::readFrame(src, buf, n), kFrameFormatError);
+    EXPECT_EQ(src.consumed(), 4u);
+    MemorySource rest(in.data() + src.consumed(), in.size() - src.consumed());
+    EXPECT_EQ(PacketDeframer::readFrame(rest, buf, n), kFrameOk);
+    EXPECT_EQ(hex(buf, n), "81 21 01 0A D1 82");
+    // The same source goes on with the frame too, and then counts every byte.
+    EXPECT_EQ(PacketDeframer::readFrame(src, buf, n), kFrameOk);
+    EXPECT_EQ(hex(buf, n), "81 21 01 0A D1 82");
+    EXPECT_EQ(src.consumed(), in.size());
+    // A stream that ends on that 0x81 leaves a one-byte unfinished frame.
+    auto tail = bytes("81 21 01 80 81");
+    MemorySource t(tail.data(), tail.size());
+    EXPECT_EQ(PacketDeframer::readFrame(t, buf, n), kFrameFormatError);
+    EXPECT_EQ(PacketDeframer::readFrame(t, buf, n), kFrameEndOfStream);
+    EXPECT_EQ(n, 1);
+}
+
 // A source that delivers nothing a few times, then bytes, then asks the reader to stop.
 class StutteringSource : public ByteSource {
 public:
@@ -281,6 +334,15 @@ TEST(Deframer, WaitsWhenNothingComesAndStopsWhenAsked) {
     EXPECT_GT(src.idles, 0);
     EXPECT_EQ(PacketDeframer::readFrame(src, buf, n), kFrameStopped);
     EXPECT_EQ(n, 2);
+}
+
+TEST(Deframer, ASourceWithoutAWindowAlsoKeepsTheStartAfterABadEscape) {
+    StutteringSource src(bytes("81 21 80 81 21 01 0A D1 82"));
+    uint8_t buf[kRxBufferSize];
+    uint16_t n;
+    EXPECT_EQ(PacketDeframer::readFrame(src, buf, n), kFrameFormatError);
+    EXPECT_EQ(PacketDeframer::readFrame(src, buf, n), kFrameOk);
+    EXPECT_EQ(hex(buf, n), "81 21 01 0A D1 82");
 }
 
 TEST(FrameCheck, Results) {

@@ -276,6 +276,21 @@ TEST_F(ReplayWorkerFixture, OnlyDrDataReportsArePacedAndTheDelayIsReadEachTime) 
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s); // a hang guard only
 }
 
+TEST_F(ReplayWorkerFixture, TheTapsSeeNothingBeyondTheReportTheReplayPausesAfter) {
+    // The four packets fit one block the worker takes from the file; while it pauses after
+    // the 3002, the raw view and the logs have the bytes up to that report and no more.
+    replayDelay.store(600000);
+    startReplay(k2101 + k3002 + k3201 + k1201);
+    ASSERT_TRUE(waitFor([&] { return arrived() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return tap.snapshot().size() >= 2; }));
+    EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{vxtest::hex(k2101), vxtest::hex(k3002)}));
+    EXPECT_EQ(arrived(), 2u);
+    // Stopping hands on what the worker had taken from the file, as a stop always did.
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{vxtest::hex(k2101), vxtest::hex(k3002),
+                                                        vxtest::hex(k3201), vxtest::hex(k1201)}));
+}
+
 TEST_F(ReplayWorkerFixture, ADelayChangedDuringTheReplayAppliesFromTheNextReport) {
     replayDelay.store(2000);
     startReplay(k3002 + k3201 + k3002 + k3201);

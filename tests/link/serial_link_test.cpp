@@ -1,5 +1,6 @@
 // The serial link on real pseudo-terminals: the link opens the slave like any port, the test
 // plays the receiver on the master.
+#include "link/link_texts.h"
 #include "link/serial_link.h"
 #include "link/serial_monitor_link.h"
 
@@ -8,7 +9,10 @@
 #include <atomic>
 #include <fstream>
 #include <mutex>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 
 #include "support/hex.h"
@@ -77,6 +81,81 @@ public:
     void frameSent() override { sent.fetch_add(1); }
     std::atomic<int> sent{0};
 };
+
+class LossRecorder : public vx::LinkLossObserver {
+public:
+    void linkLost(const vx::LinkLoss& loss) override {
+        std::lock_guard lk(mu);
+        losses.push_back(loss);
+    }
+    size_t count() {
+        std::lock_guard lk(mu);
+        return losses.size();
+    }
+    vx::LinkLoss first() {
+        std::lock_guard lk(mu);
+        return losses.at(0);
+    }
+    std::mutex mu;
+    std::vector<vx::LinkLoss> losses;
+};
+
+// Another program holding a port exclusively: a child process opens it and sets TIOCEXCL,
+// then answers whether its flag is still set until it is told to go. (The child only makes
+// system calls: it is forked from a process with threads.)
+class ExclusiveHolder {
+public:
+    explicit ExclusiveHolder(const std::string& path) {
+        if (::pipe(toChild_) != 0 || ::pipe(fromChild_) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            char ok = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 ? 'R' : 'F';
+            if (::write(fromChild_[1], &ok, 1) != 1) ::_exit(1);
+            char c;
+            while (::read(toChild_[0], &c, 1) == 1 && c == 'q') {
+                int set = 0;
+                ::ioctl(fd, TIOCGEXCL, &set);
+                char answer = set ? '1' : '0';
+                if (::write(fromChild_[1], &answer, 1) != 1) break;
+            }
+            ::_exit(0);
+        }
+    }
+    ~ExclusiveHolder() {
+        if (pid_ > 0) {
+            char bye = 'x';
+            (void)!::write(toChild_[1], &bye, 1);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (int fd : {toChild_[0], toChild_[1], fromChild_[0], fromChild_[1]})
+            if (fd >= 0) ::close(fd);
+    }
+    bool ready() { return answer() == 'R'; }
+    bool flagSet() {
+        char q = 'q';
+        return ::write(toChild_[1], &q, 1) == 1 && answer() == '1';
+    }
+
+private:
+    char answer() {
+        char c = 0;
+        return ::read(fromChild_[0], &c, 1) == 1 ? c : 0;
+    }
+    int toChild_[2] = {-1, -1}, fromChild_[2] = {-1, -1};
+    pid_t pid_ = -1;
+};
+
+// Whether the exclusive flag of the terminal at path is set, asked through a descriptor of
+// our own: -1 when it cannot be opened (busy for anyone but root).
+int exclusiveFlag(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return -1;
+    int set = 0;
+    ::ioctl(fd, TIOCGEXCL, &set);
+    ::close(fd);
+    return set;
+}
 
 struct LinkFixture : ::testing::Test {
     vxtest::Pty pty;
@@ -271,9 +350,24 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
     };
     std::string regular = vxtest::uniqueTempPath("vx_not_a_port");
     std::ofstream(regular) << "x";
+    std::string fifo = vxtest::uniqueTempPath("vx_fifo_port");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string dir = ::testing::TempDir();
+    if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    // A path far too long for one status line: the reason must still be there, at the end of
+    // a line that shows the path's start and end.
+    std::string longPath = "/dev/serial/by-id/";
+    for (int i = 0; i < 40; ++i) longPath += "usb-Vendor_Adapter_" + std::to_string(i) + "-";
+    longPath += "port0";
     std::vector<Case> cases = {
         {"/dev/vx-no-such-tty", 38400, 0, "COM3 (/dev/vx-no-such-tty): no such device"},
-        {regular, 38400, 0, "COM3 (" + regular + "): not a serial port"},
+        {regular, 38400, 0, "COM3 (" + regular + "): not a serial device"},
+        // /dev/ptmx would make a fresh pseudo-terminal with nothing behind it.
+        {"/dev/ptmx", 38400, 0, "COM3 (/dev/ptmx): not a serial device"},
+        {"/dev/null", 38400, 0, "COM3 (/dev/null): not a serial device"},
+        {dir, 38400, 0, "COM3 (" + vx::displayPath(dir) + "): not a serial device"},
+        {fifo, 38400, 0, "COM3 (" + vx::displayPath(fifo) + "): not a serial device"},
+        {longPath, 38400, 0, "COM3 (" + vx::displayPath(longPath) + "): no such device"},
         {pty.slavePath(), 57600, 0, "COM3 (" + pty.slavePath() + "): unsupported baud rate 57600"},
         {pty.slavePath(), 9600, 7, "COM3 (" + pty.slavePath() + "): unsupported parity code 7"},
     };
@@ -281,9 +375,12 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
         slots.setPath(2, c.path);
         EXPECT_EQ(link.startLink(com3(c.baud, c.parity)), -1) << c.path;
         EXPECT_EQ(link.lastError(), c.error);
+        EXPECT_LT(link.lastError().size(), 120u) << "one status line";
         EXPECT_FALSE(link.running());
+        link.stopLink();
     }
     std::remove(regular.c_str());
+    std::remove(fifo.c_str());
     vx::LinkSettings bad;
     bad.portIndex = 40;
     EXPECT_EQ(link.startLink(bad), -1);
@@ -294,6 +391,73 @@ TEST_F(LinkFixture, OpenFailuresGiveMinusOneAndOneHumanLine) {
     replay.fileName = "/nonexistent/recording.bin";
     EXPECT_EQ(link.startLink(replay), -1);
     EXPECT_EQ(link.lastError(), "FILE (/nonexistent/recording.bin): no such file");
+}
+
+TEST_F(LinkFixture, APortAnotherProgramHoldsExclusivelyIsRefusedAndItsFlagKept) {
+    ExclusiveHolder holder(pty.slavePath());
+    ASSERT_TRUE(holder.ready());
+    // Root could open it; the flag says another program is using it.
+    EXPECT_EQ(link.startLink(com3()), -1);
+    EXPECT_EQ(link.lastError(),
+              "COM3 (" + pty.slavePath() + "): port busy — another program is using it");
+    EXPECT_FALSE(link.running());
+    EXPECT_TRUE(holder.flagSet()) << "a refused open must not clear the other program's flag";
+}
+
+TEST_F(LinkFixture, TheExclusiveFlagIsSetWhileRunningAndClearedByTheLinkThatSetIt) {
+    EXPECT_EQ(exclusiveFlag(pty.slavePath()), 0);
+    startWithReader();
+    EXPECT_NE(exclusiveFlag(pty.slavePath()), 0); // set (or the open refused as busy)
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(exclusiveFlag(pty.slavePath()), 0);
+}
+
+TEST_F(LinkFixture, AClosedOtherSideIsReportedOnceAndTheLinkEndsCleanly) {
+    LossRecorder losses;
+    link.setLossObserver(&losses);
+    startWithReader();
+    pty.write(bytes("81 21 01 0A D1 82 81 21"));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 1 && link.bytesReceived() == 8; }));
+    EXPECT_FALSE(link.lost());
+    EXPECT_EQ(link.lostReason(), "");
+
+    pty.closeMaster(); // the receiver goes away
+    ASSERT_TRUE(waitFor([&] { return losses.count() == 1; }));
+    EXPECT_TRUE(link.lost());
+    EXPECT_EQ(link.lostReason(), "device disconnected");
+    vx::LinkLoss loss = losses.first();
+    EXPECT_EQ(loss.portName, "COM3");
+    EXPECT_EQ(loss.path, pty.slavePath());
+    EXPECT_EQ(loss.reason, "device disconnected");
+    EXPECT_LT(std::chrono::system_clock::now() - loss.when, 60s);
+    EXPECT_EQ(link.loss().path, pty.slavePath());
+    // The worker has ended its reader; nothing can be sent on a lost link.
+    EXPECT_TRUE(waitFor([&] { return reader.active.load() == 0; }));
+    EXPECT_FALSE(link.running());
+    auto q = bytes("81 02 21 01 D9 82");
+    EXPECT_EQ(link.sendFrame(q.data(), uint16_t(q.size())), -1);
+    EXPECT_EQ(tx.sent.load(), 0);
+    // Every received byte reached the taps, the unfinished chunk too.
+    EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{"81 21 01 0A D1 82", "81 21"}));
+
+    // Stop Monitor after the loss releases the rest, once.
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(link.stopLink(), -1);
+    EXPECT_EQ(losses.count(), 1u);
+
+    // The device is back (a new pseudo-terminal in the slot): a new start works.
+    vxtest::Pty again;
+    slots.setPath(2, again.slavePath());
+    ASSERT_EQ(link.startLink(com3()), 0) << link.lastError();
+    EXPECT_FALSE(link.lost());
+    EXPECT_EQ(link.lostReason(), "");
+    again.write(bytes("81 21 01 0A D1 82"));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 2; }));
+    // A link stopped on purpose reports no loss when its device goes afterwards.
+    EXPECT_EQ(link.stopLink(), 0);
+    again.closeMaster();
+    EXPECT_EQ(losses.count(), 1u);
+    EXPECT_FALSE(link.lost());
 }
 
 TEST_F(LinkFixture, ReadBytesWithoutAWorkerFollowsItsBudgetAndFeedsTheTaps) {
@@ -404,6 +568,40 @@ TEST_F(ReplayFixture, ReplayReadsTheWholeFileThenIdlesUntilStop) {
     EXPECT_EQ(tx.sent.load(), 1);
     EXPECT_EQ(reader.active.load(), 1); // still polling at the end of the file
     EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(reader.active.load(), 0);
+}
+
+TEST_F(ReplayFixture, ADirectoryIsRefusedWithItsReason) {
+    std::string dir = ::testing::TempDir();
+    vx::LinkSettings s = replaySettings();
+    s.fileName = dir;
+    EXPECT_EQ(link.startLink(s), -1);
+    EXPECT_EQ(link.lastError(),
+              "FILE (" + vx::displayPath(dir) + "): is a directory, not a recording");
+    EXPECT_EQ(link.lastErrorReason(), "is a directory, not a recording");
+    EXPECT_FALSE(link.running());
+}
+
+TEST_F(ReplayFixture, AFifoIsReadWithoutBlockingAndStopsWhileItsWriterIsIdle) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    // The writer (read-write, so that opening it does not wait for a reader).
+    int writer = ::open(file.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    link.setReader(&reader);
+    ASSERT_EQ(link.startLink(replaySettings()), 0) << link.lastError();
+    auto frame = bytes("81 21 01 0A D1 82");
+    ASSERT_EQ(::write(writer, frame.data(), frame.size()), ssize_t(frame.size()));
+    ASSERT_TRUE(waitFor([&] { return reader.count() == 1; }));
+    // The writer now sends nothing: Stop must not wait for it.
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        link.stopLink();
+        stopped = true;
+    });
+    bool inTime = waitFor([&] { return stopped.load(); }, 5s); // a hang guard only
+    EXPECT_TRUE(inTime) << "Stop waits for the FIFO's writer";
+    ::close(writer); // lets a blocked read end, so the test itself ends
+    stopper.join();
     EXPECT_EQ(reader.active.load(), 0);
 }
 

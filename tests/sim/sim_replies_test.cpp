@@ -584,9 +584,38 @@ TEST(SimSystem, GenerateBadInterruptLogsAFatalErrorAndRestarts) {
     vx::sendQuery2(h, 0x14, 2, 0);
     auto e = withId(h.take(), 0x14, 2);
     ASSERT_EQ(e.size(), 1u);
-    EXPECT_EQ(vx::readU16(e[0].payload.data() + 8), 0x1023);
+    // 1402 trades the two 16-bit fields of 1401: the error code first, the year last.
+    EXPECT_EQ(vx::readU16(e[0].payload.data() + 1), 0x1000) << "Illegal hardware interrupt.";
+    EXPECT_EQ(vx::readU16(e[0].payload.data() + 8), 2024);
     vx::sendQuery(h, 0x16, 2);
     auto s = withId(h.take(), 0x16, 2);
     ASSERT_EQ(s.size(), 1u);
-    EXPECT_EQ(vx::readU16(s[0].payload.data()), 0x1023) << "shutdown cause in 1602";
+    EXPECT_EQ(vx::readU16(s[0].payload.data()), 0x1000) << "shutdown cause in 1602";
+}
+
+TEST(SimSystem, EachResetLeavesItsOwnStartUpEvent) {
+    // The soft events logged by the restart: hot leaves no reset event (there is none for
+    // it), warm and cold theirs, the clearing resets the one of the start they make.
+    struct Case {
+        uint8_t system;
+        std::vector<uint16_t> resetEvents; // among 0x01..0x03
+    };
+    for (const Case& c : {Case{0x01, {}}, Case{0x05, {0x0001}}, Case{0x02, {0x0002}},
+                          Case{0x06, {0x0001}}, Case{0x08, {0x0002}}}) {
+        SCOPED_TRACE(int(c.system));
+        SimHarness h;
+        h.boot();
+        h.run(3000);
+        const uint32_t before = h.sim.store().softCount;
+        vx::sendSystem(h, c.system);
+        h.run(3000);
+        std::vector<uint16_t> logged;
+        const auto& store = h.sim.store();
+        for (uint32_t i = 0; i + before < store.softCount && i < uint32_t(vx::sim::kSoftLogSize);
+             ++i) {
+            uint16_t code = store.softLog[i].code & 0xFF;
+            if (code >= 0x01 && code <= 0x03) logged.push_back(code);
+        }
+        EXPECT_EQ(logged, c.resetEvents);
+    }
 }

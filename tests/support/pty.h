@@ -37,6 +37,10 @@ public:
         char name[128] = {};
         if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
         path_ = name;
+        // Not inherited by child processes (a `vexor monitor` under test): the test must be
+        // able to close the master and so hang up the slave.
+        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
         // Raw on the slave side until the code under test configures it, so nothing is
         // echoed or translated.
         termios t{};
