@@ -142,7 +142,8 @@ constexpr FieldSpec kRateFields[] = {
      .items = kRates,
      .initialItem = -1,
      .itemForValue = rateItem,
-     .noSelectionMessage = "No DR Engine Rate selected."},
+     .noSelectionMessage = "No DR Engine Rate selected.",
+     .labelName = "Label1"},
 };
 constexpr SectionSpec kRateSections[] = {{nullptr, nullptr, kRateFields}};
 constexpr GroupSpec kRateGroups[] = {

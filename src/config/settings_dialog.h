@@ -65,6 +65,8 @@ struct FieldSpec {
     // Counts per shown unit: shown = wire / scale; a typed value goes as
     // trunc(value * scale + 0.5). 1: the value as it is.
     double scale = 1;
+
+    const char* labelName = nullptr; // the label's object name, where the window names it
 };
 
 // A group box or tab page and the fields in it, in order.

@@ -111,6 +111,7 @@ QWidget* SettingsForm::buildSection(const vx::SectionSpec& s, QWidget* parent) {
         const int row = int(i) % std::max(1, rows);
         const int col = int(i) / std::max(1, rows) * 3;
         auto* label = new QLabel(text(f.label), box);
+        if (f.labelName) label->setObjectName(f.labelName);
         Control c{&f};
         QWidget* w;
         if (f.kind == vx::FieldKind::Choice) {

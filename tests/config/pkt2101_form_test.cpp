@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -58,6 +59,11 @@ struct Dialog {
 TEST(Pkt2101Form, OpeningQueriesAndTheReplySelectsTheRate) {
     Dialog d;
     EXPECT_EQ(d.form.windowTitle(), "DR Engine Rate (2101)");
+    ASSERT_NE(d.form.findChild<QLabel*>("Label1"), nullptr);
+    EXPECT_EQ(d.form.findChild<QLabel*>("Label1")->text(), "DR Engine Rate:");
+    EXPECT_EQ(d.c.DR_CB->count(), 2);
+    EXPECT_EQ(d.c.DR_CB->itemText(0), "5 Hz");
+    EXPECT_EQ(d.c.DR_CB->itemText(1), "10 Hz");
     EXPECT_EQ(d.c.DR_CB->currentIndex(), -1);
     ASSERT_EQ(d.open(), kQuery2101);
     EXPECT_EQ(d.c.queryLED->colour(), kWhite);
