@@ -93,7 +93,9 @@ std::string readBatchRow(std::string_view text, bool isText, bool containsIndex,
     } else {
         body = row.stored;
     }
-    const size_t need = containsIndex ? 4 : 3;
+    // A System command has neither subcode nor index: its command byte and code are enough.
+    const bool system = !body.empty() && body[0] == kCmdSystem;
+    const size_t need = system ? 2 : containsIndex ? 4 : 3;
     if (body.size() < need) return {}; // too few bytes: left out, silently
     if (!isText && !typedFrame) {
         // Escaped bytes take two places: 2 x 128 + 4 holds any row.
@@ -107,8 +109,8 @@ std::string readBatchRow(std::string_view text, bool isText, bool containsIndex,
     }
     row.command = body[0];
     row.code = body[1];
-    row.subcode = body[2];
-    row.index = containsIndex ? body[3] : kAckNoIndex;
+    row.subcode = body.size() > 2 ? body[2] : 0;
+    row.index = containsIndex && body.size() > 3 ? body[3] : kAckNoIndex;
     row.active = true;
     return {};
 }
@@ -204,10 +206,15 @@ BatchRowResponses::AckOutcome BatchRowResponses::answerAck(uint8_t result) {
 }
 
 int BatchRowResponses::expire(int64_t nowMs) {
+    // Deadlines are in send order unless the wait was changed between sends: look at all.
     int n = 0;
-    while (!waiting_.empty() && waiting_.front().deadline <= nowMs) {
-        if (!waiting_.front().replied) ++n;
-        waiting_.pop_front();
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        if (it->deadline > nowMs) {
+            ++it;
+            continue;
+        }
+        if (!it->replied) ++n;
+        it = waiting_.erase(it);
     }
     missed_ += uint32_t(n);
     return n;
@@ -223,7 +230,9 @@ int BatchRowResponses::expireAll() {
 
 std::optional<int64_t> BatchRowResponses::nextDeadline() const {
     if (waiting_.empty()) return std::nullopt;
-    return waiting_.front().deadline;
+    int64_t t = waiting_.front().deadline;
+    for (const Waiting& w : waiting_) t = std::min(t, w.deadline);
+    return t;
 }
 
 uint32_t BatchRowResponses::errors() const {

@@ -57,7 +57,8 @@ struct BatchRow {
 // Reads one row. Returns an empty string, or the error text that abandons the start: for a
 // hexadecimal row kBatchErrSize before a token when 128 bytes are stored, kBatchErrData for a
 // token that is not a hexadecimal byte; for a text row kBatchErrSize when the text and CR LF
-// exceed 128 bytes. A row with too few bytes (3, or 4 with an index) is inactive, silently.
+// exceed 128 bytes. A row with too few bytes (3, or 4 with an index; 2 for a System command,
+// command byte 3) is inactive, silently.
 std::string readBatchRow(std::string_view text, bool isText, bool containsIndex, BatchRow& row);
 
 // The order and timing of the sends.

@@ -38,6 +38,9 @@ TEST(BatchRows, ReadingFramingAndRefusals) {
         {"three bytes need four with index", "02 21 01", false, true, "", false, nullptr, 0, 0, 0,
          0},
         {"empty", "   ", false, false, "", false, nullptr, 0, 0, 0, 0},
+        {"system needs only its code", "03 0A", false, true, "", true, "81 03 0A F0 82", 3, 0x0A, 0,
+         0x80},
+        {"one byte", "03", false, false, "", false, nullptr, 0, 0, 0, 0},
         {"128 tokens", t128, false, false, "", true, nullptr, 1, 1, 1, 0x80},
         {"129 tokens", t129, false, false, "Size of data is greater than 128 bytes.", false,
          nullptr, 0, 0, 0, 0},
@@ -189,8 +192,8 @@ TEST(BatchResponses, AnswersGoToTheFirstMatchingWaitingRow) {
     ASSERT_EQ(vx::readBatchRow("02 21 01", false, false, rows[0]), "");
     ASSERT_EQ(vx::readBatchRow("02 21 01 07", false, true, rows[1]), "");
     ASSERT_EQ(vx::readBatchRow("01 21 01 0A", false, false, rows[2]), "");
-    ASSERT_EQ(vx::readBatchRow("03 02", false, false, rows[3]), ""); // too short: inactive
-    ASSERT_EQ(vx::readBatchRow("03 02 00", false, false, rows[4]), "");
+    ASSERT_EQ(vx::readBatchRow("02 21", false, false, rows[3]), ""); // too short: inactive
+    ASSERT_EQ(vx::readBatchRow("03 02", false, false, rows[4]), ""); // System: code enough
     const uint8_t idx7[] = {0x07, 0x0A};
     const uint8_t idx9[] = {0x09, 0x0A};
 
