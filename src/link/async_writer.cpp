@@ -34,7 +34,7 @@ void AsyncWriter::cancel() {
     cancel_.store(true);
 }
 
-bool AsyncWriter::waitIdle(std::chrono::milliseconds timeout) {
+bool AsyncWriter::waitIdle(std::chrono::milliseconds timeout) const {
     std::unique_lock lk(mu_);
     return cv_.wait_for(lk, timeout, [&] { return !pending_.load(); });
 }

@@ -38,7 +38,7 @@ public:
     // Drops what is left of a pending burst after the piece being written.
     void cancel();
     // Waits until no burst is pending or timeout passes; true when none is pending.
-    bool waitIdle(std::chrono::milliseconds timeout);
+    bool waitIdle(std::chrono::milliseconds timeout) const;
 
     uint64_t bytesWritten() const { return bytesWritten_.load(std::memory_order_relaxed); }
     uint64_t burstsWritten() const { return burstsWritten_.load(std::memory_order_relaxed); }
@@ -50,7 +50,7 @@ private:
 
     std::thread thread_;
     mutable std::mutex mu_;
-    std::condition_variable cv_;
+    mutable std::condition_variable cv_;
     bool quit_ = false;         // under mu_
     FrameSink* sink_ = nullptr; // under mu_
     std::vector<uint8_t> burst_;
