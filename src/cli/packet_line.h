@@ -1,6 +1,7 @@
 // One output line per received frame, as `vexor decode` and `vexor monitor` print it.
 #pragma once
 
+#include "link/handover.h"
 #include "link/packet_decode.h"
 
 #include <cstdint>
@@ -24,6 +25,10 @@ struct PacketLine {
 void appendJsonLine(std::string& out, const PacketLine& p);
 // A readable line: "3002 len 46  dr_data_3002 tow=... " or "ERR 2 Checksum Error: 81 ...".
 void appendTextLine(std::string& out, const PacketLine& p);
+
+// The line of a delivered packet (the receive worker's delivery, its record a copy), exactly
+// as `vexor decode` prints the same frame. area is scratch space for the record.
+void appendDeliveryLine(std::string& out, const Delivery& d, RecordArea& area, bool json);
 
 // The error window's text of a result; codes combined by the deframer (6 = checksum and
 // length) list each part's text joined by " + ".

@@ -202,4 +202,70 @@ std::string sysStatusLine(uint8_t result) {
     return "Received reply status: " + std::to_string(result);
 }
 
+// ---- CommandWait ----------------------------------------------------------------------------
+
+CommandWait::CommandWait(const GenericCommand& cmd) : reply_(cmd), acked_(cmd) {
+    switch (cmd.type) {
+    case GenericType::Query:
+        wantsReply_ = true;
+        break;
+    case GenericType::Set:
+    case GenericType::System:
+        break;
+    case GenericType::RawVexor: {
+        const uint8_t first = cmd.data.empty() ? 0 : cmd.data[0];
+        if (first >= kCmdSet && first <= kCmdSystem) {
+            acked_.type = GenericType(first);
+            acked_.index = kNoIndex; // whatever index the acknowledgement carries
+            wantsReply_ = first == kCmdQuery;
+        } else {
+            acked_.type = GenericType::None;
+            wantsReply_ = true;
+        }
+        break;
+    }
+    case GenericType::RawMonitor:
+    case GenericType::None:
+        acked_.type = GenericType::None;
+        break;
+    }
+}
+
+bool CommandWait::packet(uint8_t h1, uint8_t h2, const uint8_t* payload, size_t length) {
+    if (!wantsReply_ || outcome() != Outcome::Waiting) return false;
+    if (!replyLine(reply_, h1, h2, payload, length)) return false;
+    replied_ = true;
+    return true;
+}
+
+bool CommandWait::ack(uint8_t command, const AckRecord& a) {
+    if (outcome() != Outcome::Waiting) return false;
+    AckVerdict v = matchAck(acked_, command, a);
+    if (v == AckVerdict::NoMatch) return false;
+    ack_ = v;
+    return true;
+}
+
+bool CommandWait::sysAck(const SysAckRecord& a) {
+    if (outcome() != Outcome::Waiting) return false;
+    AckVerdict v = matchSysAck(acked_, a);
+    if (v == AckVerdict::NoMatch) return false;
+    ack_ = v;
+    return true;
+}
+
+CommandWait::Outcome CommandWait::outcome() const {
+    if (ack_ == AckVerdict::Failure) return Outcome::Refused;
+    const bool acked = ack_ == AckVerdict::Success || acked_.type == GenericType::None;
+    const bool replied = replied_ || !wantsReply_;
+    if (acked_.type == GenericType::None && !wantsReply_) return Outcome::Waiting;
+    return acked && replied ? Outcome::Success : Outcome::Waiting;
+}
+
+CommandWait::Outcome CommandWait::atTimeout() const {
+    Outcome o = outcome();
+    if (o != Outcome::Waiting) return o;
+    return replied_ || ack_ == AckVerdict::Success ? Outcome::Success : Outcome::TimedOut;
+}
+
 } // namespace vx

@@ -111,4 +111,34 @@ AckVerdict matchSysAck(const GenericCommand& cmd, const SysAckRecord& ack);
 // "Received reply status: N", shown for a refused System command.
 std::string sysStatusLine(uint8_t result);
 
+// What a command-line send waits for after one command. A Set or System command is answered by
+// its acknowledgement; a Query by its reply and its acknowledgement (in either order); a raw
+// VEXOR frame like the command its first typed byte names (1, 2 or 3, with the code and subcode
+// typed after it), or else by a reply alone. Every reply that matches before the end is an
+// answer (a series of reports).
+class CommandWait {
+public:
+    enum class Outcome { Waiting, Success, Refused, TimedOut };
+
+    explicit CommandWait(const GenericCommand& cmd);
+
+    // A received packet other than an acknowledgement: true when it is a reply to print.
+    bool packet(uint8_t h1, uint8_t h2, const uint8_t* payload, size_t length);
+    // An acknowledgement (command = its subcode): true when it answers the command.
+    bool ack(uint8_t command, const AckRecord& a);
+    bool sysAck(const SysAckRecord& a);
+
+    Outcome outcome() const;
+    // The outcome when the time is up: an answer that came counts (a reply without its
+    // acknowledgement, or the acknowledgement of a Query whose reply did not come).
+    Outcome atTimeout() const;
+
+private:
+    GenericCommand reply_; // what replies are matched against
+    GenericCommand acked_; // what acknowledgements are matched against (type None: none)
+    bool wantsReply_ = false;
+    bool replied_ = false;
+    AckVerdict ack_ = AckVerdict::NoMatch;
+};
+
 } // namespace vx

@@ -295,3 +295,110 @@ TEST(GenericPacket, AcknowledgementsMatchTheirOwnCommandOnly) {
 }
 
 } // namespace
+
+namespace {
+
+// What a command-line send waits for, event by event.
+TEST(GenericPacket, CommandWaitEndsOnTheAnswersOfEachType) {
+    using O = vx::CommandWait::Outcome;
+    const uint8_t payload[] = {0x05};
+    enum Ev { Reply, OtherReply, AckOk, AckRefused, OtherAck, SysOk, SysRefused };
+    struct Case {
+        const char* name;
+        GenericType type;
+        std::vector<uint8_t> data; // raw bytes
+        std::vector<Ev> events;
+        O afterEvents, atTimeout;
+    };
+    const Case cases[] = {
+        {"query: reply then acknowledgement",
+         GenericType::Query,
+         {},
+         {Reply, AckOk},
+         O::Success,
+         O::Success},
+        {"query: acknowledgement then reply",
+         GenericType::Query,
+         {},
+         {AckOk, Reply},
+         O::Success,
+         O::Success},
+        {"query: reply only, at the time-out",
+         GenericType::Query,
+         {},
+         {Reply},
+         O::Waiting,
+         O::Success},
+        {"query refused", GenericType::Query, {}, {AckRefused}, O::Refused, O::Refused},
+        {"query: nothing that matches",
+         GenericType::Query,
+         {},
+         {OtherReply, OtherAck, SysOk},
+         O::Waiting,
+         O::TimedOut},
+        {"set acknowledged", GenericType::Set, {}, {AckOk}, O::Success, O::Success},
+        {"set: a reply is not its answer", GenericType::Set, {}, {Reply}, O::Waiting, O::TimedOut},
+        {"set refused", GenericType::Set, {}, {AckRefused}, O::Refused, O::Refused},
+        {"system", GenericType::System, {}, {SysOk}, O::Success, O::Success},
+        {"system refused", GenericType::System, {}, {SysRefused}, O::Refused, O::Refused},
+        {"raw query",
+         GenericType::RawVexor,
+         {0x02, 0x21, 0x01},
+         {Reply, AckOk},
+         O::Success,
+         O::Success},
+        {"raw set",
+         GenericType::RawVexor,
+         {0x01, 0x21, 0x01, 0x0A},
+         {AckRefused},
+         O::Refused,
+         O::Refused},
+        {"raw of another command: the reply",
+         GenericType::RawVexor,
+         {0x05, 0x21, 0x01},
+         {Reply},
+         O::Success,
+         O::Success},
+        {"the first answer decides",
+         GenericType::Set,
+         {},
+         {AckOk, AckRefused},
+         O::Success,
+         O::Success},
+    };
+    for (const Case& c : cases) {
+        GenericCommand cmd{c.type, 0x21, 0x01, vx::kNoIndex, c.data};
+        if (c.type == GenericType::System) cmd.code = 0x05;
+        vx::CommandWait wait(cmd);
+        const uint8_t command = c.type == GenericType::RawVexor ? c.data[0] : uint8_t(c.type);
+        for (Ev e : c.events) {
+            switch (e) {
+            case Reply:
+                wait.packet(0x21, 0x01, payload, 1);
+                break;
+            case OtherReply:
+                wait.packet(0x21, 0x02, payload, 1);
+                break;
+            case AckOk:
+                wait.ack(command, {0x21, 0x01, 0x80, 0});
+                break;
+            case AckRefused:
+                wait.ack(command, {0x21, 0x01, 0x80, 3});
+                break;
+            case OtherAck:
+                wait.ack(command, {0x22, 0x01, 0x80, 0});
+                break;
+            case SysOk:
+                wait.sysAck({0x05, 0});
+                break;
+            case SysRefused:
+                wait.sysAck({0x05, 7});
+                break;
+            }
+        }
+        EXPECT_EQ(wait.outcome(), c.afterEvents) << c.name;
+        EXPECT_EQ(wait.atTimeout(), c.atTimeout) << c.name;
+    }
+}
+
+} // namespace
