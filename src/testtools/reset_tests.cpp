@@ -60,7 +60,8 @@ RepeatedResetTest::Tick RepeatedResetTest::tick(int64_t nowMs, int32_t maxReques
     if (armed_) {
         if (countdown_ > 0) {
             --countdown_;
-            t.status += " " + std::to_string(countdown_);
+            t.status += ' ';
+            t.status += std::to_string(countdown_);
         }
         if (countdown_ == 0) {
             armed_ = false;
