@@ -263,6 +263,9 @@ void TbatchGenericForm::startButtonClick() {
     cycles_ = cycles;
     batchRows_ = rows;
     notWritten_ = 0;
+    skipped_ = 0;
+    failedSeen_ = writer_.burstsFailed();
+    inFlightRow_ = -1;
     for (int i = 0; i < vx::kBatchRows; ++i) {
         RowWidgets& w = rows_[size_t(i)];
         responses_[size_t(i)].clear();
@@ -286,33 +289,58 @@ void TbatchGenericForm::startButtonClick() {
     stopButton_->setEnabled(true);
 }
 
+void TbatchGenericForm::settleWrite() {
+    // A frame the link refused is taken back from the counts.
+    const uint64_t failed = writer_.burstsFailed();
+    if (failed != failedSeen_ && inFlightRow_ >= 0) {
+        const vx::BatchRow& row = batchRows_[size_t(inFlightRow_)];
+        responses_[size_t(inFlightRow_)].unsend(!row.text);
+        armRowTimer(inFlightRow_);
+        ++notWritten_;
+        showStatus();
+    }
+    failedSeen_ = failed;
+    inFlightRow_ = -1;
+}
+
 void TbatchGenericForm::sendTimerTimer() {
     if (!running_) {
         sendTimer_->stop();
         return;
     }
+    if (writer_.pending()) {
+        // The port still writes the last frame: this tick is skipped, never waited for. At an
+        // interval of 0 that is simply the pace of the port; with an interval it means the port
+        // cannot keep the rhythm, which the status line says.
+        if (sendTimer_->interval() > 0) {
+            ++skipped_;
+            if (nowMs() - lastRefreshMs_ >= kRefreshMs) showStatus();
+        }
+        return;
+    }
+    settleWrite();
     const vx::BatchSchedule::Tick t = schedule_.tick();
     // Only a change of interval restarts the timer: equal intervals keep their rhythm.
     if (sendTimer_->interval() != t.nextIntervalMs) sendTimer_->setInterval(t.nextIntervalMs);
 
     const vx::BatchRow& row = batchRows_[size_t(t.row)];
     vx::BatchRowResponses& resp = responses_[size_t(t.row)];
-    if (routes_.console().sink().sendFrame(row.wire.data(), uint16_t(row.wire.size())) == 0) {
-        if (row.text) {
-            resp.sentUnanswered();
-        } else {
-            resp.sent(nowMs(), responseMs_);
-            if (!rows_[size_t(t.row)].timer->isActive()) armRowTimer(t.row);
-        }
+    // Counted now, so that an answer faster than the next tick finds its send; taken back by
+    // settleWrite if the link refuses the frame.
+    if (row.text) {
+        resp.sentUnanswered();
     } else {
-        ++notWritten_;
-        showStatus();
+        resp.sent(nowMs(), responseMs_);
+        if (!rows_[size_t(t.row)].timer->isActive()) armRowTimer(t.row);
     }
+    inFlightRow_ = t.row;
+    writer_.post(routes_.console().sink(), row.wire);
 
     if (t.newCycle && nowMs() - lastRefreshMs_ >= kRefreshMs) {
         lastRefreshMs_ = nowMs();
         showTimeRemaining();
         refreshResults();
+        showStatus();
     }
     if (t.finished) beginStop();
 }
@@ -334,6 +362,7 @@ void TbatchGenericForm::stopTimerTimer() {
     const bool wasRunning = running_;
     running_ = false;
     if (wasRunning) {
+        if (!writer_.pending()) settleWrite();
         // Sends still unanswered after the grace second are missed.
         for (int i = 0; i < vx::kBatchRows; ++i) {
             rows_[size_t(i)].timer->stop();
@@ -423,11 +452,13 @@ void TbatchGenericForm::showTimeRemaining() {
 }
 
 void TbatchGenericForm::showStatus() {
-    statusLabel_->setText(
-        notWritten_ ? QString("%1 frame(s) not written: the serial link is not running or the "
-                              "write failed.")
-                          .arg(notWritten_)
-                    : QString());
+    QStringList parts;
+    if (notWritten_)
+        parts << QString("%1 frame(s) not written: the serial link is not running or the write "
+                         "failed.")
+                     .arg(notWritten_);
+    if (skipped_) parts << QString("%1 send tick(s) skipped: the port was busy.").arg(skipped_);
+    statusLabel_->setText(parts.join(" "));
 }
 
 // ---- Count Occurrences in Log File ---------------------------------------------------------

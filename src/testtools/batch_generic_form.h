@@ -7,10 +7,14 @@
 //
 // The logic (rows, schedule, time remaining, response counting, the counter) is in
 // batch_schedule.h and occurrence_counter.h; this window turns it into controls and timers.
-// Time-outs are injectable: setResponseTimeoutMs, and the timers' slots are public.
+// Frames are written through an AsyncWriter, so a slow port never holds the window: a send tick
+// that comes while the previous frame is still being written is skipped (and counted in the
+// status line); a frame the link refuses is taken back from "Packets Sent". Time-outs are
+// injectable: setResponseTimeoutMs, and the timers' slots are public.
 #pragma once
 
 #include "app/console_qt.h"
+#include "link/async_writer.h"
 #include "testtools/batch_schedule.h"
 #include "testtools/occurrence_counter.h"
 
@@ -42,6 +46,9 @@ public:
     // How long each send waits for its response (1000 ms unless a test shortens it).
     void setResponseTimeoutMs(int ms) { responseMs_ = ms; }
     bool counting() const { return scan_ != nullptr; }
+    // Waits until the last frame handed to the writer has been written (tests, benchmarks).
+    bool waitWritten(int ms) { return writer_.waitIdle(std::chrono::milliseconds(ms)); }
+    uint64_t skippedTicks() const { return skipped_; }
 
 public slots:
     void startButtonClick();
@@ -81,6 +88,7 @@ private:
     void beginStop();
     void showStatus();
     void endCount(const QString& error);
+    void settleWrite();
     int64_t nowMs() const { return clock_.elapsed(); }
 
     RouteBinding routes_;
@@ -117,6 +125,10 @@ private:
     vx::BatchSchedule schedule_;
     bool running_ = false;
     uint64_t notWritten_ = 0; // frames the link refused during this test
+    uint64_t skipped_ = 0;    // send ticks (interval > 0) skipped while the port still wrote
+    vx::AsyncWriter writer_;
+    uint64_t failedSeen_ = 0; // writer_.burstsFailed() when last looked at
+    int inFlightRow_ = -1;    // the row of the frame handed to the writer last
     int responseMs_ = vx::kBatchResponseMs;
     QElapsedTimer clock_;
     int64_t lastRefreshMs_ = -1'000'000;

@@ -173,6 +173,12 @@ void BatchRowResponses::sent(int64_t nowMs, int timeoutMs) {
     waiting_.push_back({nowMs + timeoutMs, false});
 }
 
+void BatchRowResponses::unsend(bool waited) {
+    if (sent_ == 0) return;
+    --sent_;
+    if (waited && !waiting_.empty()) waiting_.pop_back();
+}
+
 bool BatchRowResponses::awaitingReply() const {
     return std::any_of(waiting_.begin(), waiting_.end(),
                        [](const Waiting& w) { return !w.replied; });

@@ -109,6 +109,9 @@ public:
     void sent(int64_t nowMs, int timeoutMs);
     // A row that waits for nothing (a text row) was written.
     void sentUnanswered() { ++sent_; }
+    // The last send turned out not to be written after all (the port refused it): it is taken
+    // back. waited says whether it was counted with sent() (true) or sentUnanswered().
+    void unsend(bool waited);
     // A send waits for its acknowledgement (or its reply).
     bool awaiting() const { return !waiting_.empty(); }
     // A send waits for its reply.

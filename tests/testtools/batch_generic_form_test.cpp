@@ -19,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
@@ -67,6 +69,11 @@ struct Window {
     void start() {
         QTest::mouseClick(w<QPushButton>("startButton"), Qt::LeftButton);
         sendTimer()->stop();
+    }
+    // One send tick; returns when its frame has been written.
+    void tick() {
+        form.sendTimerTimer();
+        ASSERT_TRUE(form.waitWritten(10000));
     }
     void answer(const std::vector<uint8_t>& frame) {
         uint64_t before = rig.console.delivered();
@@ -174,7 +181,7 @@ TEST(BatchGenericForm, RowsFramesRhythmAndRefusals) {
         EXPECT_EQ(win.sendTimer()->interval(), 500); // the first send follows Start by 500 ms
         std::vector<std::string> got;
         for (size_t i = 0; i < c.frames.size(); ++i) {
-            win.form.sendTimerTimer();
+            win.tick();
             got.push_back(win.rig.sentNowHex() + "@" + std::to_string(win.sendTimer()->interval()));
         }
         EXPECT_EQ(got, c.frames);
@@ -196,7 +203,7 @@ TEST(BatchGenericForm, ResponsesAreCountedOncePerSendAndMissesShown) {
               {{"02 21 01"}, {"01 21 01 0A"}, {"02 36 07 FF", true}, {"02 0A"}, {"01 22 02 00"}});
     win.start();
     // Row 3 ("02 0A") is too short: four rows are sent per cycle.
-    for (int i = 0; i < 4; ++i) win.form.sendTimerTimer();
+    for (int i = 0; i < 4; ++i) win.tick();
     win.rig.sentNowHex();
 
     // Row 0: reply then its acknowledgement: one success. A second reply finds no send waiting.
@@ -220,7 +227,7 @@ TEST(BatchGenericForm, ResponsesAreCountedOncePerSendAndMissesShown) {
 
     // Second cycle; nothing answers. With the wait shortened, each send is a "No response".
     win.form.setResponseTimeoutMs(0);
-    for (int i = 0; i < 4; ++i) win.form.sendTimerTimer();
+    for (int i = 0; i < 4; ++i) win.tick();
     for (int row : {0, 1, 2, 4}) win.form.OnTimer(row);
     for (int row : {0, 1, 2, 4}) {
         EXPECT_EQ(win.field("respWin", row), "No response") << row;
@@ -249,7 +256,7 @@ TEST(BatchGenericForm, StopEndsTheTestAfterTheGraceSecondAndNothingStartsWithout
     ASSERT_TRUE(win.rig.start());
     win.setup("10", "10", "1000", {{"02 21 01"}});
     win.start();
-    win.form.sendTimerTimer();
+    win.tick();
     EXPECT_EQ(win.rig.sentNowHex(), "81 02 21 01 D9 82");
     QTest::mouseClick(win.w<QPushButton>("stopButton"), Qt::LeftButton);
     EXPECT_TRUE(win.form.running()); // answers within the grace second still count
@@ -268,6 +275,56 @@ TEST(BatchGenericForm, StopEndsTheTestAfterTheGraceSecondAndNothingStartsWithout
     win.form.stopTimerTimer();
     EXPECT_EQ(win.w<QLabel>("timeLabel")->text(), "Time Remaining: 00:00:00");
     EXPECT_EQ(win.rig.sentNowHex(), "");
+}
+
+// A link that holds every write until it is opened, or refuses them all.
+class SlowSink : public vx::FrameSink {
+public:
+    int sendFrame(const uint8_t*, uint16_t) override {
+        std::unique_lock lk(mu_);
+        cv_.wait(lk, [&] { return open_; });
+        return refuse_ ? -1 : 0;
+    }
+    void open(bool refuse) {
+        {
+            std::lock_guard lk(mu_);
+            open_ = true;
+            refuse_ = refuse;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool open_ = false, refuse_ = false;
+};
+
+TEST(BatchGenericForm, ASlowPortSkipsTicksAndARefusedFrameIsNotCounted) {
+    SlowSink slow;
+    Window win;
+    win.rig.console.setSink(&slow);
+    win.setup("5", "5", "10", {{"02 21 01"}, {"AB", false, true}});
+    win.start();
+    win.form.sendTimerTimer(); // handed to the writer; the port holds it
+    win.form.sendTimerTimer(); // skipped: the window does not wait for the port
+    win.form.sendTimerTimer();
+    EXPECT_EQ(win.form.skippedTicks(), 2u);
+    EXPECT_EQ(win.form.rowResponses(0).sentCount(), 1u);
+    EXPECT_EQ(win.form.rowResponses(1).sentCount(), 0u);
+    EXPECT_TRUE(win.w<QLabel>("statusLabel")->text().contains("2 send tick(s) skipped"));
+    // The port refuses the frame: it is taken back from "Packets Sent" at the next tick.
+    slow.open(true);
+    ASSERT_TRUE(win.form.waitWritten(10000));
+    win.tick(); // row 1 (text), refused as well
+    EXPECT_EQ(win.form.rowResponses(0).sentCount(), 0u);
+    EXPECT_FALSE(win.form.rowResponses(0).awaiting());
+    win.form.stopButtonClick();
+    win.form.stopTimerTimer();
+    EXPECT_EQ(win.field("sentWin", 0), "0");
+    EXPECT_EQ(win.field("sentWin", 1), "0");
+    EXPECT_EQ(win.field("missWin", 0), "0");
+    EXPECT_TRUE(win.w<QLabel>("statusLabel")->text().startsWith("2 frame(s) not written"));
 }
 
 TEST(BatchGenericForm, CountsOccurrencesInALogFileWithoutFreezing) {
