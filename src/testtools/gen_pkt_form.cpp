@@ -120,6 +120,9 @@ TgenPktForm::TgenPktForm(Console& console, QWidget* parent)
     layout->addLayout(buttons);
     resize(460, 267);
 
+    writeCheck_ = new QTimer(this);
+    writeCheck_->setInterval(5);
+    connect(writeCheck_, &QTimer::timeout, this, &TgenPktForm::writeCheckTimer);
     connect(commandCB_, &QComboBox::currentIndexChanged, this, &TgenPktForm::commandCBChange);
     connect(sendButton_, &QPushButton::clicked, this, &TgenPktForm::sendButtonClick);
     connect(closeButton_, &QPushButton::clicked, this, &TgenPktForm::closeButtonClick);
@@ -179,16 +182,30 @@ void TgenPktForm::sendButtonClick() {
         return;
     }
 
+    if (writer_.pending()) {
+        msg::show(this, msg::Kind::Error, "Error",
+                  "The port is still writing the previous command; nothing was sent.");
+        return;
+    }
+    writeCheckTimer(); // a failure of the previous frame is not this one's
     responseMemo_->clear();
     sendLED_->setColour(lamp::kWhite);
     awaiting_ = true;
     // Every send starts the second afresh: "Timed out" means a second after the last send.
     responseTimer()->start();
-    if (console().sink().sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
-        appendResponse(kNotSent);
-        endWait(lamp::kRed);
-        responseTimer()->stop();
-    }
+    writer_.post(console().sink(), std::move(frame));
+    writeCheck_->start();
+}
+
+void TgenPktForm::writeCheckTimer() {
+    if (writer_.pending()) return; // the timer looks again
+    writeCheck_->stop();
+    const uint64_t failed = writer_.burstsFailed();
+    if (failed == failedSeen_) return;
+    failedSeen_ = failed;
+    appendResponse(kNotSent);
+    endWait(lamp::kRed);
+    responseTimer()->stop();
 }
 
 void TgenPktForm::closeButtonClick() {

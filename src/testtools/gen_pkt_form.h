@@ -5,10 +5,13 @@
 // after the last send.
 //
 // Input, frames and matching are in generic_packet.h (shared with `vexor send`); the window
-// turns them into controls, LED colours and Response lines.
+// turns them into controls, LED colours and Response lines. The frame is written through an
+// AsyncWriter, so a slow or stuck port never holds the window; a frame the link refuses turns
+// the LED red with "Not sent: ...".
 #pragma once
 
 #include "config/query_set_form.h"
+#include "link/async_writer.h"
 #include "testtools/generic_packet.h"
 
 class Lamp;
@@ -28,6 +31,8 @@ public:
     static constexpr int kMaxDataChars = 5000;
 
     bool awaitingReply() const { return awaiting_; }
+    // Waits until the last frame has been written (tests).
+    bool waitWritten(int ms) { return writer_.waitIdle(std::chrono::milliseconds(ms)); }
     const vx::GenericCommand& command() const { return cmd_; }
 
 public slots:
@@ -36,6 +41,8 @@ public slots:
     void closeButtonClick();
     // One second after the last send: "Timed out" unless an answer came.
     void responseTimerTimer() override;
+    // Looks whether the frame handed to the writer went out.
+    void writeCheckTimer();
 
 private:
     void packetReceived(const vx::Delivery& d);
@@ -60,6 +67,9 @@ private:
     QPushButton* sendButton_;
     QPushButton* closeButton_;
 
+    QTimer* writeCheck_;
     vx::GenericCommand cmd_;
     bool awaiting_ = false;
+    vx::AsyncWriter writer_;
+    uint64_t failedSeen_ = 0;
 };

@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
@@ -50,6 +53,8 @@ struct Window {
         w<QPlainTextEdit>("dataMemo")->setPlainText(data);
         w<QCheckBox>("seriesCheckBox")->setChecked(series);
         QTest::mouseClick(w<QPushButton>("sendButton"), Qt::LeftButton);
+        form.waitWritten(10000);
+        form.writeCheckTimer();
     }
     // The receiver answers with these frames; waits until the window has seen them.
     void answer(const std::vector<std::vector<uint8_t>>& frames) {
@@ -480,6 +485,49 @@ TEST(GenPktForm, ASendTheLinkRefusesIsAFailure) {
     EXPECT_EQ(win.response(), "Not sent: the serial link is not running or the write failed.");
     EXPECT_FALSE(win.form.awaitingReply());
     EXPECT_FALSE(win.w<QTimer>("responseTimer")->isActive());
+}
+
+// A link that holds every write until it is opened.
+class SlowSink : public vx::FrameSink {
+public:
+    int sendFrame(const uint8_t*, uint16_t) override {
+        std::unique_lock lk(mu_);
+        cv_.wait(lk, [&] { return open_; });
+        return 0;
+    }
+    void open() {
+        {
+            std::lock_guard lk(mu_);
+            open_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool open_ = false;
+};
+
+TEST(GenPktForm, ASlowPortNeverHoldsTheWindow) {
+    SlowSink slow;
+    Window win;
+    win.rig.console.setSink(&slow);
+    win.form.show();
+    win.w<QComboBox>("commandCB")->setCurrentIndex(Query);
+    win.w<QLineEdit>("pCodeEdit")->setText("21");
+    win.w<QLineEdit>("pSubcodeEdit")->setText("01");
+    QTest::mouseClick(win.w<QPushButton>("sendButton"), Qt::LeftButton); // returns at once
+    EXPECT_TRUE(win.form.awaitingReply());
+    QTest::mouseClick(win.w<QPushButton>("sendButton"), Qt::LeftButton);
+    ASSERT_EQ(win.boxes.size(), 1u);
+    EXPECT_EQ(win.boxes[0].text,
+              "The port is still writing the previous command; nothing was sent.");
+    slow.open();
+    ASSERT_TRUE(win.form.waitWritten(10000));
+    win.form.writeCheckTimer();
+    EXPECT_EQ(win.led(), lamp::kWhite); // written: waiting for the answer
+    EXPECT_TRUE(win.form.awaitingReply());
 }
 
 } // namespace
