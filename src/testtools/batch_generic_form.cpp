@@ -312,13 +312,19 @@ void TbatchGenericForm::sendTimerTimer() {
         // The port still writes the last frame: this tick is skipped, never waited for. At an
         // interval of 0 that is simply the pace of the port; with an interval it means the port
         // cannot keep the rhythm, which the status line says.
-        if (sendTimer_->interval() > 0) {
+        if (sendTimer_->interval() > 0 && !backingOff_) {
             ++skipped_;
             if (nowMs() - lastRefreshMs_ >= kRefreshMs) showStatus();
+        } else if (sendTimer_->interval() == 0) {
+            // Look again in a millisecond rather than spinning the event loop (and a core)
+            // until the write is done; the next send restores the interval.
+            sendTimer_->setInterval(1);
+            backingOff_ = true;
         }
         return;
     }
     settleWrite();
+    backingOff_ = false;
     const vx::BatchSchedule::Tick t = schedule_.tick();
     // Only a change of interval restarts the timer: equal intervals keep their rhythm.
     if (sendTimer_->interval() != t.nextIntervalMs) sendTimer_->setInterval(t.nextIntervalMs);

@@ -126,6 +126,7 @@ private:
     bool running_ = false;
     uint64_t notWritten_ = 0; // frames the link refused during this test
     uint64_t skipped_ = 0;    // send ticks (interval > 0) skipped while the port still wrote
+    bool backingOff_ = false; // interval 0 with a write pending: looking again every 1 ms
     vx::AsyncWriter writer_;
     uint64_t failedSeen_ = 0; // writer_.burstsFailed() when last looked at
     int inFlightRow_ = -1;    // the row of the frame handed to the writer last
