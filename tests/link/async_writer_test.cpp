@@ -97,19 +97,16 @@ TEST(AsyncWriter, CancelAndFailureEndABurstAfterThePieceInHand) {
     ASSERT_TRUE(w.post(sink, sequence(2000)));
     ASSERT_TRUE(w.waitIdle(std::chrono::seconds(10)));
     EXPECT_EQ(w.burstsFailed(), 1u);
-}
-
-TEST(AsyncWriter, DestructionDuringABurstDropsTheRest) {
-    GateSink sink;
-    sink.open(false);
-    auto w = std::make_unique<vx::AsyncWriter>();
-    ASSERT_TRUE(w->post(sink, sequence(100000)));
-    // The destructor waits for the piece the slow port holds, then drops the rest.
-    std::thread destroy([&] { w.reset(); });
+    // Destroying a writer in the middle of a burst drops the rest and returns.
+    auto busy = std::make_unique<vx::AsyncWriter>();
+    GateSink held;
+    held.open(false);
+    ASSERT_TRUE(busy->post(held, sequence(100000)));
+    std::thread destroy([&] { busy.reset(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    sink.open(true);
+    held.open(true);
     destroy.join();
-    EXPECT_LE(sink.written().size(), 512u);
+    EXPECT_LE(held.written().size(), 512u);
 }
 
 } // namespace

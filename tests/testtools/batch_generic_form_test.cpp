@@ -1,17 +1,20 @@
 // "Batch Generic Packets": the frames each row writes and in which order and rhythm, the
-// refusals, the counting of responses and missed responses, the occurrence counter; then a
-// batch against the simulated receiver, with and without its acknowledgements.
+// refusals, the counting of responses and missed responses, the occurrence counter; then the
+// packet tools (this and "Send Generic Packet") against the simulated receiver.
 #include "testtools/batch_generic_form.h"
 
 #include "sim/sim_runner.h"
 #include "support/console_rig_qt.h"
 #include "support/temp_path.h"
+#include "testtools/gen_pkt_form.h"
 #include "widgets/lamp_qt.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -83,115 +86,60 @@ struct Window {
 };
 
 TEST(BatchGenericForm, RowsFramesRhythmAndRefusals) {
-    const std::string t129 = [] {
-        std::string s;
-        for (int i = 0; i < 129; ++i) s += "01 ";
-        return s;
-    }();
+    std::string t129;
+    for (int i = 0; i < 129; ++i) t129 += "01 ";
     struct Case {
-        const char* name;
-        const char* send;
-        const char* batch;
-        const char* cycles;
+        std::vector<const char*> params; // send interval, batch interval, cycles
         std::vector<Row> rows;
-        const char* error;               // the "Error" box; nothing starts
-        std::vector<std::string> frames; // "frame@interval after it", in order, until the end
-        const char* firstTime;           // the label after Start
+        // The label after Start and "frame@interval after it" for every send, or the "Error"
+        // box (nothing starts).
+        std::vector<std::string> result;
     };
     const std::vector<Case> cases = {
-        {"rows 0 and 2, three cycles",
-         "100",
-         "1000",
-         "3",
+        {{"100", "1000", "3"},
          {{"02 21 01"}, {""}, {"01 21 01 0A"}},
-         nullptr,
-         {"81 02 21 01 D9 82@100", "81 01 21 01 0A D0 82@1000", "81 02 21 01 D9 82@100",
-          "81 01 21 01 0A D0 82@1000", "81 02 21 01 D9 82@100", "81 01 21 01 0A D0 82@1000"},
-         "Time Remaining: 00:00:04  "},
-        {"a typed frame goes out unchanged, a text row with CR LF",
-         "5",
-         "7",
-         "1",
-         {{"81 02 21 01 D9 82"}, {"AB", false, true}, {"02 36 07 FF", true}},
-         nullptr,
-         {"81 02 21 01 D9 82@5", "41 42 0D 0A@5", "81 02 36 07 FF BF 82@7"},
-         "Time Remaining: 00:00:01  "},
-        {"escapes and a row too short to send",
-         "0",
-         "0",
-         "1",
-         {{"01 21 01 85"}, {"02 21"}, {"02 21 01", true}},
-         nullptr,
-         {"81 01 21 01 80 05 55 82@0"},
-         "Time Remaining: 00:00:01  "},
-        {"129 tokens",
-         "1",
-         "1",
-         "1",
-         {{"01"}, {t129.c_str()}},
-         "Size of data is greater than 128 bytes.",
-         {},
-         nullptr},
-        {"a token above ff", "1", "1", "1", {{"02 21 100"}}, "Error in data", {}, nullptr},
-        {"a text row too long",
-         "1",
-         "1",
-         "1",
-         {{"0123456789012345678901234567890123456789012345678901"
-           "23456789012345678901234567890123456789012345678901"
-           "234567890123456789012345678",
-           false, true}},
-         "Size of data is greater than 128 bytes.",
-         {},
-         nullptr},
-        {"negative cycles",
-         "1",
-         "1",
-         "-2",
-         {{"02 21 01"}},
-         "Cycles: cannot be negative.",
-         {},
-         nullptr},
-        {"an interval that is not a number",
-         "1x",
-         "1",
-         "2",
-         {{"02 21 01"}},
-         "Time Between Each Packet: not a whole number.",
-         {},
-         nullptr},
+         {"Time Remaining: 00:00:04  ", "81 02 21 01 D9 82@100", "81 01 21 01 0A D0 82@1000",
+          "81 02 21 01 D9 82@100", "81 01 21 01 0A D0 82@1000", "81 02 21 01 D9 82@100",
+          "81 01 21 01 0A D0 82@1000"}},
+        // A typed frame goes out unchanged, a text row with CR LF, escapes; short rows are
+        // left out.
+        {{"5", "7", "1"},
+         {{"81 02 21 01 D9 82"},
+          {"AB", false, true},
+          {"02 21"},
+          {"02 21 01", true},
+          {"02 36 07 85", true}},
+         {"Time Remaining: 00:00:01  ", "81 02 21 01 D9 82@5", "41 42 0D 0A@5",
+          "81 02 36 07 80 05 39 82@7"}},
+        {{"1", "1", "1"}, {{"01"}, {t129.c_str()}}, {"Size of data is greater than 128 bytes."}},
+        {{"1", "1", "-2"}, {{"02 21 01"}}, {"Cycles: cannot be negative."}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.result[0]);
         Window win;
         ASSERT_TRUE(win.rig.start());
-        win.setup(c.send, c.batch, c.cycles, c.rows);
+        win.setup(c.params[0], c.params[1], c.params[2], c.rows);
         win.start();
-        if (c.error) {
-            ASSERT_EQ(win.boxes.size(), 1u);
+        if (!win.boxes.empty()) {
             EXPECT_EQ(win.boxes[0].title, "Error");
-            EXPECT_EQ(win.boxes[0].text, c.error);
+            EXPECT_EQ(win.boxes[0].text.toStdString(), c.result[0]);
             EXPECT_FALSE(win.form.running());
-            EXPECT_TRUE(win.w<QPushButton>("startButton")->isEnabled());
             continue;
         }
-        EXPECT_TRUE(win.form.running());
         EXPECT_FALSE(win.w<QPushButton>("startButton")->isEnabled());
-        EXPECT_EQ(win.w<QLabel>("timeLabel")->text(), c.firstTime);
         EXPECT_EQ(win.sendTimer()->interval(), 500); // the first send follows Start by 500 ms
-        std::vector<std::string> got;
-        for (size_t i = 0; i < c.frames.size(); ++i) {
+        std::vector<std::string> got{win.w<QLabel>("timeLabel")->text().toStdString()};
+        for (size_t i = 1; i < c.result.size(); ++i) {
             win.tick();
             got.push_back(win.rig.sentNowHex() + "@" + std::to_string(win.sendTimer()->interval()));
         }
-        EXPECT_EQ(got, c.frames);
+        EXPECT_EQ(got, c.result);
         // The cycles are used up: the stop sequence runs, nothing more is sent.
         EXPECT_FALSE(win.sendTimer()->isActive());
         EXPECT_TRUE(win.w<QTimer>("stopTimer")->isActive());
         win.form.stopTimerTimer();
-        EXPECT_FALSE(win.form.running());
         EXPECT_EQ(win.w<QLabel>("timeLabel")->text(), "Time Remaining: 00:00:00");
-        EXPECT_EQ(win.field("sentWin", 0), c.cycles);
+        EXPECT_EQ(win.field("sentWin", 0), c.params[2]);
     }
 }
 
@@ -233,7 +181,10 @@ TEST(BatchGenericForm, ResponsesAreCountedOncePerSendAndMissesShown) {
         EXPECT_EQ(win.field("respWin", row), "No response") << row;
         EXPECT_EQ(win.w<Lamp>("LED" + QString::number(row))->colour(), lamp::kRed) << row;
     }
+    QTest::mouseClick(win.w<QPushButton>("stopButton"), Qt::LeftButton);
+    EXPECT_TRUE(win.form.running()); // answers within the grace second still count
     win.form.stopTimerTimer();
+    EXPECT_EQ(win.w<QLabel>("timeLabel")->text(), "Time Remaining: 00:00:00");
     struct Expect {
         int row;
         const char *sent, *succ, *err, *miss;
@@ -249,32 +200,6 @@ TEST(BatchGenericForm, ResponsesAreCountedOncePerSendAndMissesShown) {
     // Once stopped, nothing reaches the window any more.
     win.answer(vxtest::frame(0x10, 0x01, {0x21, 0x01, 0x00}));
     EXPECT_EQ(win.form.rowResponses(1).successes(), 0u);
-}
-
-TEST(BatchGenericForm, StopEndsTheTestAfterTheGraceSecondAndNothingStartsWithoutCycles) {
-    Window win;
-    ASSERT_TRUE(win.rig.start());
-    win.setup("10", "10", "1000", {{"02 21 01"}});
-    win.start();
-    win.tick();
-    EXPECT_EQ(win.rig.sentNowHex(), "81 02 21 01 D9 82");
-    QTest::mouseClick(win.w<QPushButton>("stopButton"), Qt::LeftButton);
-    EXPECT_TRUE(win.form.running()); // answers within the grace second still count
-    win.answer(vxtest::frame(0x21, 0x01, {0x05}));
-    EXPECT_EQ(win.form.rowResponses(0).successes(), 1u);
-    win.form.stopTimerTimer();
-    EXPECT_FALSE(win.form.running());
-    EXPECT_EQ(win.field("missWin", 0), "0");
-
-    // Empty "Cycles:" keeps the last value (1000 here); cycles 0: nothing is sent, and a
-    // second later the label reads 00:00:00.
-    win.box("cyclesWin")->setText("0");
-    win.start();
-    EXPECT_FALSE(win.form.running());
-    EXPECT_TRUE(win.w<QTimer>("stopTimer")->isActive());
-    win.form.stopTimerTimer();
-    EXPECT_EQ(win.w<QLabel>("timeLabel")->text(), "Time Remaining: 00:00:00");
-    EXPECT_EQ(win.rig.sentNowHex(), "");
 }
 
 // A link that holds every write until it is opened, or refuses them all.
@@ -348,9 +273,7 @@ TEST(BatchGenericForm, CountsOccurrencesInALogFileWithoutFreezing) {
     };
     for (Case c :
          {Case{"31", "", "", false, "", "", "", nullptr},
-          Case{"31", "2", "", false, "", "", "", nullptr},
           Case{"31", "1", "", true, "1", "81 31", "2", nullptr},
-          Case{"zz", "", "", false, "", "", "", "Code: not a valid hexadecimal byte."},
           Case{"31", "", "", true, "0", "aa", "2", "Data: 1 bytes given, Length asks for 2."}}) {
         win.boxes.clear();
         win.box("LogFileWin")->setText(QString::fromStdString(path));
@@ -375,7 +298,7 @@ TEST(BatchGenericForm, CountsOccurrencesInALogFileWithoutFreezing) {
         EXPECT_TRUE(win.w<QProgressBar>("countProgress")->isHidden());
         EXPECT_TRUE(win.w<QPushButton>("countStartButton")->isEnabled());
         EXPECT_TRUE(win.boxes.empty());
-        // Code 31: two per block; subcode 2: one; 3101 followed by 81 31 after one byte: one.
+        // Code 31: two per block; 3101 followed by 81 31 after one byte: one.
         const int expected = std::string(c.sub).empty() ? 2 * blocks : blocks;
         EXPECT_EQ(win.box("occurWin")->text(), QString::number(expected)) << c.sub;
     }
@@ -396,7 +319,9 @@ TEST(BatchGenericForm, CountsOccurrencesInALogFileWithoutFreezing) {
 
 namespace {
 
-TEST_F(ConsoleWindows, BatchOnTheSimulatedReceiverWithAndWithoutAcknowledgements) {
+// The packet tools from the menu: a generic Query, a refused oversize raw frame, then a batch of
+// five rows with and without the receiver's acknowledgements.
+TEST_F(ConsoleWindows, PacketToolsOnTheSimulatedReceiver) {
     vx::sim::SimRunner sim;
     std::string path;
     ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
@@ -404,14 +329,32 @@ TEST_F(ConsoleWindows, BatchOnTheSimulatedReceiverWithAndWithoutAcknowledgements
     main->switchSource(0);
     ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
     ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
+    auto menu = [&](const QString& caption) {
+        for (QAction* a : main->findChildren<QAction*>())
+            if (a->text() == caption) a->trigger();
+    };
 
-    QAction* item = nullptr;
-    for (QAction* a : main->findChildren<QAction*>())
-        if (a->text() == "Batch Generic Packets...") item = a;
-    ASSERT_NE(item, nullptr);
-    item->trigger();
+    menu("Send Generic Packet...");
+    auto* gen = windows->find<TgenPktForm>(vx::WindowId::TgenPktForm);
+    ASSERT_TRUE(gen && gen->isVisible());
+    gen->findChild<QComboBox*>("commandCB")->setCurrentIndex(1); // Query
+    gen->findChild<QLineEdit*>("pCodeEdit")->setText("21");
+    gen->findChild<QLineEdit*>("pSubcodeEdit")->setText("01");
+    QTest::mouseClick(gen->findChild<QPushButton*>("sendButton"), Qt::LeftButton);
+    ASSERT_TRUE(pumpUntil([&] { return !gen->awaitingReply(); }));
+    EXPECT_EQ(gen->findChild<QPlainTextEdit*>("responseMemo")->toPlainText(), "05 ");
+    EXPECT_EQ(gen->findChild<Lamp*>("sendLED")->colour(), lamp::kGreen);
+    gen->findChild<QComboBox*>("commandCB")->setCurrentIndex(3); // Raw Data (VEXOR)
+    QString raw = "01 21 01";
+    for (int i = 0; i < 127; ++i) raw += " 05"; // 130 bytes
+    gen->findChild<QPlainTextEdit*>("dataMemo")->setPlainText(raw);
+    QTest::mouseClick(gen->findChild<QPushButton*>("sendButton"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Size of data is greater than 128 bytes.");
+
+    menu("Batch Generic Packets...");
     auto* form = windows->find<TbatchGenericForm>(vx::WindowId::TbatchGenericForm);
-    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(form && form->isVisible());
     // Query 2101, Set 2101, Query 1101, System 030A (refused: "Data not available"),
     // Query 2601.
     const char* rows[] = {"02 21 01", "01 21 01 05", "02 11 01", "03 0A", "02 26 01"};
@@ -445,7 +388,6 @@ TEST_F(ConsoleWindows, BatchOnTheSimulatedReceiverWithAndWithoutAcknowledgements
     noAcks.dropAckFraction = 1.0;
     sim.setFaults(noAcks);
     vxtest::pumpFor(50);
-    form->setResponseTimeoutMs(300);
     run(10);
     for (int row : {0, 2, 4}) {
         EXPECT_EQ(field("succWin", row), 10) << row;

@@ -76,22 +76,6 @@ TEST(RandomSerial, LimitsAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(l.minTimeMs, 2);
 }
 
-TEST(RandomSerial, DrawsStayWithinTheirLimits) {
-    ScriptedDraw d({7, 1000, 5, 0, 65535});
-    EXPECT_EQ(d.below(0), 0u); // takes nothing from the generator
-    EXPECT_EQ(d.below(5), 2u); // 7 % 5
-    EXPECT_EQ(d.between(100, 100), 100);
-    EXPECT_EQ(d.between(3, 7), 3 + 5 % 5);
-    EXPECT_EQ(d.between(0, 65535), 0);
-    EXPECT_EQ(d.between(0, 65535), 65535);
-    vx::StdRandomDraw real;
-    for (int i = 0; i < 1000; ++i) {
-        int32_t v = real.between(10, 20);
-        EXPECT_GE(v, 10);
-        EXPECT_LE(v, 20);
-    }
-}
-
 TEST(RandomSerial, BurstsAndMessages) {
     ScriptedDraw burst({0x00, 0x1FF, 0x81});
     EXPECT_EQ(vxtest::hex(vx::buildRandomBurst(burst, 3)), "00 FF 81");

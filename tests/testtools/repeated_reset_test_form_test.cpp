@@ -54,90 +54,50 @@ struct ResetWindow {
 };
 
 TEST(RepeatedResetTestForm, ResetTypesCountsCountdownAndStatus) {
-    struct Case {
-        int item;
-        const char* frame;
-        uint8_t otherCode; // an acknowledgement that refreshes the panel but does not count
-    };
-    for (Case c : {Case{0, "81 03 01 F9 82", 0x05}, Case{1, "81 03 05 F5 82", 0x01},
-                   Case{2, "81 03 02 F8 82", 0x05}, Case{3, "81 03 07 F3 82", 0x02},
-                   Case{4, "81 03 09 F1 82", 0x07}}) {
-        SCOPED_TRACE(c.item);
-        ResetWindow win;
-        ASSERT_TRUE(win.rig.start());
-        win.form.show();
-        EXPECT_EQ(win.form.windowTitle(), "RepeatedResetTestForm");
-        EXPECT_TRUE(win.status()->isHidden());
-        win.w<QRadioButton>(QString("resetType%1").arg(c.item).toLatin1())->setChecked(true);
-        win.w<QSpinBox>("seWait")->setValue(3);
-        QTest::mouseClick(win.w<QPushButton>("btnStart"), Qt::LeftButton);
-        win.w<QTimer>("tmrSendNext")->stop(); // ticks by hand
-        EXPECT_EQ(win.rig.sentNowHex(), c.frame);
-        EXPECT_EQ(win.panel("pnlSent"), "1");
-        EXPECT_EQ(win.panel("pnlAcks"), "0");
-
-        const uint8_t code = vx::RepeatedResetTest::kResetCodes[size_t(c.item)];
-        win.deliver(0x10, 0x03, {code, 0x00});
-        win.deliver(0x10, 0x03, {c.otherCode, 0x00});
-        EXPECT_EQ(win.panel("pnlAcks"), "1");
-
-        win.tick();
-        EXPECT_FALSE(win.status()->isHidden());
-        EXPECT_EQ(win.status()->text(), "Reset sent 00:00.00 ago.");
-        win.startup();
-        EXPECT_EQ(win.panel("pnlStartups"), "1");
-        win.tick();
-        EXPECT_EQ(win.status()->text(), "Reset sent 00:00.00 ago. 2");
-        win.tick();
-        EXPECT_EQ(win.status()->text(), "Reset sent 00:00.00 ago. 1");
-        EXPECT_EQ(win.rig.sentNowHex(), "");
-        win.tick(); // the countdown reaches 0: the next reset
-        EXPECT_EQ(win.status()->text(), "Reset sent 00:00.00 ago. 0");
-        EXPECT_EQ(win.rig.sentNowHex(), c.frame);
-        EXPECT_EQ(win.panel("pnlSent"), "2");
-
-        QTest::mouseClick(win.w<QPushButton>("btnStop"), Qt::LeftButton);
-        win.tick();
-        EXPECT_TRUE(win.status()->isHidden());
-    }
-}
-
-TEST(RepeatedResetTestForm, MaximumWaitOfZeroAndARestartedRun) {
     ResetWindow win;
     ASSERT_TRUE(win.rig.start());
     win.form.show();
-    win.w<QSpinBox>("seWait")->setValue(0);
-    win.w<QSpinBox>("seMaxReqs")->setValue(2);
+    EXPECT_EQ(win.form.windowTitle(), "RepeatedResetTestForm");
+    // Each reset type: its frame; only its own acknowledgements count.
+    for (auto [item, frame] : {std::pair{0, "81 03 01 F9 82"},
+                               {1, "81 03 05 F5 82"},
+                               {2, "81 03 02 F8 82"},
+                               {3, "81 03 07 F3 82"},
+                               {4, "81 03 09 F1 82"}}) {
+        win.w<QRadioButton>(QString("resetType%1").arg(item).toLatin1())->setChecked(true);
+        win.form.btnStartClick();
+        EXPECT_EQ(win.rig.sentNowHex(), frame) << item;
+        const uint8_t code = vx::RepeatedResetTest::kResetCodes[size_t(item)];
+        win.deliver(0x10, 0x03, {code, 0x00});
+        win.deliver(0x10, 0x03, {uint8_t(code == 0x01 ? 0x05 : 0x01), 0x00});
+        EXPECT_EQ(win.panel("pnlAcks"), "1") << item;
+        win.form.btnStopClick();
+    }
+
+    // Waiting for the start-up report, then a countdown of seWait ticks to the next reset.
+    win.w<QSpinBox>("seWait")->setValue(3);
     QTest::mouseClick(win.w<QPushButton>("btnStart"), Qt::LeftButton);
-    win.w<QTimer>("tmrSendNext")->stop();
-    EXPECT_EQ(win.rig.sentNowHex(), "81 03 01 F9 82");
-    win.startup();
-    win.tick(); // wait 0: the next reset at once
-    EXPECT_EQ(win.rig.sentNowHex(), "81 03 01 F9 82");
-    win.startup();
-    win.tick(); // the maximum is reached: the test ends, no third reset
-    EXPECT_TRUE(win.status()->isHidden());
-    EXPECT_FALSE(win.form.test().running());
-    EXPECT_EQ(win.rig.sentNowHex(), "");
-    EXPECT_EQ(win.panel("pnlSent"), "2");
-    EXPECT_EQ(win.panel("pnlStartups"), "2");
-
-    // A run stopped during a countdown: the next Start begins without it.
-    win.w<QSpinBox>("seMaxReqs")->setValue(0);
-    win.w<QSpinBox>("seWait")->setValue(5);
-    win.form.btnStartClick();
-    win.startup();
-    win.tick();
-    win.form.btnStopClick();
-    win.form.btnStartClick();
-    win.rig.sentNowHex();
+    win.w<QTimer>("tmrSendNext")->stop(); // ticks by hand
+    const std::string frame = win.rig.sentNowHex();
     EXPECT_EQ(win.panel("pnlSent"), "1");
-    for (int i = 0; i < 10; ++i) win.tick();
-    EXPECT_EQ(win.rig.sentNowHex(), "");
-
-    // Closing the window stops the test.
-    win.form.close();
+    EXPECT_TRUE(win.status()->isHidden());
     win.tick();
+    EXPECT_EQ(win.status()->text(), "Reset sent 00:00.00 ago.");
+    win.startup();
+    EXPECT_EQ(win.panel("pnlStartups"), "1");
+    for (const char* count : {" 2", " 1", " 0"}) {
+        EXPECT_EQ(win.rig.sentNowHex(), "");
+        win.tick();
+        EXPECT_EQ(win.status()->text(), QString("Reset sent 00:00.00 ago.") + count);
+    }
+    EXPECT_EQ(win.rig.sentNowHex(), frame); // the countdown reached 0: the next reset
+    EXPECT_EQ(win.panel("pnlSent"), "2");
+    QTest::mouseClick(win.w<QPushButton>("btnStop"), Qt::LeftButton);
+    win.tick();
+    EXPECT_TRUE(win.status()->isHidden());
+    // Closing the window stops a test too.
+    win.form.btnStartClick();
+    win.form.close();
     EXPECT_FALSE(win.form.test().running());
 }
 
@@ -263,32 +223,28 @@ vx::sim::SimRunnerOptions fast() {
     return o;
 }
 
-TEST_F(ConsoleWindows, FiveColdResetsCountFiveStartupReportsOnTheSimulatedReceiver) {
+// Five cold resets counting five start-up reports, then three forces to the monitor, then a
+// receiver that does not come back.
+TEST_F(ConsoleWindows, RestartTestsOnTheSimulatedReceiver) {
     vx::sim::SimRunner sim(fast());
     startSim(sim, main, comMap, *console);
-    auto* form = windows->find<TRepeatedResetTestForm>(vx::WindowId::TRepeatedResetTestForm);
-    ASSERT_NE(form, nullptr);
+    auto* reset = windows->find<TRepeatedResetTestForm>(vx::WindowId::TRepeatedResetTestForm);
+    ASSERT_NE(reset, nullptr);
     windows->open(vx::WindowId::TRepeatedResetTestForm);
-    form->findChild<QRadioButton*>("resetType2")->setChecked(true); // 0302 Cold
-    form->findChild<QSpinBox*>("seMaxReqs")->setValue(5);
-    form->findChild<QSpinBox*>("seWait")->setValue(0);
+    reset->findChild<QRadioButton*>("resetType2")->setChecked(true); // 0302 Cold
+    reset->findChild<QSpinBox*>("seMaxReqs")->setValue(5);
+    reset->findChild<QSpinBox*>("seWait")->setValue(0);
     const uint64_t resetsBefore = sim.stats().resets;
-    form->btnStartClick();
-    ASSERT_TRUE(pumpUntil([&] { return !form->test().running(); }, 60000));
+    reset->btnStartClick();
+    ASSERT_TRUE(pumpUntil([&] { return !reset->test().running(); }, 60000));
     // The fifth start-up report comes after the test has ended: it is still counted.
-    ASSERT_TRUE(pumpUntil([&] { return form->test().startups() >= 5; }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return reset->test().startups() >= 5; }, 30000));
     vxtest::pumpFor(300);
-    EXPECT_EQ(form->findChild<Panel*>("pnlSent")->text(), "5");
-    EXPECT_EQ(form->findChild<Panel*>("pnlAcks")->text(), "5");
-    EXPECT_EQ(form->findChild<Panel*>("pnlStartups")->text(), "5");
+    EXPECT_EQ(reset->findChild<Panel*>("pnlSent")->text(), "5");
+    EXPECT_EQ(reset->findChild<Panel*>("pnlAcks")->text(), "5");
+    EXPECT_EQ(reset->findChild<Panel*>("pnlStartups")->text(), "5");
     EXPECT_EQ(sim.stats().resets - resetsBefore, 5u);
-    console->stopMonitor();
-    sim.stop();
-}
 
-TEST_F(ConsoleWindows, ForceToMonitorOnTheSimulatedReceiver) {
-    vx::sim::SimRunner sim(fast());
-    startSim(sim, main, comMap, *console);
     auto* form = windows->find<TforceToMonForm>(vx::WindowId::TforceToMonForm);
     ASSERT_NE(form, nullptr);
     form->findChild<QLineEdit*>("numForcesWin")->setText("3");
