@@ -45,6 +45,7 @@ bench: deps
 	build/release/bench/bench_error_window_qt 1000000
 	bench/stats_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_batch_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF

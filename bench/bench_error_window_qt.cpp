@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     const qsizetype lines = form.errWin->document()->blockCount();
     const double rssFull = rssMb();
     const double fullUs = batchUs(form);
-    TerrorForm empty;
+    TerrorForm empty(console);
     empty.show();
     QApplication::processEvents();
     const double emptyUs = batchUs(empty);

@@ -10,6 +10,11 @@
 #include "config/pkt27_form.h"
 #include "link/io_replay_form.h"
 #include "link/sio_form.h"
+#include "testtools/batch_generic_form.h"
+#include "testtools/force_to_mon_form.h"
+#include "testtools/gen_pkt_form.h"
+#include "testtools/random_serial_form.h"
+#include "testtools/repeated_reset_test_form.h"
 
 #include <algorithm>
 
@@ -20,11 +25,21 @@ using W = vx::WindowId;
 // The windows of the console that are built. Start-up creates the AtStartup ones by position
 // (1 is the main window).
 const WindowSpec kWindows[] = {
-    {W::TmainForm, make<TmainForm>},       {W::TsioForm, make<TsioForm>},
-    {W::TerrorForm, make<TerrorForm>},     {W::Tpkt2101Form, make<Tpkt2101Form>},
-    {W::TSysAckForm, make<TSysAckForm>},   {W::TackForm, make<TackForm>},
-    {W::TfrmIoReplay, make<TfrmIoReplay>}, {W::TmaskForm, make<TmaskForm>},
-    {W::Tpkt25Form, make<Tpkt25Form>},     {W::Tpkt27Form, make<Tpkt27Form>},
+    {W::TmainForm, make<TmainForm>},
+    {W::TsioForm, make<TsioForm>},
+    {W::TerrorForm, make<TerrorForm>},
+    {W::Tpkt2101Form, make<Tpkt2101Form>},
+    {W::TSysAckForm, make<TSysAckForm>},
+    {W::TackForm, make<TackForm>},
+    {W::TfrmIoReplay, make<TfrmIoReplay>},
+    {W::TmaskForm, make<TmaskForm>},
+    {W::Tpkt25Form, make<Tpkt25Form>},
+    {W::Tpkt27Form, make<Tpkt27Form>},
+    {W::TgenPktForm, make<TgenPktForm>},
+    {W::TbatchGenericForm, make<TbatchGenericForm>},
+    {W::TrandomSerialForm, make<TrandomSerialForm>},
+    {W::TRepeatedResetTestForm, make<TRepeatedResetTestForm>},
+    {W::TforceToMonForm, make<TforceToMonForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -133,18 +148,13 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::TlogForm,
     W::TskyPlotForm,
     W::TheadingPlotForm,
-    W::TgenPktForm,
-    W::TbatchGenericForm,
-    W::TrandomSerialForm,
     W::TdiagForm,
     W::TBBRAM_Form,
     W::TBbramUnitTestForm,
     W::TBbramTraceForm,
     W::TVexorTraceForm,
     W::TGpsRawPositionForm,
-    W::TRepeatedResetTestForm,
     W::TAdcCalParamsForm,
-    W::TforceToMonForm,
     W::TbufferedDrForm,
     W::TZANTconfiguratorForm,
     W::Tfrm12ChanMon,

@@ -36,5 +36,7 @@ int cmdSim(const std::vector<std::string>& args);
 // Over the console's serial link and receive worker (cmd_link.cpp).
 int cmdMonitor(const std::vector<std::string>& args);
 int cmdStatsLink(const std::vector<std::string>& args); // vexor stats --link
+// One command over the serial link, waiting for its answer (cmd_send.cpp).
+int cmdSend(const std::vector<std::string>& args);
 
 } // namespace vx::cli

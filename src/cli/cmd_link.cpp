@@ -97,35 +97,6 @@ std::string pathAndReason(const std::string& path, const std::string& reason) {
     return displayPath(path) + ": " + reason;
 }
 
-// Puts a delivered record copy back into a record area, so the line writers (which read the
-// record of a kind from an area, as decode leaves it) print it as `vexor decode` does.
-void restoreRecord(RecordArea& area, const RecordSnapshot& s) {
-    switch (kindOf(s)) {
-#define VX_RESTORE(kind, type, member, name)                                                       \
-    case RecordKind::kind:                                                                         \
-        area.member = std::get<size_t(RecordKind::kind)>(s);                                       \
-        break;
-        VX_RECORD_LIST(VX_RESTORE)
-#undef VX_RESTORE
-    case RecordKind::None:
-        break;
-    }
-}
-
-void appendDeliveryLine(std::string& out, const Delivery& d, RecordArea& area, bool json) {
-    restoreRecord(area, d.record);
-    FrameOutcome o;
-    o.result = d.result;
-    o.kind = d.kind();
-    o.decoded = d.decoded;
-    PacketLine line{d.frame.data(), d.count, o, &area};
-    if (json) {
-        appendJsonLine(out, line);
-    } else {
-        appendTextLine(out, line);
-    }
-}
-
 bool writeOut(std::string& out) {
     if (out.empty()) return true;
     bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();

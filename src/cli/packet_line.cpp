@@ -14,7 +14,36 @@ bool complete(const PacketLine& p) {
            (p.outcome.result & kFrameFormatError) == 0;
 }
 
+// Puts a delivered record copy back into a record area, so the line writers (which read the
+// record of a kind from an area, as decode leaves it) print it as `vexor decode` does.
+void restoreRecord(RecordArea& area, const RecordSnapshot& s) {
+    switch (kindOf(s)) {
+#define VX_RESTORE(kind, type, member, name)                                                       \
+    case RecordKind::kind:                                                                         \
+        area.member = std::get<size_t(RecordKind::kind)>(s);                                       \
+        break;
+        VX_RECORD_LIST(VX_RESTORE)
+#undef VX_RESTORE
+    case RecordKind::None:
+        break;
+    }
+}
+
 } // namespace
+
+void appendDeliveryLine(std::string& out, const Delivery& d, RecordArea& area, bool json) {
+    restoreRecord(area, d.record);
+    FrameOutcome o;
+    o.result = d.result;
+    o.kind = d.kind();
+    o.decoded = d.decoded;
+    PacketLine line{d.frame.data(), d.count, o, &area};
+    if (json) {
+        appendJsonLine(out, line);
+    } else {
+        appendTextLine(out, line);
+    }
+}
 
 std::string resultText(int result) {
     if (result <= 5) return std::string(errorText(result));

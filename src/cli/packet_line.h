@@ -1,6 +1,7 @@
 // One output line per received frame, as `vexor decode` and `vexor monitor` print it.
 #pragma once
 
+#include "link/handover.h"
 #include "link/packet_decode.h"
 
 #include <cstdint>
@@ -30,6 +31,10 @@ void appendTextLine(std::string& out, const PacketLine& p);
 // "incomplete frame at end (4 bytes): 81 30 02 01".
 void appendIncompleteJsonLine(std::string& out, const uint8_t* frame, size_t count);
 void appendIncompleteTextLine(std::string& out, const uint8_t* frame, size_t count);
+
+// The line of a delivered packet (the receive worker's delivery, its record a copy), exactly
+// as `vexor decode` prints the same frame. area is scratch space for the record.
+void appendDeliveryLine(std::string& out, const Delivery& d, RecordArea& area, bool json);
 
 // The error window's text of a result; codes combined by the deframer (6 = checksum and
 // length) list each part's text joined by " + ".

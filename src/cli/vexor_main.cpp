@@ -1,4 +1,5 @@
-// vexor: VEXOR frames on the command line — encode commands, decode and count recorded streams.
+// vexor: VEXOR frames on the command line — encode commands, decode and count recorded streams,
+// send commands to a receiver.
 #include "cli/cli.h"
 
 #include <cstdio>
@@ -20,6 +21,7 @@ const Command commands[] = {
     {"stats", vx::cli::cmdStats, "count the frames and errors of a recorded byte stream"},
     {"sim", vx::cli::cmdSim, "run a simulated receiver on a pseudo-terminal"},
     {"monitor", vx::cli::cmdMonitor, "read a serial port through the link, one line per frame"},
+    {"send", vx::cli::cmdSend, "send one command over a serial port and print its answer"},
 };
 
 void usage(FILE* out) {
