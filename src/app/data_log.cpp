@@ -211,6 +211,7 @@ bool DataLogger::start(LogKind kind, const std::string& path, std::string& error
         oneHzCodes_.store(codes, std::memory_order_release);
     }
     if (kind == LogKind::OneHzText) oneHz_.start(selection);
+    lines_[size_t(kind)] = 0;
     if (isText(kind)) {
         std::string header(kind == LogKind::FiveHzText ? std::string(kFastFixLogHeader)
                                                        : oneHzLogHeader(selection));
@@ -284,6 +285,7 @@ void DataLogger::flush() {
 void DataLogger::writeTextLine(LogKind kind, std::string& line) {
     line += kLogLineEnd;
     put(kind, line.data(), line.size());
+    ++lines_[size_t(kind)];
 }
 
 // ---- Reports ----------------------------------------------------------------------------------

@@ -118,6 +118,9 @@ public:
     bool runningLogWrites(const std::string& path, LogKind* which = nullptr) const;
     const OneHzLine& oneHzLine() const { return oneHz_; }
     uint64_t bytesWritten(LogKind kind) const { return files_[size_t(kind)].bytesWritten(); }
+    // Lines written to a text log since it started, the header not counted (the routing's
+    // thread).
+    uint64_t linesWritten(LogKind kind) const { return lines_[size_t(kind)]; }
 
     // ---- Decoded reports (the routing's thread)
 
@@ -173,6 +176,7 @@ private:
     // The routing's thread.
     OneHzLine oneHz_;
     std::string line_;
+    std::array<uint64_t, kLogKinds> lines_{};
     // The raw bytes' thread.
     FrameClassifier classifier_;
 };

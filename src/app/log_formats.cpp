@@ -1,50 +1,227 @@
 #include "app/log_formats.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace vx {
 
 // ---- Number formatting ----------------------------------------------------------------------
+//
+// A log line is written through a Cursor: the string grows by the most the next field can
+// take, the digits go straight into it, and it is cut to what was written at the end. No
+// printf and no append per digit: a day-long recording becomes millions of lines.
 
 namespace {
 
-void appendDigits(std::string& out, const char* first, const char* last, bool negative, int width) {
-    const int digits = int(last - first);
-    if (negative) out += '-';
-    if (digits < width) out.append(size_t(width - digits), '0');
-    out.append(first, last);
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233"
+    "34353637383940414243444546474849505152535455565758596061626364656667"
+    "6869707172737475767778798081828384858687888990919293949596979899";
+
+constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+inline int decimalDigits(uint32_t v) {
+    if (v < 10) return 1;
+    if (v < 100) return 2;
+    if (v < 1000) return 3;
+    if (v < 10000) return 4;
+    if (v < 100000) return 5;
+    if (v < 1000000) return 6;
+    if (v < 10000000) return 7;
+    if (v < 100000000) return 8;
+    return v < 1000000000 ? 9 : 10;
 }
+
+// Writes the len digits of v ending at end.
+template <class U> inline void putDigitsBackwards(char* end, U v) {
+    while (v >= 100) {
+        const auto r = unsigned(v % 100);
+        v /= 100;
+        end -= 2;
+        end[0] = kDigitPairs[2 * r];
+        end[1] = kDigitPairs[2 * r + 1];
+    }
+    if (v >= 10) {
+        end[-2] = kDigitPairs[2 * v];
+        end[-1] = kDigitPairs[2 * v + 1];
+    } else {
+        end[-1] = char('0' + v);
+    }
+}
+
+// Writes the digits of v, zero-padded to width, and returns the end.
+inline char* putUnsigned(char* p, uint64_t v, int width) {
+    int len;
+    if (v <= 0xFFFFFFFFu) {
+        len = decimalDigits(uint32_t(v));
+    } else {
+        len = 10;
+        for (uint64_t rest = v / 10000000000u; rest > 0; rest /= 10) ++len;
+    }
+    for (int i = len; i < width; ++i) *p++ = '0';
+    char* const end = p + len;
+    if (v <= 0xFFFFFFFFu) {
+        putDigitsBackwards(end, uint32_t(v));
+    } else {
+        putDigitsBackwards(end, v);
+    }
+    return end;
+}
+
+// printf pads the digits and the sign together: "%02d" of -5 is "-5", "%03d" of -5 "-05".
+char* putSigned(char* p, int64_t v, int width) {
+    if (v >= 0) return putUnsigned(p, uint64_t(v), width);
+    *p++ = '-';
+    return putUnsigned(p, uint64_t(0) - uint64_t(v), width - 1);
+}
+
+// The most "%.*f" writes for a double: sign, 309 integer digits, point, the decimals.
+constexpr size_t kMaxFixedChars = 1 + 309 + 1 + 9 + 8;
+
+// "%.<P>f" of v (P = 0..9), as the C library prints it: the exact binary value rounded to
+// the nearest, ties to even. Values whose scaled form fits an integer take the fast way; the
+// others (and nan, inf) go through std::to_chars, which gives the same text.
+template <int P> char* putFixed(char* p, double v) {
+    static_assert(P >= 0 && P <= 9);
+    constexpr double scale = kPow10[P];
+    const double y = v * scale;
+    if (!(std::fabs(y) < 0x1p51)) {
+        auto r = std::to_chars(p, p + kMaxFixedChars, v, std::chars_format::fixed, P);
+        return r.ptr;
+    }
+    // y is v * 10^P rounded to a double; its integer part and fraction are exact.
+    auto n = int64_t(y); // toward zero
+    const double f = y - double(n);
+    const int64_t away = y < 0 ? -1 : 1;
+    if (std::fabs(f) > 0.5) {
+        n += away;
+    } else if (std::fabs(f) == 0.5) {
+        // y lies on a half: the rounding error of the product decides, or, when the product
+        // is exact, the even neighbour.
+        const double e = std::fma(v, scale, -y);
+        if (e == 0) {
+            if (n % 2 != 0) n += away;
+        } else if ((e > 0) == (away > 0)) {
+            n += away;
+        }
+    }
+    if (std::signbit(v)) *p++ = '-';
+    const uint64_t m = n < 0 ? uint64_t(0) - uint64_t(n) : uint64_t(n);
+    if constexpr (P == 0) {
+        return putUnsigned(p, m, 1);
+    } else {
+        constexpr auto unit = uint64_t(scale);
+        p = putUnsigned(p, m / unit, 1);
+        *p++ = '.';
+        return putUnsigned(p, m % unit, P);
+    }
+}
+
+char* putFixed(char* p, double v, int precision) {
+    switch (precision) {
+    case 1:
+        return putFixed<1>(p, v);
+    case 2:
+        return putFixed<2>(p, v);
+    case 5:
+        return putFixed<5>(p, v);
+    case 6:
+        return putFixed<6>(p, v);
+    case 9:
+        return putFixed<9>(p, v);
+    default: {
+        auto r = std::to_chars(p, p + kMaxFixedChars, v, std::chars_format::fixed, precision);
+        return r.ptr;
+    }
+    }
+}
+
+// Writes a line's fields into a string without reallocating per field.
+class Cursor {
+public:
+    Cursor(std::string& out, size_t reserve) : out_(out) {
+        const size_t at = out.size();
+        out.resize(at + reserve);
+        p_ = out.data() + at;
+        end_ = out.data() + out.size();
+    }
+    ~Cursor() { out_.resize(size_t(p_ - out_.data())); }
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
+    Cursor& u(uint64_t v, int width = 0) {
+        room(24 + size_t(width));
+        p_ = putUnsigned(p_, v, width);
+        return *this;
+    }
+    Cursor& i(int64_t v, int width = 0) {
+        room(24 + size_t(width));
+        p_ = putSigned(p_, v, width);
+        return *this;
+    }
+    template <int P> Cursor& f(double v) {
+        room(kMaxFixedChars);
+        p_ = putFixed<P>(p_, v);
+        return *this;
+    }
+    Cursor& f(double v, int precision) {
+        room(kMaxFixedChars);
+        p_ = putFixed(p_, v, precision);
+        return *this;
+    }
+    Cursor& hex2(uint8_t v) {
+        room(2);
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        *p_++ = kHex[v >> 4];
+        *p_++ = kHex[v & 15];
+        return *this;
+    }
+    Cursor& bit(unsigned v) { // one decimal digit 0..9
+        room(1);
+        *p_++ = char('0' + v);
+        return *this;
+    }
+    template <size_t N> Cursor& lit(const char (&s)[N]) {
+        room(N - 1);
+        std::memcpy(p_, s, N - 1);
+        p_ += N - 1;
+        return *this;
+    }
+
+private:
+    // Grows the string when the next field might not fit (only a line of huge values).
+    void room(size_t n) {
+        if (size_t(end_ - p_) >= n) return;
+        const size_t used = size_t(p_ - out_.data());
+        out_.resize(used + n + 256);
+        p_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+
+    std::string& out_;
+    char* p_;
+    char* end_;
+};
 
 } // namespace
 
 void appendUnsigned(std::string& out, uint64_t v, int width) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    appendDigits(out, buf, r.ptr, false, width);
+    Cursor(out, 0).u(v, width);
 }
 
 void appendSigned(std::string& out, int64_t v, int width) {
-    // printf pads the digits and the sign together: "%02d" of -5 is "-5".
-    char buf[24];
-    const bool negative = v < 0;
-    const uint64_t magnitude = negative ? uint64_t(0) - uint64_t(v) : uint64_t(v);
-    auto r = std::to_chars(buf, buf + sizeof buf, magnitude);
-    appendDigits(out, buf, r.ptr, negative, negative ? width - 1 : width);
+    Cursor(out, 0).i(v, width);
 }
 
 void appendFixed(std::string& out, double v, int precision) {
-    // The largest double in fixed notation has 309 digits before the point.
-    char buf[400];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, precision);
-    if (r.ec != std::errc()) return;
-    out.append(buf, r.ptr);
+    if (precision < 0 || precision > 9) return;
+    Cursor(out, 0).f(v, precision);
 }
 
 void appendHex2(std::string& out, uint8_t v) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += kDigits[v >> 4];
-    out += kDigits[v & 15];
+    Cursor(out, 0).hex2(v);
 }
 
 double radiansOf(int32_t semicircleUnits) {
@@ -63,53 +240,32 @@ const std::string_view kFastFixLogHeader =
     "Tacho Counts";
 
 void appendFastFixLogLine(std::string& out, const DrDataRecord& r) {
+    Cursor c(out, 320);
     // Validity bits 0..7 and status bits 0..3: "%d," each.
-    for (int b = 0; b < 8; ++b) {
-        out += char('0' + ((r.validity_flags >> b) & 1));
-        out += ',';
-    }
-    for (int b = 0; b < 4; ++b) {
-        out += char('0' + ((r.status_flags >> b) & 1));
-        out += ',';
-    }
-    out += char('0' + ((r.status_flags >> 4) & 3)); // time source "%d, "
-    out += ", ";
-    out += (r.status_flags & 0x40) ? '0' : '1'; // snapped to DR-GPS: position source clear
-    out += ',';
-    appendUnsigned(out, r.gps_age, 2);
-    out += ", ";
-    appendUnsigned(out, r.tow);
-    out += ", ";
-    appendFixed(out, radiansOf(r.longitude), 9);
-    out += ", ";
-    appendFixed(out, radiansOf(r.latitude), 9);
-    out += ", ";
-    appendSigned(out, r.altitude);
-    out += ", ";
-    appendUnsigned(out, r.heading);
-    out += ", ";
-    appendUnsigned(out, r.speed);
-    out += ", ";
-    appendUnsigned(out, r.delta_time);
-    out += ", ";
-    appendSigned(out, r.delta_distance);
-    out += ", ";
-    appendSigned(out, r.delta_heading);
-    out += ", ";
-    for (uint16_t v : {r.position_accuracy, r.altitude_accuracy, r.heading_accuracy,
-                       r.speed_accuracy, r.delta_distance_accuracy}) {
-        appendUnsigned(out, v);
-        out += ", ";
-    }
-    appendUnsigned(out, r.delta_heading_accuracy);
-    out += ", ";
-    appendUnsigned(out, r.gyroSamples());
-    out += ", ";
-    out += r.dirSwitchHigh() ? '1' : '0';
-    out += ',';
-    appendUnsigned(out, r.gyro_count);
-    out += ',';
-    appendUnsigned(out, r.tacho_count);
+    for (int b = 0; b < 8; ++b) c.bit((r.validity_flags >> b) & 1).lit(",");
+    for (int b = 0; b < 4; ++b) c.bit((r.status_flags >> b) & 1).lit(",");
+    c.bit((r.status_flags >> 4) & 3).lit(", ");      // time source
+    c.bit((r.status_flags & 0x40) ? 0 : 1).lit(","); // snapped: position source clear
+    c.u(r.gps_age, 2).lit(", ");
+    c.u(r.tow).lit(", ");
+    c.f<9>(radiansOf(r.longitude)).lit(", ");
+    c.f<9>(radiansOf(r.latitude)).lit(", ");
+    c.i(r.altitude).lit(", ");
+    c.u(r.heading).lit(", ");
+    c.u(r.speed).lit(", ");
+    c.u(r.delta_time).lit(", ");
+    c.i(r.delta_distance).lit(", ");
+    c.i(r.delta_heading).lit(", ");
+    c.u(r.position_accuracy).lit(", ");
+    c.u(r.altitude_accuracy).lit(", ");
+    c.u(r.heading_accuracy).lit(", ");
+    c.u(r.speed_accuracy).lit(", ");
+    c.u(r.delta_distance_accuracy).lit(", ");
+    c.u(r.delta_heading_accuracy).lit(", ");
+    c.u(r.gyroSamples()).lit(", ");
+    c.bit(r.dirSwitchHigh() ? 1 : 0).lit(",");
+    c.u(r.gyro_count).lit(",");
+    c.u(r.tacho_count);
 }
 
 // ---- 1 Hz log ---------------------------------------------------------------------------------
@@ -142,62 +298,49 @@ std::string oneHzLogHeader(const OneHzSelection& s) {
     return h;
 }
 
-namespace {
-
-void field(std::string& out, uint64_t v, int width = 0) {
-    appendUnsigned(out, v, width);
-    out += ", ";
-}
-
-void fieldFixed(std::string& out, double v, int precision) {
-    appendFixed(out, v, precision);
-    out += ", ";
-}
-
-} // namespace
-
 void appendFix3101Part(std::string& out, const GpsFixRecord& r) {
-    field(out, r.time);
-    field(out, r.fix_flags & 0x3F, 2);
-    field(out, (r.fix_flags >> 6) & 1);
-    field(out, (r.fix_flags >> 7) & 1);
-    for (int b = 0; b < 4; ++b) field(out, (r.validity_flags >> b) & 1);
-    field(out, (r.validity_flags >> 4) & 3);
-    fieldFixed(out, radiansOf(r.latitude), 9);
-    fieldFixed(out, radiansOf(r.longitude), 9);
-    appendSigned(out, r.altitude);
-    out += ", ";
-    fieldFixed(out, double(r.heading) / 32768.0, 5);
-    fieldFixed(out, double(r.speed), 2);
-    field(out, r.position_accuracy);
-    field(out, r.altitude_accuracy);
-    fieldFixed(out, double(r.heading_accuracy) / 32768.0, 5);
-    field(out, r.speed_accuracy);
+    Cursor c(out, 256);
+    c.u(r.time).lit(", ");
+    c.u(r.fix_flags & 0x3F, 2).lit(", ");
+    c.bit((r.fix_flags >> 6) & 1).lit(", ");
+    c.bit((r.fix_flags >> 7) & 1).lit(", ");
+    for (int b = 0; b < 4; ++b) c.bit((r.validity_flags >> b) & 1).lit(", ");
+    c.bit((r.validity_flags >> 4) & 3).lit(", ");
+    c.f<9>(radiansOf(r.latitude)).lit(", ");
+    c.f<9>(radiansOf(r.longitude)).lit(", ");
+    c.i(r.altitude).lit(", ");
+    c.f<5>(double(r.heading) / 32768.0).lit(", ");
+    c.f<2>(double(r.speed)).lit(", ");
+    c.u(r.position_accuracy).lit(", ");
+    c.u(r.altitude_accuracy).lit(", ");
+    c.f<5>(double(r.heading_accuracy) / 32768.0).lit(", ");
+    c.u(r.speed_accuracy).lit(", ");
 }
 
 void appendTime3201Part(std::string& out, const TimeConstellationRecord& r) {
-    field(out, r.year, 4);
-    for (uint8_t v : {r.date1, r.date2, r.hours, r.minutes, r.seconds}) field(out, v, 2);
-    field(out, r.utc_offset, 3);
-    for (int16_t dop : {r.pdop, r.hdop, r.vdop}) fieldFixed(out, double(dop) / 256.0, 2);
-    field(out, r.max_dgps_age, 3);
-    field(out, r.gps_status & 0x0F);
-    field(out, (r.gps_status >> 4) & 3);
-    field(out, r.search_mode & 3);
-    field(out, (r.search_mode >> 7) & 1);
-    field(out, r.visible_svs & 0x0F, 2);
+    Cursor c(out, 160);
+    c.u(r.year, 4).lit(", ");
+    for (uint8_t v : {r.date1, r.date2, r.hours, r.minutes, r.seconds}) c.u(v, 2).lit(", ");
+    c.u(r.utc_offset, 3).lit(", ");
+    for (int16_t dop : {r.pdop, r.hdop, r.vdop}) c.f<2>(double(dop) / 256.0).lit(", ");
+    c.u(r.max_dgps_age, 3).lit(", ");
+    c.u(r.gps_status & 0x0F).lit(", ");
+    c.bit((r.gps_status >> 4) & 3).lit(", ");
+    c.bit(r.search_mode & 3).lit(", ");
+    c.bit((r.search_mode >> 7) & 1).lit(", ");
+    c.u(r.visible_svs & 0x0F, 2).lit(", ");
 }
 
 void appendChannel3301Slot(std::string& out, const ChannelStatusRecord& r) {
-    field(out, r.channel, 2);
-    field(out, r.sv, 2);
-    for (int b : {0, 2, 4, 5}) field(out, (r.status >> b) & 1);
-    fieldFixed(out, double(r.snr) * 0.2, 1);
-    field(out, unsigned(r.azimuth) * 2);
-    appendSigned(out, r.elevation);
-    out += ", ";
-    field(out, r.mode & 3);
-    field(out, (r.mode >> 2) & 3);
+    Cursor c(out, 96);
+    c.u(r.channel, 2).lit(", ");
+    c.u(r.sv, 2).lit(", ");
+    for (int b : {0, 2, 4, 5}) c.bit((r.status >> b) & 1).lit(", ");
+    c.f<1>(double(r.snr) * 0.2).lit(", ");
+    c.u(unsigned(r.azimuth) * 2).lit(", ");
+    c.i(r.elevation).lit(", ");
+    c.bit(r.mode & 3).lit(", ");
+    c.bit((r.mode >> 2) & 3).lit(", ");
 }
 
 int calibrationSlotOf(const DrCalibrationRecord& r) {
@@ -222,19 +365,17 @@ std::string_view emptyCalibrationSlot(int slot) {
 }
 
 void appendCalibrationSlot(std::string& out, const DrCalibrationRecord& r) {
-    if (r.subcode == 0x07) {
-        appendHex2(out, r.dpp_index);
-        out += ", ";
-    }
-    field(out, r.status & 7);
-    field(out, (r.status >> 3) & 1);
-    field(out, (r.status >> 4) & 1);
+    Cursor c(out, 96);
+    if (r.subcode == 0x07) c.hex2(r.dpp_index).lit(", ");
+    c.bit(r.status & 7).lit(", ");
+    c.bit((r.status >> 3) & 1).lit(", ");
+    c.bit((r.status >> 4) & 1).lit(", ");
     if (r.subcode == 0x05) {
-        field(out, (r.status >> 7) & 1);
-        field(out, r.confidence_speed);
+        c.bit((r.status >> 7) & 1).lit(", ");
+        c.u(r.confidence_speed).lit(", ");
     } else {
-        fieldFixed(out, double(r.value), 6);
-        fieldFixed(out, double(r.accuracy), 6);
+        c.f<6>(double(r.value)).lit(", ");
+        c.f<6>(double(r.accuracy)).lit(", ");
     }
 }
 

@@ -11,7 +11,6 @@
 #include "link/receive_worker.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -36,39 +35,6 @@ const char* kMonitorHelp =
     "Ctrl-C (or SIGTERM) stops the link cleanly. The port is used exclusively while it runs.\n"
     "Exit status 1: the port cannot be opened (the reason is printed); 2: usage error.\n";
 
-volatile std::sig_atomic_t gStop = 0;
-extern "C" void onStopSignal(int) {
-    gStop = 1;
-}
-
-// Installs the stop handlers for SIGINT and SIGTERM and ignores SIGPIPE (a closed output
-// pipe then ends the run through a failed write, with the link stopped); restores the old
-// dispositions when it goes.
-class StopSignals {
-public:
-    StopSignals() {
-        gStop = 0;
-        struct sigaction sa {};
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-        struct sigaction ign {};
-        ign.sa_handler = SIG_IGN;
-        sigemptyset(&ign.sa_mask);
-        sigaction(SIGPIPE, &ign, &oldPipe_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-        sigaction(SIGPIPE, &oldPipe_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{}, oldPipe_{};
-};
-
 // No window is shown: the monitor only prints.
 class NoWindows : public WindowRegistry {
 public:
@@ -84,14 +50,6 @@ public:
     bool exists(WindowId) const override { return true; }
     bool running(WindowId) const override { return true; }
 };
-
-// The link names the port by its COM slot ("COM1 (/dev/ttyUSB0): ..."); on the command line
-// the path alone is clearer.
-std::string withoutSlotName(std::string text, const std::string& slot, const std::string& path) {
-    std::string prefix = slot + " (" + path + "): ";
-    if (text.rfind(prefix, 0) == 0) text = path + ": " + text.substr(prefix.size());
-    return text;
-}
 
 // Puts a delivered record copy back into a record area, so the line writers (which read the
 // record of a kind from an area, as decode leaves it) print it as `vexor decode` does.
@@ -129,13 +87,6 @@ bool writeOut(std::string& out) {
     return ok && std::fflush(stdout) == 0;
 }
 
-uint8_t parseParity(const std::string& p) {
-    if (p == "none") return kParityNone;
-    if (p == "odd") return kParityOdd;
-    if (p == "even") return kParityEven;
-    throw UsageError("invalid parity '" + p + "': expected none, odd or even");
-}
-
 } // namespace
 
 int cmdMonitor(const std::vector<std::string>& args) {
@@ -156,12 +107,7 @@ int cmdMonitor(const std::vector<std::string>& args) {
         if (a == "--port") {
             port = value();
         } else if (a == "--baud") {
-            const std::string& v = value();
-            double b = parseNumber(v, "baud rate", 0, 1e7);
-            if (!isSupportedBaud(int32_t(b)) || b != double(int32_t(b)))
-                throw UsageError("invalid baud rate '" + v +
-                                 "': expected 4800, 9600, 19200, 38400 or 115200");
-            settings.baudRate = int32_t(b);
+            settings.baudRate = parseBaud(value());
         } else if (a == "--parity") {
             settings.parity = parseParity(value());
         } else if (a == "--json") {
@@ -201,7 +147,7 @@ int cmdMonitor(const std::vector<std::string>& args) {
     auto end = clock::now() +
                std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(duration));
     bool outputOk = true;
-    while (!gStop && outputOk && (duration == 0 || clock::now() < end)) {
+    while (!StopSignals::requested() && outputOk && (duration == 0 || clock::now() < end)) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(50))) consumer.drain(1024);
         outputOk = writeOut(out);
     }

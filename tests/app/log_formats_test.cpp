@@ -79,6 +79,16 @@ TEST(LogNumbers, FixedAgreesWithPrintfOnTiesExtremesAndSpecialValues) {
         std::memcpy(&f, &bits, 4);
         values.push_back(double(f));
     }
+    // Halves at the last printed digit and their neighbours: where a scaled product that is
+    // rounded once too often would pick the wrong digit.
+    std::uniform_int_distribution<int64_t> whole(-4000000000LL, 4000000000LL);
+    for (int i = 0; i < 4000; ++i) {
+        const double scale[] = {1e1, 1e2, 1e5, 1e6, 1e9};
+        const double half = (double(whole(rng)) + 0.5) / scale[i % 5];
+        values.push_back(half);
+        values.push_back(std::nextafter(half, 0.0));
+        values.push_back(std::nextafter(half, 1e300));
+    }
     for (double v : values) {
         for (int precision : {1, 2, 5, 6, 9}) {
             std::string out;
