@@ -232,6 +232,8 @@ bool DataLogger::stop(LogKind kind, std::string* error) {
     running_.fetch_and(uint8_t(~logBit(kind)), std::memory_order_acq_rel);
     LogFile& f = files_[size_t(kind)];
     if (!f.isOpen()) return true;
+    // A failure not taken yet is reported by this call instead.
+    failedEvents_.fetch_and(uint8_t(~logBit(kind)), std::memory_order_acq_rel);
     const bool ok = f.close();
     if (!ok && error) *error = f.error();
     return ok;

@@ -104,8 +104,9 @@ public:
     // opened or another running log writes the same file.
     bool start(LogKind kind, const std::string& path, std::string& error,
                const OneHzSelection& selection = {});
-    // Stops the log, flushes and closes its file. False when the final write failed (error
-    // then says why; the file is closed all the same). Stopping a stopped log does nothing.
+    // Stops the log, flushes and closes its file. False when a write failed (error then says
+    // why, and the failure is not reported again by takeEvents; the file is closed all the
+    // same). Stopping a stopped log does nothing.
     bool stop(LogKind kind, std::string* error = nullptr);
     void stopAll();
 

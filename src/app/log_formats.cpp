@@ -439,4 +439,24 @@ void OneHzLine::takeLine(std::string& out) {
     emptyParts();
 }
 
+// ---- Raw data view ----------------------------------------------------------------------------
+
+void appendRawChunkLine(std::string& out, const uint8_t* bytes, size_t count, bool text) {
+    if (text) {
+        const void* zero = std::memchr(bytes, 0, count);
+        const size_t n = zero ? size_t(static_cast<const uint8_t*>(zero) - bytes) : count;
+        out.append(reinterpret_cast<const char*>(bytes), n);
+        return;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const size_t at = out.size();
+    out.resize(at + 3 * count);
+    char* p = out.data() + at;
+    for (size_t i = 0; i < count; ++i) {
+        *p++ = kHex[bytes[i] >> 4];
+        *p++ = kHex[bytes[i] & 15];
+        *p++ = ' ';
+    }
+}
+
 } // namespace vx

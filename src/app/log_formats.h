@@ -126,6 +126,13 @@ private:
     std::array<std::string, kCalibrationSlots> calibration_;
 };
 
+// ---- Raw data view ----------------------------------------------------------------------------
+
+// The raw data view's line of one tap chunk: every byte as "%02X " (two upper-case digits and
+// a blank: 720 characters for a chunk of 240), or with text on, the chunk's bytes up to the
+// first zero byte.
+void appendRawChunkLine(std::string& out, const uint8_t* bytes, size_t count, bool text);
+
 // ---- Binary packet logs -----------------------------------------------------------------------
 
 // Follows a raw byte stream and hands on the bytes of each frame to the destination its code

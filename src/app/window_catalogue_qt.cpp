@@ -1,9 +1,13 @@
 #include "app/window_catalogue_qt.h"
 
+#include "app/about_form.h"
 #include "app/ack_form.h"
 #include "app/error_form.h"
+#include "app/log_form.h"
 #include "app/main_form.h"
+#include "app/raw_data_form.h"
 #include "app/sys_ack_form.h"
+#include "app/version_form.h"
 #include "config/pkt2101_form.h"
 #include "link/io_replay_form.h"
 #include "link/sio_form.h"
@@ -20,7 +24,9 @@ const WindowSpec kWindows[] = {
     {W::TmainForm, make<TmainForm>},       {W::TsioForm, make<TsioForm>},
     {W::TerrorForm, make<TerrorForm>},     {W::Tpkt2101Form, make<Tpkt2101Form>},
     {W::TSysAckForm, make<TSysAckForm>},   {W::TackForm, make<TackForm>},
-    {W::TfrmIoReplay, make<TfrmIoReplay>},
+    {W::TfrmIoReplay, make<TfrmIoReplay>}, {W::TlogForm, make<TlogForm>},
+    {W::TrawDataForm, make<TrawDataForm>}, {W::TversionForm, make<TversionForm>},
+    {W::TaboutForm, make<TaboutForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -110,7 +116,6 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::TintervalControlForm,
     W::Tpkt36Form,
     W::Tpkt707FForm,
-    W::TversionForm,
     W::TsoftEventForm,
     W::Tpkt15Form,
     W::Tpkt1601_1602Form,
@@ -123,12 +128,10 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::Tpkt3202_3203Form,
     W::Tpkt33Form,
     W::Tpkt7020Form,
-    W::TrawDataForm,
     W::TselfTestForm,
     W::TDataCollectionTestForm,
     W::TgyroBenchTest,
     W::TtachoReverseBenchForm,
-    W::TlogForm,
     W::TskyPlotForm,
     W::TheadingPlotForm,
     W::TgenPktForm,
@@ -148,7 +151,6 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::Tfrm12ChanMon,
     W::TTtcaForm,
     W::TsetRtcForm,
-    W::TaboutForm,
 };
 
 } // namespace
