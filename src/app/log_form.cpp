@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -195,7 +196,7 @@ bool TlogForm::startLog(Group& g, vx::LogKind kind, bool anySelected,
         warn("No File Selected.");
         return false;
     }
-    const QString path = QFileInfo(name).absoluteFilePath();
+    const QString path = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
     const std::string native = QFile::encodeName(path).toStdString();
     // A file another log is writing is never truncated under it.
     vx::LogKind other{};
