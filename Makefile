@@ -42,6 +42,9 @@ bench: deps
 	build/release/bench/bench_error_window_qt 1000000
 	bench/stats_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
+	build/release/bench/bench_log_formats
+	bench/log_throughput.sh build/release/src/vexor
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_logging_replay_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF

@@ -60,6 +60,7 @@ TrawDataForm::TrawDataForm(Console& console, QWidget* parent)
     connect(textCheck_, &QCheckBox::clicked, this, &TrawDataForm::CheckBox0Click);
 
     tick_ = new QTimer(this);
+    tick_->setObjectName("viewTimer");
     tick_->setInterval(kTickMs);
     connect(tick_, &QTimer::timeout, this, &TrawDataForm::showQueuedLines);
 
@@ -92,23 +93,33 @@ void TrawDataForm::showRawChunk(const uint8_t* bytes, size_t count) {
         line_.resize(line_.size() - vx::kLogLineEnd.size());
     }
     std::lock_guard lk(queueMu_);
-    if (queue_.size() >= size_t(kMaxLines)) queue_.pop_front();
+    if (queue_.size() >= size_t(kMaxLinesPerTick)) {
+        queue_.pop_front();
+        ++notShown_;
+    }
     queue_.push_back(line_);
 }
 
 // ---- The view (GUI thread) --------------------------------------------------------------------
 
+QString TrawDataForm::notShownLine(uint64_t lines) {
+    return QString("... %1 lines not shown ...").arg(lines);
+}
+
 void TrawDataForm::showQueuedLines() {
     std::deque<std::string> lines;
+    uint64_t notShown = 0;
     {
         std::lock_guard lk(queueMu_);
         lines.swap(queue_);
+        std::swap(notShown, notShown_);
     }
     if (!lines.empty()) {
         QString text;
-        size_t chars = lines.size();
+        size_t chars = lines.size() + 64;
         for (const std::string& l : lines) chars += l.size();
         text.reserve(qsizetype(chars));
+        if (notShown) text += notShownLine(notShown);
         for (const std::string& l : lines) {
             if (!text.isEmpty()) text += QLatin1Char('\n');
             text += QLatin1String(l.data(), qsizetype(l.size()));
@@ -145,6 +156,7 @@ void TrawDataForm::clearButtonClick() {
     {
         std::lock_guard lk(queueMu_);
         queue_.clear();
+        notShown_ = 0;
     }
     rawDataWin_->clear();
 }

@@ -5,11 +5,13 @@
 // cut the stream: at each 0x82 (a frame per line), or at each CR LF (a text line per line).
 //
 // The tap runs on the receive worker: it formats the line, writes it to the log file (one
-// lock, the file's) and queues it for the view; it never waits for the GUI. The view takes the
-// queued lines once per GUI tick in one append and keeps the newest kMaxLines lines; a full
-// replay therefore neither freezes the window nor holds up the receive path. The queue is
-// bounded too: when the GUI falls behind, the oldest queued lines are dropped from the view
-// (they would have scrolled out of it anyway); the log file still gets every line.
+// lock, the file's) and queues it for the view; it never waits for the GUI. Once per GUI tick
+// the view takes the queued lines in one append and keeps the newest kMaxLines lines. Laying
+// out a line of text costs the GUI thread tens of microseconds, and a replay at full speed
+// brings a hundred thousand chunks a second, far more than anyone can read: a tick shows at
+// most kMaxLinesPerTick lines, the newest, and says in one line how many it left out ("... 1234
+// lines not shown ..."). A live receiver never comes near that rate; the log file gets every
+// line at any rate, and the queue is bounded by the same per-tick limit.
 #pragma once
 
 #include "app/console_qt.h"
@@ -36,10 +38,13 @@ public:
 
     // The view keeps at least this many of the newest lines.
     static constexpr int kMaxLines = 10000;
-    // How often queued lines go into the view.
+    // How often queued lines go into the view, and the most lines one tick shows.
     static constexpr int kTickMs = 50;
+    static constexpr int kMaxLinesPerTick = 200;
 
     bool paused() const { return paused_.load(); }
+    // "... 1234 lines not shown ..." (the line a tick shows for the lines it left out).
+    static QString notShownLine(uint64_t lines);
     bool logging() const { return logging_.load(); }
 
 public slots:
@@ -88,6 +93,7 @@ private:
     vx::LogFile log_;
 
     std::mutex queueMu_;
-    std::deque<std::string> queue_; // lines not shown yet, at most kMaxLines
+    std::deque<std::string> queue_; // lines not shown yet, the newest kMaxLinesPerTick
+    uint64_t notShown_ = 0;         // lines dropped from the queue since the last tick
     std::string line_;              // the worker's line being built
 };

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -162,29 +163,57 @@ TEST(RawDataForm, PauseClearLogAndClose) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(RawDataForm, TheViewKeepsTheNewestLinesAndTheLogGetsThemAll) {
+std::string frameLine(int i) {
+    return vxtest::hex(vxtest::frame(0x21, 0x01, {uint8_t(i), uint8_t(i >> 8)})) + " ";
+}
+
+TEST(RawDataForm, TheViewKeepsTheNewestLinesAndSaysWhatItLeftOut) {
     const std::string dir = vxtest::uniqueTempPath("raw_view_bound");
     std::filesystem::create_directories(dir);
     RawView v;
     ASSERT_TRUE(v.rig.start());
     v.form.show();
+    // The ticks are the test's: lines arrive faster or slower than the view shows them.
+    v.form.findChild<QTimer*>("viewTimer")->stop();
     v.chosen = QString::fromStdString(dir + "/all.txt");
     v.button("logButton")->click();
-    const int frames = TrawDataForm::kMaxLines + 2500;
-    std::vector<uint8_t> stream;
-    for (int i = 0; i < frames; ++i) {
-        auto f = vxtest::frame(0x21, 0x01, {uint8_t(i), uint8_t(i >> 8)});
-        stream.insert(stream.end(), f.begin(), f.end());
+    int sent = 0;
+    auto send = [&](int n) {
+        std::vector<uint8_t> stream;
+        for (int i = 0; i < n; ++i) {
+            auto f = vxtest::frame(0x21, 0x01, {uint8_t(sent), uint8_t(sent >> 8)});
+            stream.insert(stream.end(), f.begin(), f.end());
+            ++sent;
+        }
+        const uint64_t target = v.rig.console.delivered() + uint64_t(n);
+        v.rig.receiveBytes(stream);
+        ASSERT_TRUE(v.rig.waitDelivered(target));
+    };
+    // At a pace the view can show, every line is shown; it keeps the newest kMaxLines.
+    const int perTick = TrawDataForm::kMaxLinesPerTick;
+    const int ticks = TrawDataForm::kMaxLines / perTick + 3;
+    for (int t = 0; t < ticks; ++t) {
+        send(perTick);
+        v.form.showQueuedLines();
     }
-    ASSERT_TRUE(v.receive(stream));
-    ASSERT_TRUE(pumpUntil([&] { return v.rig.console.delivered() >= uint64_t(frames); }));
-    const QStringList shown = v.lines();
-    EXPECT_EQ(shown.size(), TrawDataForm::kMaxLines);
-    const auto last = vxtest::frame(0x21, 0x01, {uint8_t(frames - 1), uint8_t((frames - 1) >> 8)});
-    EXPECT_EQ(shown.back().toStdString(), vxtest::hex(last) + " ");
+    QStringList shown = v.lines();
+    ASSERT_EQ(shown.size(), TrawDataForm::kMaxLines);
+    EXPECT_EQ(shown.front().toStdString(), frameLine(sent - TrawDataForm::kMaxLines));
+    EXPECT_EQ(shown.back().toStdString(), frameLine(sent - 1));
+
+    // Faster than that, a tick shows the newest lines and how many it left out.
+    send(5 * perTick + 17);
+    shown = v.lines();
+    ASSERT_EQ(shown.size(), TrawDataForm::kMaxLines);
+    EXPECT_EQ(shown[shown.size() - perTick - 1], TrawDataForm::notShownLine(4 * perTick + 17));
+    EXPECT_EQ(shown.back().toStdString(), frameLine(sent - 1));
+    EXPECT_EQ(shown[shown.size() - perTick].toStdString(), frameLine(sent - perTick));
+
+    // The log file has every line.
     v.button("logButton")->click();
     const std::string log = readFile(dir + "/all.txt");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), frames);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), sent);
+    EXPECT_TRUE(log.ends_with(frameLine(sent - 1) + "\r\n"));
     std::filesystem::remove_all(dir);
 }
 
