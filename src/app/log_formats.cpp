@@ -70,6 +70,21 @@ inline char* putUnsigned(char* p, uint64_t v, int width) {
     return end;
 }
 
+// Writes exactly n digits of v (v < 10^n), zero-padded, and returns the end.
+inline char* putDigitsExactly(char* p, uint32_t v, int n) {
+    char* const end = p + n;
+    char* t = end;
+    for (; n >= 2; n -= 2) {
+        const unsigned r = v % 100;
+        v /= 100;
+        t -= 2;
+        t[0] = kDigitPairs[2 * r];
+        t[1] = kDigitPairs[2 * r + 1];
+    }
+    if (n == 1) t[-1] = char('0' + v);
+    return end;
+}
+
 // printf pads the digits and the sign together: "%02d" of -5 is "-5", "%03d" of -5 "-05".
 char* putSigned(char* p, int64_t v, int width) {
     if (v >= 0) return putUnsigned(p, uint64_t(v), width);
@@ -115,7 +130,7 @@ template <int P> char* putFixed(char* p, double v) {
         constexpr auto unit = uint64_t(scale);
         p = putUnsigned(p, m / unit, 1);
         *p++ = '.';
-        return putUnsigned(p, m % unit, P);
+        return putDigitsExactly(p, uint32_t(m % unit), P);
     }
 }
 
