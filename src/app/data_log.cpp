@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx {
@@ -31,12 +30,6 @@ bool LogFile::open(const std::string& path, std::string& error) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = error_ = std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) { // not reached: O_WRONLY refuses
-        ::close(fd);
-        error = error_ = "is a folder";
         return false;
     }
     fd_ = fd;

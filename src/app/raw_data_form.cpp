@@ -57,7 +57,7 @@ TrawDataForm::TrawDataForm(Console& console, QWidget* parent)
     connect(clearButton_, &QPushButton::clicked, this, &TrawDataForm::clearButtonClick);
     connect(logButton_, &QPushButton::clicked, this, &TrawDataForm::logButtonClick);
     connect(pauseButton_, &QPushButton::clicked, this, &TrawDataForm::pauseButtonClick);
-    connect(textCheck_, &QCheckBox::clicked, this, &TrawDataForm::CheckBox0Click);
+    connect(textCheck_, &QCheckBox::toggled, this, &TrawDataForm::CheckBox0Click);
 
     tick_ = new QTimer(this);
     tick_->setObjectName("viewTimer");
