@@ -292,6 +292,12 @@ void DataLogger::logFastFix(uint8_t h2, const DrDataRecord& r) {
     writeTextLine(LogKind::FiveHzText, line_);
 }
 
+void DataLogger::logFastFixLines(const std::string& lines, uint64_t count) {
+    if (!running(LogKind::FiveHzText)) return;
+    put(LogKind::FiveHzText, lines.data(), lines.size());
+    lines_[size_t(LogKind::FiveHzText)] += count;
+}
+
 void DataLogger::logFix3101(uint8_t h2, const GpsFixRecord& r) {
     if (!running(LogKind::OneHzText) || !oneHz_.addFix(h2, r)) return;
     line_.clear();

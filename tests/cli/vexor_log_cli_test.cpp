@@ -1,5 +1,7 @@
 // `vexor log`: the data logs of a recording or a live port, from outside.
+#include "app/data_log.h"
 #include "app/log_formats.h"
+#include "link/packet_decode.h"
 #include "sim/sim_runner.h"
 
 #include "../../bench/stream_gen.h"
@@ -142,6 +144,43 @@ TEST(VexorLog, ARecordingGivesEveryLogOfItsFrames) {
         ASSERT_EQ(std::count(oneHz[i].begin(), oneHz[i].end(), ','), 18 + 16) << oneHz[i];
     EXPECT_NE(r.err.find("5.csv: " + std::to_string(five.size() - 1) + " lines"), std::string::npos)
         << r.err;
+}
+
+TEST(VexorLog, LinesBuiltOnSeveralThreadsComeOutAsFromOne) {
+    // Enough reports for many batches of the reading thread; the same stream fed to one
+    // DataLogger on this thread gives the expected files.
+    Dir d;
+    const std::string rec = d / "rec.vxr";
+    std::vector<uint8_t> stream;
+    vxbench::StreamGenerator gen({0.01, 11});
+    gen.append(stream, 3'000'000);
+    std::ofstream(rec, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), long(stream.size()));
+    {
+        vx::DataLogger log;
+        std::string err;
+        ASSERT_TRUE(log.start(vx::LogKind::FiveHzText, d / "e5.csv", err));
+        ASSERT_TRUE(
+            log.start(vx::LogKind::OneHzText, d / "e1.csv", err, {true, true, true, false}));
+        vx::MemorySource src(stream.data(), stream.size());
+        auto area = std::make_unique<vx::RecordArea>();
+        uint8_t frame[vx::kRxBufferSize];
+        for (;;) {
+            uint16_t count = 0;
+            int r = vx::PacketDeframer::readFrame(src, frame, count);
+            if (r == vx::kFrameEndOfStream) break;
+            vx::FrameOutcome o = vx::decodeFrame(r, frame, count, *area);
+            if (o.decoded) log.report(frame[1], frame[2], *area, o.kind);
+        }
+        log.stopAll();
+    }
+    auto r = runCommand(vexor + " log --5hz " + d / "5.csv" + " --1hz " + d / "1.csv" +
+                        " --1hz-packets 31-01,32-01,33-01 " + rec);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string five = readFile(d / "5.csv");
+    EXPECT_GT(std::count(five.begin(), five.end(), '\n'), 40000);
+    EXPECT_TRUE(five == readFile(d / "e5.csv"));
+    EXPECT_TRUE(readFile(d / "1.csv") == readFile(d / "e1.csv"));
 }
 
 TEST(VexorLog, AFullDiskFailsTheRunAndNamesTheFile) {
