@@ -46,6 +46,9 @@ bench: deps
 	bench/stats_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_batch_qt
+	build/release/bench/bench_log_formats
+	bench/log_throughput.sh build/release/src/vexor
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_logging_replay_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF

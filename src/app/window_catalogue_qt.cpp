@@ -1,10 +1,14 @@
 #include "app/window_catalogue_qt.h"
 
+#include "app/about_form.h"
 #include "app/ack_form.h"
 #include "app/error_form.h"
+#include "app/log_form.h"
 #include "app/main_form.h"
+#include "app/raw_data_form.h"
 #include "app/sys_ack_form.h"
 #include "config/mask_form.h"
+#include "app/version_form.h"
 #include "config/pkt2101_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt27_form.h"
@@ -40,6 +44,10 @@ const WindowSpec kWindows[] = {
     {W::TrandomSerialForm, make<TrandomSerialForm>},
     {W::TRepeatedResetTestForm, make<TRepeatedResetTestForm>},
     {W::TforceToMonForm, make<TforceToMonForm>},
+    {W::TlogForm, make<TlogForm>},
+    {W::TrawDataForm, make<TrawDataForm>},
+    {W::TversionForm, make<TversionForm>},
+    {W::TaboutForm, make<TaboutForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -127,7 +135,6 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::TintervalControlForm,
     W::Tpkt36Form,
     W::Tpkt707FForm,
-    W::TversionForm,
     W::TsoftEventForm,
     W::Tpkt15Form,
     W::Tpkt1601_1602Form,
@@ -140,12 +147,10 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::Tpkt3202_3203Form,
     W::Tpkt33Form,
     W::Tpkt7020Form,
-    W::TrawDataForm,
     W::TselfTestForm,
     W::TDataCollectionTestForm,
     W::TgyroBenchTest,
     W::TtachoReverseBenchForm,
-    W::TlogForm,
     W::TskyPlotForm,
     W::TheadingPlotForm,
     W::TdiagForm,
@@ -160,7 +165,6 @@ constexpr vx::WindowId kNotBuiltYet[] = {
     W::Tfrm12ChanMon,
     W::TTtcaForm,
     W::TsetRtcForm,
-    W::TaboutForm,
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,6 +29,30 @@ double parseNumber(const std::string& text, const char* what, double min, double
 // True when args holds "--help" or "-h".
 bool wantsHelp(const std::vector<std::string>& args);
 
+// A baud rate the link supports (4800, 9600, 19200, 38400, 115200); throws UsageError.
+int32_t parseBaud(const std::string& text);
+// "none", "odd" or "even" as the link's parity code; throws UsageError.
+uint8_t parseParity(const std::string& text);
+// The link names a port by its COM slot ("COM1 (/dev/ttyUSB0): ..."); on the command line the
+// path alone is clearer.
+std::string withoutSlotName(std::string text, const std::string& slot, const std::string& path);
+
+// While it lives: SIGINT and SIGTERM ask the command to stop (requested()), SIGPIPE is ignored
+// (a closed output pipe then ends the run through a failed write, with the link stopped). The
+// old dispositions come back when it goes.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    static bool requested();
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
+};
+
 // Subcommands: each takes the arguments after its name and returns the exit status.
 int cmdEncode(const std::vector<std::string>& args);
 int cmdDecode(const std::vector<std::string>& args);
@@ -38,5 +63,7 @@ int cmdMonitor(const std::vector<std::string>& args);
 int cmdStatsLink(const std::vector<std::string>& args); // vexor stats --link
 // One command over the serial link, waiting for its answer (cmd_send.cpp).
 int cmdSend(const std::vector<std::string>& args);
+// The data logs of a recording or a live port (cmd_log.cpp).
+int cmdLog(const std::vector<std::string>& args);
 
 } // namespace vx::cli

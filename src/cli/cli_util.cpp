@@ -1,8 +1,11 @@
 #include "cli/cli.h"
 
+#include "link/link_settings.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,6 +55,62 @@ bool wantsHelp(const std::vector<std::string>& args) {
     for (const auto& a : args)
         if (a == "--help" || a == "-h") return true;
     return false;
+}
+
+int32_t parseBaud(const std::string& text) {
+    double b = parseNumber(text, "baud rate", 0, 1e7);
+    if (!isSupportedBaud(int32_t(b)) || b != double(int32_t(b)))
+        throw UsageError("invalid baud rate '" + text +
+                         "': expected 4800, 9600, 19200, 38400 or 115200");
+    return int32_t(b);
+}
+
+uint8_t parseParity(const std::string& p) {
+    if (p == "none") return kParityNone;
+    if (p == "odd") return kParityOdd;
+    if (p == "even") return kParityEven;
+    throw UsageError("invalid parity '" + p + "': expected none, odd or even");
+}
+
+std::string withoutSlotName(std::string text, const std::string& slot, const std::string& path) {
+    std::string prefix = slot + " (" + path + "): ";
+    if (text.rfind(prefix, 0) == 0) text = path + ": " + text.substr(prefix.size());
+    return text;
+}
+
+namespace {
+volatile std::sig_atomic_t gStop = 0;
+extern "C" void onStopSignal(int) {
+    gStop = 1;
+}
+} // namespace
+
+struct StopSignals::Saved {
+    struct sigaction oldInt {
+    }, oldTerm{}, oldPipe{};
+};
+
+StopSignals::StopSignals() : saved_(std::make_unique<Saved>()) {
+    gStop = 0;
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &saved_->oldInt);
+    sigaction(SIGTERM, &sa, &saved_->oldTerm);
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    sigemptyset(&ign.sa_mask);
+    sigaction(SIGPIPE, &ign, &saved_->oldPipe);
+}
+
+StopSignals::~StopSignals() {
+    sigaction(SIGINT, &saved_->oldInt, nullptr);
+    sigaction(SIGTERM, &saved_->oldTerm, nullptr);
+    sigaction(SIGPIPE, &saved_->oldPipe, nullptr);
+}
+
+bool StopSignals::requested() {
+    return gStop != 0;
 }
 
 } // namespace vx::cli

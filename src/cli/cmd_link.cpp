@@ -12,7 +12,6 @@
 #include "link/receive_worker.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
@@ -41,39 +40,6 @@ const char* kMonitorHelp =
     "\n"
     "Exit status 1: the port cannot be opened, or its device went away while monitoring\n"
     "(unplugged, the other side closed); the reason is printed in one line. 2: usage error.\n";
-
-volatile std::sig_atomic_t gStop = 0;
-extern "C" void onStopSignal(int) {
-    gStop = 1;
-}
-
-// Installs the stop handlers for SIGINT and SIGTERM and ignores SIGPIPE (a closed output
-// pipe then ends the run through a failed write, with the link stopped); restores the old
-// dispositions when it goes.
-class StopSignals {
-public:
-    StopSignals() {
-        gStop = 0;
-        struct sigaction sa {};
-        sa.sa_handler = onStopSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-        struct sigaction ign {};
-        ign.sa_handler = SIG_IGN;
-        sigemptyset(&ign.sa_mask);
-        sigaction(SIGPIPE, &ign, &oldPipe_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-        sigaction(SIGPIPE, &oldPipe_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{}, oldPipe_{};
-};
 
 // No window is shown: the monitor only prints.
 class NoWindows : public WindowRegistry {
@@ -104,13 +70,6 @@ bool writeOut(std::string& out) {
     return ok && std::fflush(stdout) == 0;
 }
 
-uint8_t parseParity(const std::string& p) {
-    if (p == "none") return kParityNone;
-    if (p == "odd") return kParityOdd;
-    if (p == "even") return kParityEven;
-    throw UsageError("invalid parity '" + p + "': expected none, odd or even");
-}
-
 } // namespace
 
 int cmdMonitor(const std::vector<std::string>& args) {
@@ -131,12 +90,7 @@ int cmdMonitor(const std::vector<std::string>& args) {
         if (a == "--port") {
             port = value();
         } else if (a == "--baud") {
-            const std::string& v = value();
-            double b = parseNumber(v, "baud rate", 0, 1e7);
-            if (!isSupportedBaud(int32_t(b)) || b != double(int32_t(b)))
-                throw UsageError("invalid baud rate '" + v +
-                                 "': expected 4800, 9600, 19200, 38400 or 115200");
-            settings.baudRate = int32_t(b);
+            settings.baudRate = parseBaud(value());
         } else if (a == "--parity") {
             settings.parity = parseParity(value());
         } else if (a == "--json") {
@@ -176,7 +130,8 @@ int cmdMonitor(const std::vector<std::string>& args) {
     auto end = clock::now() +
                std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(duration));
     bool outputOk = true;
-    while (!gStop && outputOk && !link.lost() && (duration == 0 || clock::now() < end)) {
+    while (!StopSignals::requested() && outputOk && !link.lost() &&
+           (duration == 0 || clock::now() < end)) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(50))) consumer.drain(1024);
         outputOk = writeOut(out);
     }

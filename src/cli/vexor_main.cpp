@@ -21,6 +21,7 @@ const Command commands[] = {
     {"stats", vx::cli::cmdStats, "count the frames and errors of a recorded byte stream"},
     {"sim", vx::cli::cmdSim, "run a simulated receiver on a pseudo-terminal"},
     {"monitor", vx::cli::cmdMonitor, "read a serial port through the link, one line per frame"},
+    {"log", vx::cli::cmdLog, "write the data logs (5 Hz, 1 Hz, binary) of a recording or a port"},
     {"send", vx::cli::cmdSend, "send one command over a serial port and print its answer"},
 };
 

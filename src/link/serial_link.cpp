@@ -503,7 +503,9 @@ void SerialLink::purgeLink() {
 
 void SerialLink::flushTapLocked(size_t count) {
     uint8_t second = count >= 2 ? tapBuf_[1] : 0;
-    for (RawTap* t : taps_) t->rawChunk(tapBuf_, count, second);
+    // A chunk cut at a CR LF leaves the line end in the buffer right behind the chunk.
+    const size_t lineEnd = tapCount_ - count;
+    for (RawTap* t : taps_) t->rawChunkReceived(tapBuf_, count, lineEnd, second);
     tapCount_ = 0;
 }
 

@@ -71,6 +71,15 @@ public:
     // not call back into the link's read side (readBytes, rawRead, pauseLink, purgeLink,
     // stopLink, tap changes).
     virtual void rawChunk(const uint8_t* bytes, size_t count, uint8_t secondByte) = 0;
+    // The same chunk with the bytes the text mode removed: bytes[0..count) is the chunk,
+    // bytes[count..count + lineEnd) the CR LF that ended it (lineEnd is 2 then, else 0), so a
+    // tap that must keep every received byte (a binary log) sees the line ends too. The link
+    // calls this one; the default passes the chunk to rawChunk.
+    virtual void rawChunkReceived(const uint8_t* bytes, size_t count, size_t lineEnd,
+                                  uint8_t secondByte) {
+        (void)lineEnd;
+        rawChunk(bytes, count, secondByte);
+    }
 };
 
 // Told of every frame written successfully (the TX lamp). Called on the sending thread right

@@ -11,6 +11,11 @@ Interceptor& interceptor() {
     return i;
 }
 
+Answerer& answerer() {
+    static Answerer a;
+    return a;
+}
+
 QMessageBox::Icon iconOf(Kind kind) {
     switch (kind) {
     case Kind::Information:
@@ -45,8 +50,23 @@ void notify(QWidget* parent, Kind kind, const QString& title, const QString& tex
     box->show();
 }
 
+bool ask(QWidget* parent, Kind kind, const QString& title, const QString& text) {
+    if (answerer()) return answerer()(kind, title, text);
+    if (interceptor()) {
+        interceptor()(kind, title, text);
+        return false;
+    }
+    QMessageBox box(iconOf(kind), title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void setInterceptor(Interceptor i) {
     interceptor() = std::move(i);
+}
+
+void setAnswerer(Answerer a) {
+    answerer() = std::move(a);
 }
 
 } // namespace msg

@@ -18,8 +18,15 @@ void show(QWidget* parent, Kind kind, const QString& title, const QString& text)
 // middle of an operation that must finish, such as a start of monitoring).
 void notify(QWidget* parent, Kind kind, const QString& title, const QString& text);
 
+// A modal Yes/No box; true when the user answered Yes.
+bool ask(QWidget* parent, Kind kind, const QString& title, const QString& text);
+
 // Tests: every message goes to the interceptor instead of a box (nullptr restores the boxes).
 using Interceptor = std::function<void(Kind, const QString& title, const QString& text)>;
 void setInterceptor(Interceptor interceptor);
+// Tests: every question goes to the answerer, which answers it (nullptr restores the boxes).
+// With an interceptor but no answerer, a question is passed to the interceptor and answered No.
+using Answerer = std::function<bool(Kind, const QString& title, const QString& text)>;
+void setAnswerer(Answerer answerer);
 
 } // namespace msg

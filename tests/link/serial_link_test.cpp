@@ -208,6 +208,35 @@ TEST_F(LinkFixture, TextModeCutsTheTapStreamAtCrLfAndDropsTheLineEnd) {
     EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{"24 47 50 81 82", "41"}));
 }
 
+// A tap that keeps every received byte (as a binary log does): the chunk and its line end.
+class ReceivedBytesTap : public vx::RawTap {
+public:
+    void rawChunk(const uint8_t*, size_t, uint8_t) override {}
+    void rawChunkReceived(const uint8_t* b, size_t n, size_t lineEnd, uint8_t) override {
+        std::lock_guard lk(mu);
+        received.insert(received.end(), b, b + n + lineEnd);
+        lineEnds.push_back(lineEnd);
+    }
+    std::mutex mu;
+    std::vector<uint8_t> received;
+    std::vector<size_t> lineEnds;
+};
+
+TEST_F(LinkFixture, TextModeStillHandsTheRemovedLineEndToTapsThatKeepEveryByte) {
+    ReceivedBytesTap all;
+    link.addRawTap(&all);
+    startWithReader();
+    link.setTapTextMode(true);
+    const auto sent = bytes("24 47 50 81 82 0D 0A 41 0D 0A 0D 42");
+    pty.write(sent);
+    ASSERT_TRUE(waitFor([&] { return link.bytesReceived() == sent.size(); }));
+    EXPECT_EQ(link.stopLink(), 0); // hands on the unfinished "0D 42"
+    link.removeRawTap(&all);
+    EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{"24 47 50 81 82", "41", "0D 42"}));
+    EXPECT_EQ(hex(all.received.data(), all.received.size()), hex(sent.data(), sent.size()));
+    EXPECT_EQ(all.lineEnds, (std::vector<size_t>{2, 2, 0}));
+}
+
 TEST_F(LinkFixture, ChunksEndAt240BytesAndTheRestIsHandedOnAtStop) {
     startWithReader();
     std::vector<uint8_t> data(250, 0x55);

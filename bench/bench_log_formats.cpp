@@ -1,0 +1,81 @@
+// Cost of one data-log line: a 5 Hz line of a 3002 report, a 1 Hz part of a 3101 report, and
+// the all-bytes and binary-frame handling of a block of received bytes.
+#include "app/data_log.h"
+#include "app/log_formats.h"
+#include "link/decoders.h"
+
+#include "stream_gen.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+template <class Record>
+std::vector<Record> randomRecords(uint8_t code, uint8_t sub, size_t len,
+                                  Record vx::RecordArea::*member) {
+    std::mt19937 rng(1);
+    auto area = std::make_unique<vx::RecordArea>();
+    std::vector<Record> out;
+    for (int i = 0; i < 64; ++i) {
+        std::vector<uint8_t> p(len);
+        for (auto& b : p) b = uint8_t(rng());
+        vx::decode(code, sub, p.data(), p.size(), *area);
+        out.push_back((*area).*member);
+    }
+    return out;
+}
+
+void FastFixLine(benchmark::State& state) {
+    auto recs = randomRecords(0x30, 0x02, 46, &vx::RecordArea::dr_data);
+    std::string line;
+    size_t i = 0, bytes = 0;
+    for (auto _ : state) {
+        line.clear();
+        vx::appendFastFixLogLine(line, recs[i++ & 63]);
+        bytes += line.size();
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(int64_t(bytes));
+}
+BENCHMARK(FastFixLine);
+
+void Fix3101Part(benchmark::State& state) {
+    auto recs = randomRecords(0x31, 0x01, 28, &vx::RecordArea::gps_fix);
+    std::string line;
+    size_t i = 0;
+    for (auto _ : state) {
+        line.clear();
+        vx::appendFix3101Part(line, recs[i++ & 63]);
+        benchmark::DoNotOptimize(line.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(Fix3101Part);
+
+// The raw side of a logger with the three binary logs on, writing to /dev/null.
+void RawBytesAllBinaryLogs(benchmark::State& state) {
+    std::vector<uint8_t> stream;
+    vxbench::StreamGenerator gen;
+    gen.append(stream, 1 << 20);
+    vx::DataLogger log;
+    std::string err;
+    log.start(vx::LogKind::AllBytes, "/dev/null", err);
+    log.start(vx::LogKind::FiveHzBinary, "/dev/null", err);
+    log.start(vx::LogKind::OneHzBinary, "/dev/null", err, {true, true, true, true});
+    for (auto _ : state) {
+        for (size_t at = 0; at < stream.size(); at += 60)
+            log.rawBytes(stream.data() + at, std::min<size_t>(60, stream.size() - at));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations() * stream.size()));
+}
+BENCHMARK(RawBytesAllBinaryLogs);
+
+} // namespace
+
+BENCHMARK_MAIN();

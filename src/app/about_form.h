@@ -1,0 +1,22 @@
+// "About": the program's version text, and Close.
+#pragma once
+
+#include "app/console_qt.h"
+
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+
+class TaboutForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TaboutForm(Console& console, QWidget* parent = nullptr);
+
+public slots:
+    void closeButtonClick();
+
+private:
+    QPlainTextEdit* statusWin_;
+    QPushButton* closeButton_;
+};
