@@ -3,6 +3,7 @@
 // and routing. Either way the lines and bytes come from the same DataLogger as the window's.
 #include "app/data_log.h"
 #include "cli/cli.h"
+#include "link/link_texts.h"
 #include "link/packet_decode.h"
 #include "link/receive_worker.h"
 
