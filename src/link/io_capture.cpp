@@ -44,7 +44,7 @@ std::string ioCaptureText(const IoTrafficRecord& r) {
     }
     if (r.flags & kIoLastPiece) {
         if (ioToNav) text += " 10 03";
-        text += '\n';
+        text += "\r\n"; // CR LF on every platform, like every text file of the console
     }
     return text;
 }

@@ -43,12 +43,12 @@ TEST(IoCapture, A7013SplitOverTwoRecordsIsOneLine) {
     // Last piece: flags 2, sequence 5, two data bytes (no words).
     IoTrafficRecord last = decodedIo(0x13, {0x02, 0x05, 0xBE, 0xEF});
     std::string line = ioCaptureText(first) + ioCaptureText(last);
-    EXPECT_EQ(line, "IO  --> NAV     12345        -1  10 aa 01 0f be ef 10 03\n");
+    EXPECT_EQ(line, "IO  --> NAV     12345        -1  10 aa 01 0f be ef 10 03\r\n");
 }
 
 TEST(IoCapture, A7014InOnePiece) {
     IoTrafficRecord r = decodedIo(0x14, {0x03, 0x00, 1, 0, 0, 0, 0, 0, 0, 0x80, 0x10, 0x20});
-    EXPECT_EQ(ioCaptureText(r), "NAV --> IO          1 -2147483648  10 20\n");
+    EXPECT_EQ(ioCaptureText(r), "NAV --> IO          1 -2147483648  10 20\r\n");
 }
 
 TEST(IoCapture, AMiddlePieceAddsOnlyItsBytes) {

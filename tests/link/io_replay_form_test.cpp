@@ -69,8 +69,8 @@ TEST_F(IoReplayWindow, SplitMessagesAreCapturedAsOneLineWhileMonitoring) {
     EXPECT_EQ(io->ioToNavCount(), 1);
     EXPECT_EQ(io->navToIoCount(), 1);
     // Each finished line is on disk at once.
-    EXPECT_EQ(slurp(name), "IO  --> NAV     12345         2  10 aa bb 10 03\n"
-                           "NAV --> IO          7         8  01 02\n");
+    EXPECT_EQ(slurp(name), "IO  --> NAV     12345         2  10 aa bb 10 03\r\n"
+                           "NAV --> IO          7         8  01 02\r\n");
 
     io->tmrActivityTimer();
     EXPECT_EQ(io->shpActivity->colour(), lamp::kBlue);
