@@ -3,10 +3,10 @@
 #include "app/error_form.h"
 #include "app/sys_ack_form.h"
 #include "support/console_rig_qt.h"
+#include "widgets/line_memo_qt.h"
 
 #include <QAction>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ namespace {
 
 QStringList memoLines(TerrorForm& f) {
     f.flush();
-    QString text = f.errWin->toPlainText();
+    QString text = vxtest::child<LineMemo>(&f, "errWin")->toPlainText();
     return text.isEmpty() ? QStringList{} : text.split('\n');
 }
 
@@ -83,8 +83,8 @@ TEST(ErrorForm, ClosingClearsErrorPendingAndClearEmptiesTheMemo) {
 
     EXPECT_EQ(memoLines(form).size(), 2);
     form.clearButtonClick();
-    EXPECT_EQ(form.errWin->toPlainText(), "");
-    EXPECT_EQ(form.lineCount(), 0);
+    EXPECT_EQ(vxtest::child<LineMemo>(&form, "errWin")->toPlainText(), "");
+    EXPECT_EQ(form.lineCount(), 0u);
 }
 
 TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
@@ -109,7 +109,7 @@ TEST(ErrorForm, ManyRefusedFramesArriveInOrderBatchedIntoTheMemo) {
     EXPECT_TRUE(lines.back().startsWith(QString::asprintf("Checksum Error:     81 30 02 %02X %02X ",
                                                           (kFrames - 1) >> 8 & 0x7F,
                                                           (kFrames - 1) & 0x7F)));
-    EXPECT_EQ(form.errWin->document()->blockCount(), kFrames);
+    EXPECT_EQ(form.linesHeld(), size_t(kFrames));
 }
 
 TEST(ErrorForm, CodesOutsideTheTableAreNotListed) {
@@ -175,7 +175,7 @@ TEST_F(ConsoleWindows, AcknowledgementWindowsAreInTheConsole) {
     auto* sys = windows->find<TSysAckForm>(vx::WindowId::TSysAckForm);
     ASSERT_NE(acks, nullptr);
     ASSERT_NE(sys, nullptr);
-    sys->tmrTick->stop();
+    vxtest::child<QTimer>(sys, "tmrTick")->stop();
     QAction* item = nullptr;
     for (QAction* a : main->findChildren<QAction*>())
         if (a->text() == "Acknowledgements...") item = a;
@@ -189,7 +189,7 @@ TEST_F(ConsoleWindows, AcknowledgementWindowsAreInTheConsole) {
     EXPECT_TRUE(sys->sysAckPending());
     sys->tmrTickTimer();
     EXPECT_TRUE(sys->isVisible());
-    EXPECT_EQ(sys->lblCommand->text(), "0302 Cold Reset");
+    EXPECT_EQ(vxtest::child<QLabel>(sys, "lblCommand")->text(), "0302 Cold Reset");
 }
 
 } // namespace
@@ -199,8 +199,8 @@ namespace {
 TEST(ErrorForm, MemoKeepsTheNewestLinesAndSaysHowManyWereDropped) {
     ConsoleRig rig;
     TerrorForm form(rig.console);
-    EXPECT_EQ(form.maxLines(), TerrorForm::kMaxLines);
-    form.setMaxLines(10);
+    // Lines of 32 characters: ten fit the cap, five fill a block.
+    form.setLimits(320, 160);
     for (uint8_t i = 1; i <= 25; ++i) {
         const uint8_t frame[] = {0x81, 0x21, i, 0x82};
         form.showError(frame, 2, sizeof frame);
@@ -210,13 +210,14 @@ TEST(ErrorForm, MemoKeepsTheNewestLinesAndSaysHowManyWereDropped) {
     ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines.front(), "Checksum Error:     81 21 10 82 "); // the 16th
     EXPECT_EQ(lines.back(), "Checksum Error:     81 21 19 82 ");  // the 25th
-    EXPECT_EQ(form.lineCount(), 25);
-    EXPECT_EQ(form.droppedLines(), 15);
-    EXPECT_FALSE(form.droppedLabel->isHidden());
-    EXPECT_EQ(form.droppedLabel->text(), "15 older lines dropped.");
+    EXPECT_EQ(form.lineCount(), 25u);
+    EXPECT_EQ(form.droppedLines(), 15u);
+    auto* dropped = vxtest::child<QLabel>(&form, "droppedLabel");
+    EXPECT_FALSE(dropped->isHidden());
+    EXPECT_EQ(dropped->text(), "15 older lines dropped.");
     form.clearButtonClick();
-    EXPECT_EQ(form.droppedLines(), 0);
-    EXPECT_TRUE(form.droppedLabel->isHidden());
+    EXPECT_EQ(form.droppedLines(), 0u);
+    EXPECT_TRUE(dropped->isHidden());
     const uint8_t frame[] = {0x81, 0x21, 0x01, 0x82};
     form.showError(frame, 2, sizeof frame);
     EXPECT_EQ(memoLines(form), QStringList{"Checksum Error:     81 21 01 82 "});
