@@ -30,7 +30,8 @@ std::tm localNow() {
 } // namespace
 
 TfrmIoReplay::TfrmIoReplay(Console& console, QWidget* parent)
-    : QWidget(parent), routes_(console, vx::WindowId::TfrmIoReplay, this) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      routes_(console, vx::WindowId::TfrmIoReplay, this) {
     now = localNow;
 
     auto* grid = new QGridLayout(this);

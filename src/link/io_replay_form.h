@@ -11,8 +11,8 @@
 #include "app/console_qt.h"
 #include "link/records.h"
 
+#include <QDialog>
 #include <QString>
-#include <QWidget>
 
 #include <cstdio>
 #include <ctime>
@@ -23,7 +23,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 
-class TfrmIoReplay : public QWidget {
+class TfrmIoReplay : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmIoReplay(Console& console, QWidget* parent = nullptr);

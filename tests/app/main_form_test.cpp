@@ -9,9 +9,12 @@
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -650,6 +653,169 @@ TEST_F(ConsoleWindows, StopMonitorDuringAFastReplayOfABigFile) {
     QTest::qWait(50);
     EXPECT_EQ(console->delivered(), after);
     EXPECT_TRUE(panel("latWin")->text().isEmpty());
+}
+
+// ---- A lost port -----------------------------------------------------------------------------
+
+TEST_F(ConsoleWindows, ALostPortStopsMonitoringAsStopDoesPaintsThePanelRedAndStartWorksAgain) {
+    io->show();
+    startOnPty(0);
+    ASSERT_TRUE(io->captureEnabled());
+    receive(0x12, 0x01, {0, 0, 0, 0x01});
+    ASSERT_TRUE(waitDelivered(1));
+    ASSERT_FALSE(panel("startupStatus")->text().isEmpty());
+
+    pty.closeMaster(); // the receiver's side of the line goes away
+    // Nothing but the link's own report brings the news: the window timers are stopped.
+    ASSERT_TRUE(pumpUntil([&] { return !main->monitoring(); }));
+    ASSERT_TRUE(pumpUntil([&] { return sourcePanel(0)->colour() == lamp::kRed; }));
+    const QString status = statusMessage();
+    EXPECT_TRUE(QRegularExpression("^COM1 \\(/dev/pts/\\d+\\): device disconnected — "
+                                   "\\d\\d:\\d\\d:\\d\\d$")
+                    .match(status)
+                    .hasMatch())
+        << status.toStdString();
+    // What Stop Monitor does: menus, timer, display, capture.
+    EXPECT_TRUE(action("StartMonitor1")->isEnabled());
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
+    EXPECT_FALSE(timer("runningTimer")->isActive());
+    EXPECT_TRUE(panel("startupStatus")->text().isEmpty());
+    EXPECT_FALSE(io->captureEnabled());
+    EXPECT_FALSE(link.running());
+
+    // Once the device is back, Start Monitor works on it.
+    vxtest::Pty again;
+    ASSERT_TRUE(again.ok());
+    comMap.setPath(0, again.slavePath());
+    action("StartMonitor1")->trigger();
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kGreen);
+    EXPECT_TRUE(statusMessage().isEmpty());
+    again.write(frame(0x12, 0x01, {0, 0, 0, 0x02}));
+    ASSERT_TRUE(waitDelivered(1));
+    EXPECT_EQ(panel("startupStatus")->text(), "02:InValid BBRAM : SelfTest Failed");
+}
+
+TEST_F(ConsoleWindows, ACommandThatCannotBeSentSaysSoInTheStatusBar) {
+    const struct {
+        const char* item;
+        const char* status;
+    } cases[] = {
+        {"HotReset1", "Not monitoring: Hot Reset (0301) was not sent"},
+        {"ColdReset1", "Not monitoring: Cold Reset (0302) was not sent"},
+        {"WarmReset1", "Not monitoring: Warm Reset (0305) was not sent"},
+        {"IoPassthroughMode030A1", "Not monitoring: Io Pass-Through Mode (030A) was not sent"},
+        {"RestartMonitor1", "Not monitoring: Restart Receiver was not sent"},
+    };
+    for (const auto& c : cases) {
+        main->statusBar()->clearMessage();
+        action(c.item)->trigger();
+        EXPECT_EQ(statusMessage(), c.status) << c.item;
+    }
+    // Sent while monitoring: nothing to say.
+    startOnPty(0);
+    action("HotReset1")->trigger();
+    EXPECT_EQ(hex(pty.read(5)), "81 03 01 F9 82");
+    EXPECT_TRUE(statusMessage().isEmpty());
+    // After a loss the link refuses again, and says so.
+    pty.closeMaster();
+    ASSERT_TRUE(pumpUntil([&] { return !main->monitoring(); }));
+    action("ShutDown03041")->trigger();
+    EXPECT_EQ(statusMessage(), "Not monitoring: Shut Down (0304) was not sent");
+}
+
+TEST_F(ConsoleWindows, AKilledSimulatedReceiverShowsAsDisconnected) {
+    vx::sim::SimRunner sim;
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    comMap.setPath(0, path);
+    main->switchSource(0);
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    timer("runningTimer")->stop();
+    ASSERT_TRUE(pumpUntil([&] { return !panel("latWin")->text().isEmpty(); }, 30000));
+
+    sim.stop(); // the receiver's process ends: its side of the pseudo-terminal closes
+    QElapsedTimer shown;
+    shown.start();
+    // The loss arrives as an event of its own (no timer runs here) as soon as the port's
+    // poll() sees the hang-up; the wait below only bounds a failing test.
+    ASSERT_TRUE(pumpUntil([&] { return statusMessage().contains("device disconnected"); }));
+    RecordProperty("disconnect_shown_after_ms", int(shown.elapsed()));
+    EXPECT_TRUE(statusMessage().startsWith(QString::fromStdString("COM1 (" + path + ")")))
+        << statusMessage().toStdString();
+    EXPECT_FALSE(main->monitoring());
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kRed);
+    EXPECT_TRUE(panel("latWin")->text().isEmpty());
+}
+
+// ---- Every window ----------------------------------------------------------------------------
+
+// Assistive technology sees every window as a dialog or a window (never as "filler"), each
+// titled with its caption alone, and each value panel by its caption with its text as value.
+TEST_F(ConsoleWindows, WindowsAreDialogsOrWindowsToAssistiveTechnology) {
+    for (QWidget* w : windows->windows()) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        const QAccessible::Role want = w == main ? QAccessible::Window : QAccessible::Dialog;
+        EXPECT_EQ(a->role(), want) << w->objectName().toStdString();
+        EXPECT_EQ(a->text(QAccessible::Name), w->windowTitle()) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(ConsoleWindows, ValuePanelsAnnounceTheirCaptionAndTheirText) {
+    struct Case {
+        const char* panel;
+        const char* name;
+    };
+    const Case cases[] = {{"latWin", "Latitute"},
+                          {"accPosWin", "Position"},
+                          {"pdopWin", "PDOP"},
+                          {"svWin3", "SV 3"},
+                          {"comWin0", "Replay file"},
+                          {"comWin7", "COM7"},
+                          {"eventLogWin", "Last Event Log"}};
+    for (const Case& c : cases) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel(c.panel));
+        ASSERT_NE(a, nullptr) << c.panel;
+        EXPECT_EQ(a->text(QAccessible::Name), c.name) << c.panel;
+        EXPECT_EQ(a->text(QAccessible::Value), panel(c.panel)->text()) << c.panel;
+        EXPECT_TRUE(a->state().readOnly) << c.panel;
+    }
+    // An empty panel is still announced by its caption; a filled one gives its value.
+    QAccessibleInterface* lat = QAccessible::queryAccessibleInterface(panel("latWin"));
+    EXPECT_EQ(lat->text(QAccessible::Value), "");
+    std::vector<uint8_t> ff(46, 0);
+    put32(ff, 7, 1u << 30);
+    startOnPty(0);
+    receive(0x30, 0x02, ff);
+    ASSERT_TRUE(waitDelivered(1));
+    EXPECT_EQ(lat->text(QAccessible::Name), "Latitute");
+    EXPECT_EQ(lat->text(QAccessible::Value), "1.570796327");
+}
+
+TEST(ConsoleApplicationIdentity, NoDisplayNameIsAddedToTheWindowTitles) {
+    const QString before = QCoreApplication::applicationName();
+    ConsoleApplication::setIdentity();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Ornivex");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "ornivex");
+    // The platform adds a display name that was set to every title ("COM Setup — Ornivex");
+    // one that was not follows the application name.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    QCoreApplication::setApplicationName(before);
+}
+
+TEST_F(ConsoleWindows, ComSetupIsAFixedSizeDialog) {
+    sio->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sio));
+    EXPECT_EQ(sio->minimumSize(), sio->maximumSize());
+    EXPECT_EQ(sio->size(), sio->minimumSize());
+    EXPECT_TRUE(sio->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    // A long device path does not make it grow: the box scrolls instead.
+    const QSize fixed = sio->size();
+    vxtest::child<QLineEdit>(sio, "edDevicePath")->setText(QString(300, 'x'));
+    QApplication::processEvents();
+    EXPECT_EQ(sio->size(), fixed);
 }
 
 // ---- Shut-down and exceptions ----------------------------------------------------------------

@@ -173,17 +173,36 @@ TEST(SysAckForm, AutoCloseUntickedKeepsTheWindowAndTickingRestartsTheCount) {
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkArea) {
+// Placed with its frame, after its size for the texts is known, on every showing: short and
+// long command names, a failure (the window stays) and a second acknowledgement while shown.
+TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkAreaOnEveryShowing) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
     vxtest::child<QTimer>(&form, "tmrTick")->stop();
-    form.noteSysAck(0x01, 0x00);
-    form.tmrTickTimer();
-    ASSERT_TRUE(form.isVisible());
-    const QRect area = form.screen()->availableGeometry();
-    const QRect frame = form.frameGeometry();
-    EXPECT_EQ(frame.left(), area.left());
-    EXPECT_EQ(frame.bottom(), area.bottom());
+    auto settle = [] {
+        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    };
+    struct Case {
+        uint8_t code, result;
+        bool closeFirst;
+    };
+    const Case cases[] = {
+        {0x04, 0x00, true},  // "0304 Shutdown", short
+        {0x09, 0x0A, true},  // "0309 Write BBRAM to Flash, Reset", long, failed
+        {0x01, 0x00, false}, // while the long one is shown
+        {0x07, 0x00, true},  {0x0B, 0x00, true},
+    };
+    for (const Case& c : cases) {
+        if (c.closeFirst) form.btnCloseClick();
+        form.noteSysAck(c.code, c.result);
+        form.tmrTickTimer();
+        ASSERT_TRUE(form.isVisible());
+        settle();
+        const QRect area = form.screen()->availableGeometry();
+        const QRect frame = form.frameGeometry();
+        EXPECT_EQ(frame.left(), area.left()) << int(c.code);
+        EXPECT_EQ(frame.bottom(), area.bottom()) << int(c.code);
+    }
 }
 
 TEST(SysAckForm, TickRunsFromCreationAndShowsTheAcknowledgement) {

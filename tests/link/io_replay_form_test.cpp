@@ -131,6 +131,12 @@ TEST_F(IoReplayWindow, AFileThatCannotBeCreatedStopsTheCaptureNotTheProgram) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("FAILED TO OPEN FILE!"))
         << messages[0].text.toStdString();
+    // It says what happens now; the program no longer asks to be restarted.
+    EXPECT_TRUE(
+        messages[0].text.contains(vxtest::child<QLabel>(io, "lblIoReplayFilename")->text()));
+    EXPECT_TRUE(messages[0].text.endsWith("Capture stopped; monitoring continues."))
+        << messages[0].text.toStdString();
+    EXPECT_FALSE(messages[0].text.contains("restart")) << messages[0].text.toStdString();
     EXPECT_FALSE(io->captureEnabled());
     EXPECT_TRUE(main->monitoring());
     // No message per report: the capture has stopped.
@@ -149,6 +155,8 @@ TEST_F(IoReplayWindow, AWriteErrorStopsTheCaptureWithAMessage) {
     ASSERT_TRUE(waitDelivered(1));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains("failed")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains("Capture stopped; monitoring continues."))
+        << messages[0].text.toStdString();
     EXPECT_FALSE(io->captureEnabled());
     EXPECT_FALSE(io->fileOpen());
 }
