@@ -76,11 +76,11 @@ int main(int argc, char** argv) {
 
     const double rssBefore = rssMb();
     sio->show();
-    sio->rbFile->setChecked(true);
-    sio->edFilename->setText(QString::fromStdString(file));
+    sio->findChild<QRadioButton*>("rbFile")->setChecked(true);
+    sio->findChild<QLineEdit*>("edFilename")->setText(QString::fromStdString(file));
     QElapsedTimer clock;
     clock.start();
-    sio->okButton->click(); // switches monitoring to the replay
+    sio->findChild<QPushButton*>("okButton")->click(); // switches monitoring to the replay
     if (!main->monitoring()) {
         std::fprintf(stderr, "replay did not start: %s\n",
                      console.lastError().toStdString().c_str());

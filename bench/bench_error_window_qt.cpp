@@ -1,7 +1,7 @@
 // The error window under a corrupt replay: how fast refused frames become lines, whether the
-// window stays responsive while hundreds of thousands of lines arrive (and while the memo drops
-// its oldest lines past its limit), whether appending slows down as the memo grows, and what
-// each line costs in memory.
+// window stays responsive while hundreds of thousands of lines arrive (and while the store drops
+// its oldest lines past its 32 MiB cap), whether appending slows down as the memo fills, what
+// each line costs in memory, and whether that memory comes back at Clear.
 //
 // A file of frames with bad checksums (6 to 60 bytes each) is replayed with delay 0 through the
 // serial link, the receive worker and the console's hand-over into a shown TerrorForm
@@ -13,6 +13,7 @@
 #include "app/error_form.h"
 #include "link/framing.h"
 #include "link/link_settings.h"
+#include "widgets/line_memo_qt.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
     (void)form.grab();
     const qint64 paintBottomUs = paint.nsecsElapsed() / 1000;
     paint.restart();
-    form.errWin->verticalScrollBar()->setValue(0);
+    form.findChild<LineMemo*>("errWin")->verticalScrollBar()->setValue(0);
     (void)form.grab();
     const qint64 paintTopUs = paint.nsecsElapsed() / 1000;
 
@@ -144,21 +145,23 @@ int main(int argc, char** argv) {
         std::sort(us.begin(), us.end());
         return us[us.size() / 2];
     };
-    const qsizetype lines = form.errWin->document()->blockCount();
+    const size_t lines = form.linesHeld();
     const double rssFull = rssMb();
+    const double storeMb = double(form.memoryBytes()) / (1024.0 * 1024.0);
     const double fullUs = batchUs(form);
-    TerrorForm empty(console);
-    empty.show();
+    form.clearButtonClick();
     QApplication::processEvents();
-    const double emptyUs = batchUs(empty);
+    const double rssCleared = rssMb();
+    const double emptyUs = batchUs(form);
     std::sort(gaps.begin(), gaps.end());
     const qint64 p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
     std::printf("corrupt replay           %zu frames with bad checksums, 6..60 bytes each\n",
                 frames);
     std::printf("lines                    %lld received in %.1f s (%.0f lines/s through link, "
-                "worker, hand-over and memo); %lld in the memo (limit %d)\n",
+                "worker, hand-over and memo); %zu held, %llu dropped (32 MiB of text)\n",
                 (long long)received, double(doneMs) / 1000.0,
-                double(received) / (double(doneMs) / 1000.0), (long long)lines, form.maxLines());
+                double(received) / (double(doneMs) / 1000.0), lines,
+                (unsigned long long)(uint64_t(received) - lines));
     std::printf("one turn's 200 lines     %.0f us appended to the full memo, %.0f us to an "
                 "empty one (median of 50)\n",
                 fullUs, emptyUs);
@@ -167,10 +170,10 @@ int main(int argc, char** argv) {
     std::printf("window grab, full memo   %lld us at the bottom, %lld us after scrolling to "
                 "the top\n",
                 (long long)paintBottomUs, (long long)paintTopUs);
-    std::printf("resident memory          %.1f MB before, %.1f MB after: %.0f bytes per line "
-                "(%.0f characters per line)\n",
-                rssBefore, rssFull, (rssFull - rssBefore) * 1048576.0 / double(lines),
-                double(lineChars) / double(frames));
+    std::printf("resident memory          %.1f MB before, %.1f MB full (the store %.1f MB): "
+                "%.0f bytes per line held (%.0f characters per line); %.1f MB after Clear\n",
+                rssBefore, rssFull, storeMb, (rssFull - rssBefore) * 1048576.0 / double(lines),
+                double(lineChars) / double(frames), rssCleared);
     std::remove(file.c_str());
     return size_t(received) >= frames ? 0 : 1;
 }

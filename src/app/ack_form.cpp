@@ -19,35 +19,38 @@ QString hex02(uint8_t v) {
 } // namespace
 
 TackForm::TackForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window), routes_(console, vx::WindowId::TackForm, this) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      routes_(console, vx::WindowId::TackForm, this) {
 
-    lvAcks = new QTableWidget(0, ColumnCount, this);
-    lvAcks->setObjectName("lvAcks");
-    lvAcks->setHorizontalHeaderLabels({"Command", "Code", "Subcode", "Index", "Acknowledgement"});
-    lvAcks->verticalHeader()->setVisible(false);
-    lvAcks->verticalHeader()->setDefaultSectionSize(lvAcks->fontMetrics().height() + 4);
-    lvAcks->horizontalHeader()->setStretchLastSection(true);
-    lvAcks->setShowGrid(true);
-    lvAcks->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvAcks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvAcks->setColumnWidth(ColCommand, 80);
-    lvAcks->setColumnWidth(ColCode, 70);
-    lvAcks->setColumnWidth(ColSubcode, 70);
-    lvAcks->setColumnWidth(ColIndex, 70);
+    ackList_ = new QTableWidget(0, ColumnCount, this);
+    ackList_->setObjectName("lvAcks");
+    ackList_->setHorizontalHeaderLabels({"Command", "Code", "Subcode", "Index", "Acknowledgement"});
+    ackList_->verticalHeader()->setVisible(false);
+    ackList_->verticalHeader()->setDefaultSectionSize(ackList_->fontMetrics().height() + 4);
+    ackList_->horizontalHeader()->setStretchLastSection(true);
+    ackList_->setShowGrid(true);
+    ackList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ackList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ackList_->setColumnWidth(ColCommand, 80);
+    ackList_->setColumnWidth(ColCode, 70);
+    ackList_->setColumnWidth(ColSubcode, 70);
+    ackList_->setColumnWidth(ColIndex, 70);
 
-    clearButton = new QPushButton("Clear", this);
-    clearButton->setObjectName("clearButton");
-    closeButton = new QPushButton("Close", this);
-    closeButton->setObjectName("closeButton");
-    connect(clearButton, &QPushButton::clicked, this, &TackForm::clearButtonClick);
-    connect(closeButton, &QPushButton::clicked, this, &TackForm::closeButtonClick);
+    clearButton_ = new QPushButton("Clear", this);
+    clearButton_->setObjectName("clearButton");
+    clearButton_->setAutoDefault(false);
+    closeButton_ = new QPushButton("Close", this);
+    closeButton_->setObjectName("closeButton");
+    closeButton_->setAutoDefault(false);
+    connect(clearButton_, &QPushButton::clicked, this, &TackForm::clearButtonClick);
+    connect(closeButton_, &QPushButton::clicked, this, &TackForm::closeButtonClick);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(clearButton);
-    buttons->addWidget(closeButton);
+    buttons->addWidget(clearButton_);
+    buttons->addWidget(closeButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lvAcks);
+    layout->addWidget(ackList_);
     layout->addLayout(buttons);
     resize(560, 300);
 
@@ -66,10 +69,10 @@ TackForm::~TackForm() = default;
 void TackForm::showAck(const std::array<uint8_t, 4>& record, uint8_t subcode) {
     if (subcode == 4) return;
 
-    int row = lvAcks->rowCount();
-    lvAcks->insertRow(row);
+    int row = ackList_->rowCount();
+    ackList_->insertRow(row);
     auto put = [&](int column, const QString& text) {
-        lvAcks->setItem(row, column, new QTableWidgetItem(text));
+        ackList_->setItem(row, column, new QTableWidgetItem(text));
     };
     if (subcode == vx::kCmdSet || subcode == vx::kCmdQuery) {
         put(ColCommand, subcode == vx::kCmdSet ? "Set" : "Query");
@@ -86,18 +89,22 @@ void TackForm::showAck(const std::array<uint8_t, 4>& record, uint8_t subcode) {
     }
     // Any other subcode: the row stays empty.
 
-    if (lvAcks->rowCount() > kMaxRows) lvAcks->removeRow(0);
+    if (ackList_->rowCount() > kMaxRows) ackList_->removeRow(0);
     // The new row is the last one.
-    lvAcks->scrollToBottom();
+    ackList_->scrollToBottom();
 }
 
 QString TackForm::cellText(int row, int column) const {
-    const QTableWidgetItem* item = lvAcks->item(row, column);
+    const QTableWidgetItem* item = ackList_->item(row, column);
     return item ? item->text() : QString();
 }
 
+int TackForm::rowCount() const {
+    return ackList_->rowCount();
+}
+
 void TackForm::clearButtonClick() {
-    lvAcks->setRowCount(0);
+    ackList_->setRowCount(0);
 }
 
 void TackForm::closeButtonClick() {

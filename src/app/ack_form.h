@@ -4,8 +4,7 @@
 
 #include "app/console_qt.h"
 
-#include <QPointer>
-#include <QWidget>
+#include <QDialog>
 
 #include <array>
 #include <cstdint>
@@ -15,7 +14,7 @@ class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 
-class TackForm : public QWidget {
+class TackForm : public QDialog {
     Q_OBJECT
 public:
     // The list never holds more rows than this; the oldest goes first.
@@ -29,13 +28,10 @@ public:
     // command byte: 1 Set, 2 Query, 3 System).
     void showAck(const std::array<uint8_t, 4>& record, uint8_t subcode);
 
-    QTableWidget* lvAcks; // "Command", "Code", "Subcode", "Index", "Acknowledgement"
-    QPushButton* clearButton;
-    QPushButton* closeButton;
-
     enum Column { ColCommand, ColCode, ColSubcode, ColIndex, ColAck, ColumnCount };
     // A cell's text, for tests and for copying; empty for a cell that holds nothing.
     QString cellText(int row, int column) const;
+    int rowCount() const;
 
 public slots:
     void clearButtonClick();
@@ -43,4 +39,7 @@ public slots:
 
 private:
     RouteBinding routes_;
+    QTableWidget* ackList_;    // "lvAcks": "Command", "Code", "Subcode", "Index", "Acknowledgement"
+    QPushButton* clearButton_; // "clearButton"
+    QPushButton* closeButton_; // "closeButton"
 };

@@ -11,6 +11,11 @@ bool ConsoleApplication::notify(QObject* receiver, QEvent* event) {
     return guarded([&] { return QApplication::notify(receiver, event); });
 }
 
+void ConsoleApplication::setIdentity() {
+    QApplication::setApplicationName("Ornivex");
+    QGuiApplication::setDesktopFileName("ornivex");
+}
+
 void ConsoleApplication::showException(const QString& message) {
     // The box runs its own event loop; an exception raised while it is up is written to
     // stderr instead of stacking boxes.

@@ -29,4 +29,9 @@ public:
     // Shows an exception's message in the standard box (title "Ornivex"); an exception of no
     // known type shows an empty message.
     static void showException(const QString& message);
+
+    // The program's name ("Ornivex": task bar, window class) and desktop entry. No display
+    // name is set: the platform would add it to every window title ("COM Setup — Ornivex"),
+    // and a window's title is its caption alone.
+    static void setIdentity();
 };

@@ -14,11 +14,14 @@ Console::Console(vx::SerialLink& link, QObject* parent)
     });
     txRelay_.console = this;
     link_->setTxObserver(&txRelay_);
+    lossRelay_.console = this;
+    link_->setLossObserver(&lossRelay_);
 }
 
 Console::~Console() {
     link_->stopLink();
     link_->setTxObserver(nullptr);
+    link_->setLossObserver(nullptr);
     link_->setReader(nullptr);
 }
 
@@ -67,6 +70,14 @@ void Console::TxRelay::frameSent() {
     Console* c = console;
     QMetaObject::invokeMethod(
         c, [c] { emit c->frameSent(); }, Qt::QueuedConnection);
+}
+
+void Console::LossRelay::linkLost(const vx::LinkLoss& loss) {
+    // Only posted: the worker is still ending. Stopping the monitor on the GUI thread runs
+    // every delivery still queued, so the windows see each packet received before the loss.
+    Console* c = console;
+    QMetaObject::invokeMethod(
+        c, [c, loss] { emit c->linkLost(loss); }, Qt::QueuedConnection);
 }
 
 void Console::scheduleDrain() {

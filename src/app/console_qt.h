@@ -68,6 +68,11 @@ public:
 signals:
     // A frame was written (any thread sends; emitted on the GUI thread): the TX lamp.
     void frameSent();
+    // The link lost its port while monitoring (the receiver was unplugged or killed); emitted
+    // on the GUI thread after the deliveries the link had received. The link has stopped by
+    // itself (link().lost() is true until the next start); the main window then stops
+    // monitoring as Stop Monitor does.
+    void linkLost(const vx::LinkLoss& loss);
 
 private:
     class Registry : public vx::WindowRegistry {
@@ -84,6 +89,12 @@ private:
         Console* console;
         void frameSent() override;
     };
+    // Told by the link of a lost port, on the receive worker's thread: posts it to the GUI
+    // thread.
+    struct LossRelay : vx::LinkLossObserver {
+        Console* console;
+        void linkLost(const vx::LinkLoss& loss) override;
+    };
     void scheduleDrain();
     void drainBatch();
 
@@ -96,6 +107,7 @@ private:
     vx::DeliveryConsumer consumer_;
     std::unique_ptr<vx::ReceiveWorker> worker_;
     TxRelay txRelay_;
+    LossRelay lossRelay_;
     bool drainScheduled_ = false;
 };
 

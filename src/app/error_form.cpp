@@ -3,49 +3,44 @@
 #include "app/ack_texts.h"
 #include "app/console_qt.h"
 #include "link/framing.h"
+#include "widgets/line_memo_qt.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include <vector>
 
 TerrorForm::TerrorForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window), routes_(console, vx::WindowId::TerrorForm, this) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      routes_(console, vx::WindowId::TerrorForm, this) {
 
-    errWin = new QPlainTextEdit(this);
-    errWin->setObjectName("errWin");
-    errWin->setReadOnly(true);
-    errWin->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    errWin->setUndoRedoEnabled(false);
-    QFont mono("Monospace");
-    mono.setStyleHint(QFont::TypeWriter);
-    errWin->setFont(mono);
-    droppedLabel = new QLabel(this);
-    droppedLabel->setObjectName("droppedLabel");
-    droppedLabel->hide();
+    memo_ = new LineMemo(store_, this);
+    memo_->setObjectName("errWin");
+    memo_->setAccessibleName("Refused frames");
+    droppedLabel_ = new QLabel(this);
+    droppedLabel_->setObjectName("droppedLabel");
+    droppedLabel_->hide();
 
-    clearButton = new QPushButton("Clear", this);
-    clearButton->setObjectName("clearButton");
-    closeButton = new QPushButton("Close", this);
-    closeButton->setObjectName("closeButton");
-    connect(clearButton, &QPushButton::clicked, this, &TerrorForm::clearButtonClick);
-    connect(closeButton, &QPushButton::clicked, this, &TerrorForm::closeButtonClick);
+    clearButton_ = new QPushButton("Clear", this);
+    clearButton_->setObjectName("clearButton");
+    clearButton_->setAutoDefault(false);
+    closeButton_ = new QPushButton("Close", this);
+    closeButton_->setObjectName("closeButton");
+    closeButton_->setAutoDefault(false);
+    connect(clearButton_, &QPushButton::clicked, this, &TerrorForm::clearButtonClick);
+    connect(closeButton_, &QPushButton::clicked, this, &TerrorForm::closeButtonClick);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(droppedLabel);
+    buttons->addWidget(droppedLabel_);
     buttons->addStretch();
-    buttons->addWidget(clearButton);
-    buttons->addWidget(closeButton);
+    buttons->addWidget(clearButton_);
+    buttons->addWidget(closeButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(errWin);
+    layout->addWidget(memo_);
     layout->addLayout(buttons);
     resize(640, 300);
 
@@ -62,10 +57,8 @@ void TerrorForm::showError(const uint8_t* bytes, int code, size_t count) {
     // length error rather than dropped from the list.
     if (code > vx::kErrParameter && (code & vx::kFrameLengthError)) code = vx::kErrLength;
     if (code > vx::kErrParameter || code < 0) return;
-    const std::string line = vx::errorLine(code, bytes, count);
-    if (pendingLines_ > 0) pending_ += QLatin1Char('\n');
-    pending_ += QLatin1String(line.data(), qsizetype(line.size()));
-    ++pendingLines_;
+    store_.append(vx::errorLine(code, bytes, count));
+    // The memo catches up once per turn of the event loop, however many lines came.
     if (!flushScheduled_) {
         flushScheduled_ = true;
         QTimer::singleShot(0, this, &TerrorForm::flush);
@@ -74,52 +67,37 @@ void TerrorForm::showError(const uint8_t* bytes, int code, size_t count) {
 
 void TerrorForm::flush() {
     flushScheduled_ = false;
-    if (pendingLines_ == 0) return;
-    errWin->appendPlainText(pending_);
-    lines_ += pendingLines_;
-    pending_.clear();
-    pendingLines_ = 0;
-    trim();
+    memo_->storeChanged();
+    const std::string note = store_.droppedNote();
+    droppedLabel_->setText(QString::fromStdString(note));
+    droppedLabel_->setVisible(!note.empty());
 }
 
-void TerrorForm::trim() {
-    // Dropping a tenth of the limit in one edit costs about as much as dropping one line, so
-    // the memo is let grow by that much and then cut back to the limit: removing lines one by
-    // one as they arrive makes every append pay for it.
-    QTextDocument* doc = errWin->document();
-    const int blocks = doc->blockCount();
-    if (blocks <= maxLines_ + std::max(1, maxLines_ / 10)) return;
-    const int drop = blocks - maxLines_;
-    QTextCursor c(doc);
-    c.setPosition(0);
-    c.setPosition(doc->findBlockByNumber(drop).position(), QTextCursor::KeepAnchor);
-    c.removeSelectedText();
-    dropped_ += drop;
-    droppedLabel->setText(QStringLiteral("%L1 older lines dropped.").arg(dropped_));
-    droppedLabel->show();
-}
-
-void TerrorForm::setMaxLines(int lines) {
+void TerrorForm::setLimits(size_t capBytes, size_t blockBytes) {
+    std::vector<std::string> held;
+    held.reserve(store_.size());
+    for (size_t i = 0; i < store_.size(); ++i) held.emplace_back(store_.line(i));
+    store_ = vx::LineStore(capBytes, blockBytes);
+    for (const std::string& line : held) store_.append(line);
     flush();
-    maxLines_ = lines > 0 ? lines : 1;
-    trim();
 }
 
 void TerrorForm::clearButtonClick() {
-    pending_.clear();
-    pendingLines_ = 0;
-    lines_ = 0;
-    dropped_ = 0;
-    errWin->clear();
-    droppedLabel->clear();
-    droppedLabel->hide();
+    store_.clear();
+    flush();
 }
 
 void TerrorForm::closeButtonClick() {
     close();
 }
 
-void TerrorForm::closeEvent(QCloseEvent* event) {
+void TerrorForm::reject() {
     routes_.console().flags().errorPending.store(0);
-    QWidget::closeEvent(event);
+    QDialog::reject();
+}
+
+void TerrorForm::closeEvent(QCloseEvent* event) {
+    // Also when the window is hidden already (QDialog only rejects a visible one).
+    routes_.console().flags().errorPending.store(0);
+    QDialog::closeEvent(event);
 }

@@ -1,33 +1,30 @@
 // "Error Window": one line per frame the receive loop refused, the 20-character error text
 // followed by the frame's bytes ("Checksum Error:     81 21 01 0A 00 82 ").
 //
-// A corrupt replay can refuse hundreds of thousands of frames: lines are collected per batch
-// of deliveries and appended to the memo in one piece, and the memo is a plain-text view that
-// lays out only what is on screen. The memo keeps at least the newest kMaxLines lines (about
-// 100 MB with typical lines) and drops older ones in chunks: a wrong baud rate left running
-// overnight, or a long corrupt file replayed at full speed, would otherwise grow it until the
-// machine runs out of memory. When older lines have been dropped, a line under the memo says
-// how many.
+// A corrupt replay can refuse millions of frames, and a wrong baud rate left running overnight
+// does the same. The lines are kept in a LineStore (app/line_store.h): compact (a line costs
+// its characters and 4 bytes), capped by size (32 MiB of text), the oldest dropped in blocks
+// with a note under the memo ("1,234 older lines dropped."). The memo draws only the lines on
+// screen, so the window's memory is the store's and falls back when it is cleared.
 //
 // The main window shows this window while its errorPending flag is 1 (a refused frame sets
-// it, so does the menu item); closing the window clears the flag, so it stays hidden until the
-// next refused frame.
+// it, so does the menu item), without taking the keyboard from the window the user is typing
+// in; closing the window clears the flag, so it stays hidden until the next refused frame.
 #pragma once
 
 #include "app/console_qt.h"
+#include "app/line_store.h"
 
-#include <QPointer>
-#include <QWidget>
+#include <QDialog>
 
 #include <cstddef>
 #include <cstdint>
 
-class Console;
+class LineMemo;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 
-class TerrorForm : public QWidget {
+class TerrorForm : public QDialog {
     Q_OBJECT
 public:
     explicit TerrorForm(Console& console, QWidget* parent = nullptr);
@@ -36,40 +33,37 @@ public:
     // A refused frame: its bytes, the error code of the receive loop and the byte count.
     void showError(const uint8_t* bytes, int code, size_t count);
 
-    // Appends the lines collected so far to the memo (otherwise done once per turn of the
-    // event loop).
+    // Brings the memo up to date with the lines stored so far (otherwise done once per turn
+    // of the event loop).
     void flush();
-    // Lines received since the last Clear, collected ones included (dropped ones too).
-    qsizetype lineCount() const { return lines_ + pendingLines_; }
-    // Lines dropped from the top of the memo to keep it within its limit.
-    qsizetype droppedLines() const { return dropped_; }
+    // Lines received since the last Clear, the dropped ones included.
+    uint64_t lineCount() const { return store_.appended(); }
+    // Lines dropped from the top to keep the text within its cap.
+    uint64_t droppedLines() const { return store_.dropped(); }
+    // Lines held, and the memory they take.
+    size_t linesHeld() const { return store_.size(); }
+    size_t memoryBytes() const { return store_.memoryBytes(); }
 
-    // The memo holds at least this many of the newest lines, and at most a tenth more.
-    static constexpr int kMaxLines = 250000;
-    // Sets the limit (tests use small ones).
-    void setMaxLines(int lines);
-    int maxLines() const { return maxLines_; }
-
-    QPlainTextEdit* errWin;
-    QLabel* droppedLabel; // "1,234 older lines dropped."
-    QPushButton* clearButton;
-    QPushButton* closeButton;
+    // The cap of the text held and the size of the blocks dropped at a time (tests use small
+    // ones). The newest lines held so far are kept as far as the new cap allows.
+    void setLimits(size_t capBytes, size_t blockBytes = vx::LineStore::kDefaultBlockBytes);
 
 public slots:
     void clearButtonClick();
     void closeButtonClick();
+    // Escape, the close box and Close all end here: the flag is cleared, the window hidden.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void trim();
-
     RouteBinding routes_;
-    QString pending_;
-    qsizetype pendingLines_ = 0;
-    qsizetype lines_ = 0;
-    qsizetype dropped_ = 0;
-    int maxLines_ = kMaxLines;
+    vx::LineStore store_;
     bool flushScheduled_ = false;
+
+    LineMemo* memo_;           // "errWin"
+    QLabel* droppedLabel_;     // "droppedLabel": "1,234 older lines dropped."
+    QPushButton* clearButton_; // "clearButton"
+    QPushButton* closeButton_; // "closeButton"
 };

@@ -5,9 +5,11 @@
 #include "app/monitor_ops.h"
 #include "app/window_catalogue_qt.h"
 #include "link/io_replay_form.h"
+#include "link/link_texts.h"
 #include "link/sio_form.h"
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
+#include "widgets/window_show_qt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,12 +47,19 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A panel for a value, with its minimum width in pixels.
-Panel* valuePanel(QWidget* parent, int width = 70) {
+// A panel for a value, with its object name, the caption assistive technology announces it
+// by, and its minimum width in pixels.
+Panel* valuePanel(QWidget* parent, const QString& name, const QString& caption, int width = 70) {
     auto* p = new Panel(parent);
+    p->setObjectName(name);
+    p->setAccessibleName(caption);
     p->setMinimumWidth(width);
     p->setFixedHeight(17);
     return p;
+}
+
+QString withoutAccelerator(QString caption) {
+    return caption.remove(QLatin1Char('&'));
 }
 
 QLabel* label(const QString& text, QWidget* parent) {
@@ -85,19 +94,19 @@ TmainForm::TmainForm(WindowSet& windows)
     buildPanels();
     buildMenus();
 
-    runningTimer = new QTimer(this);
-    runningTimer->setObjectName("runningTimer");
-    runningTimer->setInterval(1000);
-    connect(runningTimer, &QTimer::timeout, this, &TmainForm::runningTimerTimer);
-    blipTimer = new QTimer(this);
-    blipTimer->setObjectName("blipTimer");
-    blipTimer->setInterval(200);
-    connect(blipTimer, &QTimer::timeout, this, &TmainForm::blipTimerTimer);
-    blipTimer->start();
+    runningTimer_ = new QTimer(this);
+    runningTimer_->setObjectName("runningTimer");
+    runningTimer_->setInterval(1000);
+    connect(runningTimer_, &QTimer::timeout, this, &TmainForm::runningTimerTimer);
+    blipTimer_ = new QTimer(this);
+    blipTimer_->setObjectName("blipTimer");
+    blipTimer_->setInterval(200);
+    connect(blipTimer_, &QTimer::timeout, this, &TmainForm::blipTimerTimer);
+    blipTimer_->start();
 
-    VorsandInternal->menuAction()->setVisible(windows_.options().internalMenu);
-    sourceIndex = 0;
-    antennaState = 0;
+    internalMenu_->menuAction()->setVisible(windows_.options().internalMenu);
+    sourceIndex_ = 0;
+    antennaState_ = 0;
     console_.flags().errorPending.store(0);
 
     registerHandlers();
@@ -134,167 +143,141 @@ void TmainForm::buildPanels() {
         g->setVerticalSpacing(2);
         return g;
     };
-    // Rows of label / panel / unit.
-    auto addRow = [](QGridLayout* g, int row, const QString& text, Panel* panel, QWidget* parent,
-                     const QString& unit = {}) {
-        g->addWidget(label(text, parent), row, 0);
-        g->addWidget(panel, row, 1);
-        if (!unit.isEmpty()) g->addWidget(label(unit, parent), row, 2);
+    // Rows of label / panel / unit; the panel is announced by the label's caption.
+    struct Row {
+        Panel** panel;
+        const char* name;
+        const char* caption;
+        const char* unit;
+    };
+    auto addRows = [&](QGroupBox* group, QWidget* parent, int width,
+                       std::initializer_list<Row> rows) {
+        auto* g = tightGrid(group ? static_cast<QWidget*>(group) : parent);
+        int r = 0;
+        for (const Row& row : rows) {
+            *row.panel = valuePanel(parent, row.name, row.caption, width);
+            g->addWidget(label(row.caption, parent), r, 0);
+            g->addWidget(*row.panel, r, 1);
+            if (row.unit) g->addWidget(label(row.unit, parent), r, 2);
+            ++r;
+        }
+        return g;
     };
 
-    // Time
-    timeGroup = makeGroup("Time", "timeGroup");
-    {
-        auto* g = tightGrid(timeGroup);
-        timeWin = valuePanel(timeGroup);
-        dateWin = valuePanel(timeGroup);
-        msecWin = valuePanel(timeGroup);
-        deltaTimeWin = valuePanel(timeGroup);
-        offsetWin = valuePanel(timeGroup);
-        addRow(g, 0, "UTC Time", timeWin, timeGroup);
-        addRow(g, 1, "UTC Date", dateWin, timeGroup);
-        addRow(g, 2, "Time", msecWin, timeGroup);
-        addRow(g, 3, "Delta Time", deltaTimeWin, timeGroup);
-        addRow(g, 4, "Offset", offsetWin, timeGroup);
-    }
-    // Accuracy
-    accuracyGroup = makeGroup("Accuracy", "accuracyGroup");
-    {
-        auto* g = tightGrid(accuracyGroup);
-        accPosWin = valuePanel(accuracyGroup, 56);
-        accAltWin = valuePanel(accuracyGroup, 56);
-        accHeadingWin = valuePanel(accuracyGroup, 56);
-        accSpeedWin = valuePanel(accuracyGroup, 56);
-        addRow(g, 0, "Position", accPosWin, accuracyGroup, "meters");
-        addRow(g, 1, "Altitude", accAltWin, accuracyGroup, "meters");
-        addRow(g, 2, "Heading", accHeadingWin, accuracyGroup, "sc");
-        addRow(g, 3, "Speed", accSpeedWin, accuracyGroup, "cm/s");
-        g->setRowStretch(4, 1);
-    }
-    // Position
-    positionGroup = makeGroup("Position", "positionGroup");
-    {
-        auto* g = tightGrid(positionGroup);
-        latWin = valuePanel(positionGroup, 84);
-        lonWin = valuePanel(positionGroup, 84);
-        altWin = valuePanel(positionGroup, 84);
-        headingWin = valuePanel(positionGroup, 84);
-        speedWin = valuePanel(positionGroup, 84);
-        addRow(g, 0, "Latitute", latWin, positionGroup, "rad");
-        addRow(g, 1, "Longitude", lonWin, positionGroup, "rad");
-        addRow(g, 2, "Altitude", altWin, positionGroup, "meters");
-        addRow(g, 3, "Heading", headingWin, positionGroup, "sc");
-        addRow(g, 4, "Speed", speedWin, positionGroup, "cm/s");
-    }
+    timeGroup_ = makeGroup("Time", "timeGroup");
+    addRows(timeGroup_, timeGroup_, 70,
+            {{&utcTimePanel_, "timeWin", "UTC Time", nullptr},
+             {&utcDatePanel_, "dateWin", "UTC Date", nullptr},
+             {&timeOfWeekPanel_, "msecWin", "Time", nullptr},
+             {&deltaTimePanel_, "deltaTimeWin", "Delta Time", nullptr},
+             {&utcOffsetPanel_, "offsetWin", "Offset", nullptr}});
+    accuracyGroup_ = makeGroup("Accuracy", "accuracyGroup");
+    addRows(accuracyGroup_, accuracyGroup_, 56,
+            {{&positionAccuracyPanel_, "accPosWin", "Position", "meters"},
+             {&altitudeAccuracyPanel_, "accAltWin", "Altitude", "meters"},
+             {&headingAccuracyPanel_, "accHeadingWin", "Heading", "sc"},
+             {&speedAccuracyPanel_, "accSpeedWin", "Speed", "cm/s"}})
+        ->setRowStretch(4, 1);
+    positionGroup_ = makeGroup("Position", "positionGroup");
+    addRows(positionGroup_, positionGroup_, 84,
+            {{&latitudePanel_, "latWin", "Latitute", "rad"},
+             {&longitudePanel_, "lonWin", "Longitude", "rad"},
+             {&altitudePanel_, "altWin", "Altitude", "meters"},
+             {&headingPanel_, "headingWin", "Heading", "sc"},
+             {&speedPanel_, "speedWin", "Speed", "cm/s"}});
     // Status lamps
-    statusGroup = makeGroup("Status", "statusGroup");
+    statusGroup_ = makeGroup("Status", "statusGroup");
     {
-        auto* g = tightGrid(statusGroup);
+        auto* g = tightGrid(statusGroup_);
         struct LampDef {
             Lamp** lamp;
             const char* name;
             const char* text;
         };
         const LampDef lamps[] = {
-            {&posStatus, "posStatus", "Position"},
-            {&headingStatus, "headingStatus", "Heading"},
-            {&speedStatus, "speedStatus", "Speed"},
-            {&dirSwitchStatus, "dirSwitchStatus", "Direction switch"},
-            {&deltaDistStatus, "deltaDistStatus", "Delta distance"},
-            {&deltaHeadingStatus, "deltaHeadingStatus", "Delta heading"},
-            {&motionStatus, "motionStatus", "Motion"},
-            {&motionIndStatus, "motionIndStatus", "Motion indicator"},
-            {&altStatus, "altStatus", "Altitude"},
-            {&gyroStatus, "gyroStatus", "Gyro Calibration"},
-            {&tachoStatus, "tachoStatus", "Tacho Calibration"},
-            {&dirStatus, "dirStatus", "Direction (forward)"},
+            {&positionLamp_, "posStatus", "Position"},
+            {&headingLamp_, "headingStatus", "Heading"},
+            {&speedLamp_, "speedStatus", "Speed"},
+            {&dirSwitchLamp_, "dirSwitchStatus", "Direction switch"},
+            {&deltaDistanceLamp_, "deltaDistStatus", "Delta distance"},
+            {&deltaHeadingLamp_, "deltaHeadingStatus", "Delta heading"},
+            {&motionLamp_, "motionStatus", "Motion"},
+            {&motionIndicatorLamp_, "motionIndStatus", "Motion indicator"},
+            {&altitudeLamp_, "altStatus", "Altitude"},
+            {&gyroCalibrationLamp_, "gyroStatus", "Gyro Calibration"},
+            {&tachoCalibrationLamp_, "tachoStatus", "Tacho Calibration"},
+            {&directionLamp_, "dirStatus", "Direction (forward)"},
         };
         int i = 0;
         for (const LampDef& d : lamps) {
-            *d.lamp = new Lamp(statusGroup, 11);
+            *d.lamp = new Lamp(statusGroup_, 11);
             (*d.lamp)->setObjectName(d.name);
+            (*d.lamp)->setAccessibleName(d.text);
             const int row = i % 6, col = (i / 6) * 2;
             g->addWidget(*d.lamp, row, col);
-            g->addWidget(label(d.text, statusGroup), row, col + 1);
+            g->addWidget(label(d.text, statusGroup_), row, col + 1);
             ++i;
         }
-        timeSourceWin = valuePanel(statusGroup, 90);
-        g->addWidget(label("Time source", statusGroup), 6, 0, 1, 2);
-        g->addWidget(timeSourceWin, 6, 2, 1, 2);
+        timeSourcePanel_ = valuePanel(statusGroup_, "timeSourceWin", "Time source", 90);
+        g->addWidget(label("Time source", statusGroup_), 6, 0, 1, 2);
+        g->addWidget(timeSourcePanel_, 6, 2, 1, 2);
     }
-    // DOPs
-    dopGroup = makeGroup("DOPs", "dopGroup");
-    {
-        auto* g = tightGrid(dopGroup);
-        pdopWin = valuePanel(dopGroup, 44);
-        hdopWin = valuePanel(dopGroup, 44);
-        vdopWin = valuePanel(dopGroup, 44);
-        addRow(g, 0, "PDOP", pdopWin, dopGroup);
-        addRow(g, 1, "HDOP", hdopWin, dopGroup);
-        addRow(g, 2, "VDOP", vdopWin, dopGroup);
-    }
+    dopGroup_ = makeGroup("DOPs", "dopGroup");
+    addRows(dopGroup_, dopGroup_, 44,
+            {{&pdopPanel_, "pdopWin", "PDOP", nullptr},
+             {&hdopPanel_, "hdopWin", "HDOP", nullptr},
+             {&vdopPanel_, "vdopWin", "VDOP", nullptr}});
     // Counts panel
     auto* counts = new QFrame(central);
     counts->setObjectName("countsPanel");
     counts->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    {
-        auto* g = tightGrid(counts);
-        gyroCntWin = valuePanel(counts, 60);
-        tachoCntWin = valuePanel(counts, 60);
-        gyroNoWin = valuePanel(counts, 60);
-        dirSwitchValWin = valuePanel(counts, 60);
-        addRow(g, 0, "Gyro Counts", gyroCntWin, counts);
-        addRow(g, 1, "Tacho Counts ", tachoCntWin, counts);
-        addRow(g, 2, "# Samples", gyroNoWin, counts);
-        addRow(g, 3, "Dir switch val", dirSwitchValWin, counts);
-    }
+    addRows(nullptr, counts, 60,
+            {{&gyroCountPanel_, "gyroCntWin", "Gyro Counts", nullptr},
+             {&tachoCountPanel_, "tachoCntWin", "Tacho Counts ", nullptr},
+             {&gyroSamplesPanel_, "gyroNoWin", "# Samples", nullptr},
+             {&dirSwitchValuePanel_, "dirSwitchValWin", "Dir switch val", nullptr}});
     // Search mode and almanac (unnamed group)
     auto* searchGroup = makeGroup(QString(), "searchGroup");
-    {
-        auto* g = tightGrid(searchGroup);
-        searchModeWin = valuePanel(searchGroup, 76);
-        almanecStatusWin = valuePanel(searchGroup, 76);
-        addRow(g, 0, "Srch Mode", searchModeWin, searchGroup);
-        addRow(g, 1, "Almanac", almanecStatusWin, searchGroup);
-    }
+    addRows(searchGroup, searchGroup, 76,
+            {{&searchModePanel_, "searchModeWin", "Srch Mode", nullptr},
+             {&almanacStatusPanel_, "almanecStatusWin", "Almanac", nullptr}});
     // SV Info
-    svGroup = makeGroup("SV Info", "svGroup");
+    svGroup_ = makeGroup("SV Info", "svGroup");
     {
-        auto* g = tightGrid(svGroup);
+        auto* g = tightGrid(svGroup_);
         const char* heads[4] = {"SV", "SNR", "Elev", "Azi"};
         for (int c = 0; c < 4; ++c) {
-            auto* h = label(heads[c], svGroup);
+            auto* h = label(heads[c], svGroup_);
             h->setAlignment(Qt::AlignCenter);
             g->addWidget(h, 0, c);
         }
         for (int r = 0; r < kRows; ++r) {
             const QString n = QString::number(r + 1);
-            svPanels[r] = valuePanel(svGroup, 28);
-            svPanels[r]->setObjectName("svWin" + n);
-            snrPanels[r] = valuePanel(svGroup, 34);
-            snrPanels[r]->setObjectName("sigWin" + n);
-            elevPanels[r] = valuePanel(svGroup, 30);
-            elevPanels[r]->setObjectName("elveWin" + n);
-            aziPanels[r] = valuePanel(svGroup, 30);
-            aziPanels[r]->setObjectName("aziWin" + n);
-            g->addWidget(svPanels[r], r + 1, 0);
-            g->addWidget(snrPanels[r], r + 1, 1);
-            g->addWidget(elevPanels[r], r + 1, 2);
-            g->addWidget(aziPanels[r], r + 1, 3);
+            const auto name = [&](const char* prefix) { return QLatin1String(prefix) + n; };
+            svPanels_[r] = valuePanel(svGroup_, name("svWin"), "SV " + n, 28);
+            snrPanels_[r] = valuePanel(svGroup_, name("sigWin"), "SNR " + n, 34);
+            elevationPanels_[r] = valuePanel(svGroup_, name("elveWin"), "Elev " + n, 30);
+            azimuthPanels_[r] = valuePanel(svGroup_, name("aziWin"), "Azi " + n, 30);
+            g->addWidget(svPanels_[r], r + 1, 0);
+            g->addWidget(snrPanels_[r], r + 1, 1);
+            g->addWidget(elevationPanels_[r], r + 1, 2);
+            g->addWidget(azimuthPanels_[r], r + 1, 3);
         }
         g->setRowStretch(kRows + 1, 1);
     }
     // COM: the source panels, "F" first, then 1 to 32.
-    comGroup = makeGroup("COM", "comGroup");
+    comGroup_ = makeGroup("COM", "comGroup");
     {
-        auto* row = new QHBoxLayout(comGroup);
+        auto* row = new QHBoxLayout(comGroup_);
         row->setContentsMargins(4, 2, 4, 3);
         row->setSpacing(1);
         QFont small = font();
         small.setPointSizeF(small.pointSizeF() * 0.8);
         auto addSource = [&](int index, const QString& caption, const QString& name) {
-            auto* p = new Panel(comGroup, caption);
+            auto* p = new Panel(comGroup_, caption);
             p->setObjectName(name);
+            p->setAccessibleName(index == kReplayIndex ? QString("Replay file")
+                                                       : QString("COM%1").arg(index + 1));
             p->setFont(small);
             p->setFixedSize(18, 16);
             p->setColour(Panel::faceColour());
@@ -303,7 +286,7 @@ void TmainForm::buildPanels() {
                               ? "Replay file (double-click to switch)"
                               : QString("COM%1 (double-click to switch)").arg(index + 1));
             connect(p, &Panel::doubleClicked, this, [this, index] { comWinDblClick(index); });
-            comPanels[index] = p;
+            sourcePanels_[size_t(index)] = p;
             row->addWidget(p);
         };
         addSource(kReplayIndex, "F", "comWin0");
@@ -319,14 +302,14 @@ void TmainForm::buildPanels() {
     lastEvent->setColour(Panel::faceColour());
     lastEvent->setFixedHeight(19);
     lastEvent->setMinimumWidth(90);
-    eventLogWin = valuePanel(central, 300);
-    eventLogWin->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    eventLogWin->setFixedHeight(19);
-    antennaStatusWin = valuePanel(central, 100);
-    antennaStatusWin->setFixedHeight(19);
+    eventLogPanel_ = valuePanel(central, "eventLogWin", "Last Event Log", 300);
+    eventLogPanel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    eventLogPanel_->setFixedHeight(19);
+    antennaPanel_ = valuePanel(central, "antennaStatusWin", "Antenna", 100);
+    antennaPanel_->setFixedHeight(19);
     eventRow->addWidget(lastEvent);
-    eventRow->addWidget(eventLogWin, 1);
-    eventRow->addWidget(antennaStatusWin);
+    eventRow->addWidget(eventLogPanel_, 1);
+    eventRow->addWidget(antennaPanel_);
 
     auto* lampRow = new QHBoxLayout;
     lampRow->setSpacing(2);
@@ -338,37 +321,36 @@ void TmainForm::buildPanels() {
         auto* l = new QHBoxLayout(lampPanel);
         l->setContentsMargins(4, 1, 4, 1);
         l->setSpacing(3);
-        txStatus = new Lamp(lampPanel, 11);
-        txStatus->setObjectName("txStatus");
-        rxStatus = new Lamp(lampPanel, 11);
-        rxStatus->setObjectName("rxStatus");
-        l->addWidget(txStatus);
+        transmitLamp_ = new Lamp(lampPanel, 11);
+        transmitLamp_->setObjectName("txStatus");
+        transmitLamp_->setAccessibleName("Tx");
+        receiveLamp_ = new Lamp(lampPanel, 11);
+        receiveLamp_->setObjectName("rxStatus");
+        receiveLamp_->setAccessibleName("Rx");
+        l->addWidget(transmitLamp_);
         l->addWidget(label("Tx", lampPanel));
-        l->addWidget(rxStatus);
+        l->addWidget(receiveLamp_);
         l->addWidget(label("Rx", lampPanel));
     }
-    Panel4 = new Panel(central);
-    Panel4->setObjectName("Panel4");
-    Panel4->setFixedSize(5, 19);
-    Panel4->setColour(Panel::faceColour());
-    connect(Panel4, &Panel::doubleClicked, this, &TmainForm::Panel4DblClick);
-    startupStatus = valuePanel(central, 190);
-    startupStatus->setObjectName("startupStatus");
-    startupStatus->setFixedHeight(19);
-    Panel3 = valuePanel(central, 150);
-    Panel3->setObjectName("Panel3");
-    Panel3->setFixedHeight(19);
-    Panel3->setColour(Panel::faceColour());
-    Panel2 = valuePanel(central, 130);
-    Panel2->setObjectName("Panel2");
-    Panel2->setFixedHeight(19);
-    Panel2->setColour(Panel::faceColour());
-    Panel2->setText("COM1-38400-8-None-1");
+    internalMenuToggle_ = new Panel(central);
+    internalMenuToggle_->setObjectName("Panel4");
+    internalMenuToggle_->setFixedSize(5, 19);
+    internalMenuToggle_->setColour(Panel::faceColour());
+    connect(internalMenuToggle_, &Panel::doubleClicked, this, &TmainForm::Panel4DblClick);
+    startupStatusPanel_ = valuePanel(central, "startupStatus", "Start-up status", 190);
+    startupStatusPanel_->setFixedHeight(19);
+    runningTimePanel_ = valuePanel(central, "Panel3", "Running time", 150);
+    runningTimePanel_->setFixedHeight(19);
+    runningTimePanel_->setColour(Panel::faceColour());
+    sourceTextPanel_ = valuePanel(central, "Panel2", "Source", 130);
+    sourceTextPanel_->setFixedHeight(19);
+    sourceTextPanel_->setColour(Panel::faceColour());
+    sourceTextPanel_->setText("COM1-38400-8-None-1");
     lampRow->addWidget(lampPanel);
-    lampRow->addWidget(Panel4);
-    lampRow->addWidget(startupStatus, 1);
-    lampRow->addWidget(Panel3);
-    lampRow->addWidget(Panel2);
+    lampRow->addWidget(internalMenuToggle_);
+    lampRow->addWidget(startupStatusPanel_, 1);
+    lampRow->addWidget(runningTimePanel_);
+    lampRow->addWidget(sourceTextPanel_);
 
     // Arrangement: left column Time / Position / DOPs+Counts+Search, middle Accuracy /
     // Status, right SV Info; COM and the bottom rows across.
@@ -378,28 +360,28 @@ void TmainForm::buildPanels() {
     left->setSpacing(3);
     auto* firstRow = new QHBoxLayout;
     firstRow->setSpacing(3);
-    firstRow->addWidget(timeGroup);
-    firstRow->addWidget(accuracyGroup);
+    firstRow->addWidget(timeGroup_);
+    firstRow->addWidget(accuracyGroup_);
     left->addLayout(firstRow);
     auto* secondRow = new QHBoxLayout;
     secondRow->setSpacing(3);
-    secondRow->addWidget(positionGroup);
-    secondRow->addWidget(statusGroup);
+    secondRow->addWidget(positionGroup_);
+    secondRow->addWidget(statusGroup_);
     left->addLayout(secondRow);
     auto* thirdRow = new QHBoxLayout;
     thirdRow->setSpacing(3);
-    thirdRow->addWidget(dopGroup);
+    thirdRow->addWidget(dopGroup_);
     thirdRow->addWidget(counts);
     thirdRow->addWidget(searchGroup);
     left->addLayout(thirdRow);
     top->addLayout(left);
-    top->addWidget(svGroup);
+    top->addWidget(svGroup_);
     outer->addLayout(top);
-    outer->addWidget(comGroup);
+    outer->addWidget(comGroup_);
     outer->addLayout(eventRow);
     outer->addLayout(lampRow);
 
-    // Start-up and link messages (a failed start says why here).
+    // Start-up and link messages (a failed start or a lost port says why here).
     statusBar()->setSizeGripEnabled(false);
 }
 
@@ -407,47 +389,52 @@ void TmainForm::buildMenus() {
     QMenuBar* bar = menuBar();
 
     QMenu* file = bar->addMenu("&File");
-    Exit1 = file->addAction("E&xit");
-    Exit1->setObjectName("Exit1");
-    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    exitItem_ = file->addAction("E&xit");
+    exitItem_->setObjectName("Exit1");
+    connect(exitItem_, &QAction::triggered, this, &QWidget::close);
 
-    Initialize1 = bar->addMenu("&SysCmd");
-    Initialize1->setObjectName("Initialize1");
-    StartMonitor1 = Initialize1->addAction("&Start Monitor");
-    StartMonitor1->setObjectName("StartMonitor1");
-    connect(StartMonitor1, &QAction::triggered, this, &TmainForm::StartMonitor1Click);
-    StopMonitor1 = Initialize1->addAction("Sto&p Monitor");
-    StopMonitor1->setObjectName("StopMonitor1");
-    StopMonitor1->setEnabled(false);
-    connect(StopMonitor1, &QAction::triggered, this, &TmainForm::StopMonitor1Click);
+    sysCmdMenu_ = bar->addMenu("&SysCmd");
+    sysCmdMenu_->setObjectName("Initialize1");
+    startMonitorItem_ = sysCmdMenu_->addAction("&Start Monitor");
+    startMonitorItem_->setObjectName("StartMonitor1");
+    connect(startMonitorItem_, &QAction::triggered, this, &TmainForm::StartMonitor1Click);
+    stopMonitorItem_ = sysCmdMenu_->addAction("Sto&p Monitor");
+    stopMonitorItem_->setObjectName("StopMonitor1");
+    stopMonitorItem_->setEnabled(false);
+    connect(stopMonitorItem_, &QAction::triggered, this, &TmainForm::StopMonitor1Click);
     for (size_t i = 0; i < vx::kSystemCommands.size(); ++i) {
         const vx::SystemCommand& cmd = vx::kSystemCommands[i];
-        QAction* a = Initialize1->addAction(
+        QAction* a = sysCmdMenu_->addAction(
             QString::fromUtf8(cmd.caption.data(), qsizetype(cmd.caption.size())));
         a->setObjectName(kSystemItemNames[i]);
         const uint8_t code = cmd.code;
-        // Nothing is sent while no source is open: the link refuses the write.
-        connect(a, &QAction::triggered, this,
-                [this, code] { vx::sendSystem(console_.sink(), code); });
-        systemCommandItems[i] = a;
+        // Nothing is sent while no source is open: the link refuses the write, and the status
+        // bar says so.
+        connect(a, &QAction::triggered, this, [this, a, code] {
+            sendCommand(withoutAccelerator(a->text()),
+                        [code](vx::FrameSink& sink) { return vx::sendSystem(sink, code); });
+        });
+        systemCommandItems_[i] = a;
     }
-    RestartMonitor1 = Initialize1->addAction("Restart Receiver");
-    RestartMonitor1->setObjectName("RestartMonitor1");
-    connect(RestartMonitor1, &QAction::triggered, this,
-            [this] { vx::monitorRestart(console_.sink()); });
+    restartReceiverItem_ = sysCmdMenu_->addAction("Restart Receiver");
+    restartReceiverItem_->setObjectName("RestartMonitor1");
+    connect(restartReceiverItem_, &QAction::triggered, this, [this] {
+        sendCommand(withoutAccelerator(restartReceiverItem_->text()),
+                    [](vx::FrameSink& sink) { return vx::monitorRestart(sink); });
+    });
 
     // The window menus, in the order of their first item; an item shows when its window is
     // one of the console's windows.
     std::map<std::string, QMenu*> menus;
     std::map<std::string, QMenu*> submenus;
-    VorsandInternal = nullptr;
+    internalMenu_ = nullptr;
     for (const MenuItemSpec& item : windowMenu()) {
         QMenu*& menu = menus[item.menu];
         if (!menu) {
             menu = bar->addMenu(QString::fromLatin1(item.menu));
             if (item.menuObject) menu->setObjectName(item.menuObject);
             if (item.menuObject && std::string(item.menuObject) == "VorsandInternal")
-                VorsandInternal = menu;
+                internalMenu_ = menu;
         }
         if (!windows_.inCatalogue(item.window)) continue;
         QMenu* target = menu;
@@ -467,9 +454,9 @@ void TmainForm::buildMenus() {
     }
     // A menu none of whose windows exist yet stays in its place, greyed.
     for (auto& [name, menu] : menus) menu->menuAction()->setEnabled(!menu->isEmpty());
-    if (!VorsandInternal) VorsandInternal = bar->addMenu("&VORSAND");
-    VorsandInternal->setObjectName("VorsandInternal");
-    VorsandInternal->menuAction()->setEnabled(true);
+    if (!internalMenu_) internalMenu_ = bar->addMenu("&VORSAND");
+    internalMenu_->setObjectName("VorsandInternal");
+    internalMenu_->menuAction()->setEnabled(true);
 }
 
 void TmainForm::registerHandlers() {
@@ -497,6 +484,7 @@ void TmainForm::registerHandlers() {
         R::Channel,
         [this](const vx::ChannelStatusRecord& r, const vx::Routed&) { showChannel(r); });
     connect(&console_, &Console::frameSent, this, &TmainForm::txLamp);
+    connect(&console_, &Console::linkLost, this, &TmainForm::linkLost);
 }
 
 void TmainForm::peersCreated(WindowSet&) {
@@ -535,33 +523,52 @@ void TmainForm::paint(Panel* p, vx::Shade s) {
 void TmainForm::StartMonitor1Click() {
     TsioForm* sio = sioForm();
     if (!sio) return;
-    sourceIndex = int16_t(sio->portIndex());
-    runningSeconds = 0;
+    sourceIndex_ = int16_t(sio->portIndex());
+    runningSeconds_ = 0;
     if (!sio->startLink()) {
-        setSourcePanelColour(sourceIndex, lamp::kRed);
+        setSourcePanelColour(sourceIndex_, lamp::kRed);
         statusBar()->showMessage("Start Monitor failed: " + console_.lastError());
         return;
     }
     statusBar()->clearMessage();
-    setSourcePanelColour(sourceIndex, lamp::kGreen);
-    runningTimer->start();
-    StartMonitor1->setEnabled(false);
-    StopMonitor1->setEnabled(true);
-    if (TfrmIoReplay* io = ioReplayForm()) io->armCapture(sourceIndex);
+    setSourcePanelColour(sourceIndex_, lamp::kGreen);
+    runningTimer_->start();
+    startMonitorItem_->setEnabled(false);
+    stopMonitorItem_->setEnabled(true);
+    if (TfrmIoReplay* io = ioReplayForm()) io->armCapture(sourceIndex_);
 }
 
 void TmainForm::StopMonitor1Click() {
-    runningTimer->stop();
-    StartMonitor1->setEnabled(true);
-    StopMonitor1->setEnabled(false);
+    runningTimer_->stop();
+    startMonitorItem_->setEnabled(true);
+    stopMonitorItem_->setEnabled(false);
     if (TsioForm* sio = sioForm()) {
         sio->stopLink();
     } else {
         console_.stopMonitor();
     }
     resetDisplay();
-    setSourcePanelColour(sourceIndex, lamp::kYellow);
+    setSourcePanelColour(sourceIndex_, lamp::kYellow);
     if (TfrmIoReplay* io = ioReplayForm()) io->resetCapture();
+}
+
+void TmainForm::linkLost(const vx::LinkLoss& loss) {
+    // A loss reported before a new start (or during shut-down) is old news.
+    if (shutDown_ || !console_.link().lost()) return;
+    // Everything Stop Monitor does (files flushed and closed, the display blanked), then the
+    // panel turns red and the status bar says what happened and when.
+    StopMonitor1Click();
+    setSourcePanelColour(sourceIndex_, lamp::kRed);
+    statusBar()->showMessage(q(vx::linkLossStatusText(loss)));
+}
+
+void TmainForm::sendCommand(const QString& caption,
+                            const std::function<int(vx::FrameSink&)>& send) {
+    if (send(console_.sink()) == 0) return;
+    if (!console_.monitoring())
+        statusBar()->showMessage(q(vx::notMonitoringText(caption.toStdString())));
+    else
+        statusBar()->showMessage(caption + " was not sent: writing to the port failed");
 }
 
 void TmainForm::switchSource(int index) {
@@ -569,19 +576,19 @@ void TmainForm::switchSource(int index) {
     TsioForm* sio = sioForm();
     if (!sio) return;
     sio->selectPort(index);
-    setSourcePanelColour(sourceIndex, Panel::faceColour());
-    sourceIndex = int16_t(index);
+    setSourcePanelColour(sourceIndex_, Panel::faceColour());
+    sourceIndex_ = int16_t(index);
     setSourceText(sio->comText());
     StartMonitor1Click();
 }
 
 void TmainForm::setSourceText(const QString& text) {
-    Panel2->setText(text);
+    sourceTextPanel_->setText(text);
 }
 
 void TmainForm::setSourcePanelColour(int index, const QColor& colour) {
     if (index < 0 || index >= kSourcePanels) return;
-    comPanels[size_t(index)]->setColour(colour);
+    sourcePanels_[size_t(index)]->setColour(colour);
 }
 
 void TmainForm::comWinDblClick(int index) {
@@ -593,107 +600,112 @@ void TmainForm::comWinDblClick(int index) {
 }
 
 void TmainForm::txLamp() {
-    txStatus->setColour(lamp::kGreen);
+    transmitLamp_->setColour(lamp::kGreen);
 }
 
 // ---- Timers ------------------------------------------------------------------------------------
 
 void TmainForm::runningTimerTimer() {
-    ++runningSeconds;
-    Panel3->setText(q(vx::runningTimeText(runningSeconds)));
-    Panel3->repaint();
-    antennaStatusWin->setText(q(vx::antennaText(antennaState)));
-    antennaState = 0;
-    if (QWidget* err = windows_.find(vx::WindowId::TerrorForm))
-        err->setVisible(console_.flags().errorPending.load() != 0);
+    ++runningSeconds_;
+    runningTimePanel_->setText(q(vx::runningTimeText(runningSeconds_)));
+    runningTimePanel_->repaint();
+    antennaPanel_->setText(q(vx::antennaText(antennaState_)));
+    antennaState_ = 0;
+    if (QWidget* err = windows_.find(vx::WindowId::TerrorForm)) {
+        // Shown without taking the keyboard from the window the user is typing in.
+        if (console_.flags().errorPending.load() != 0)
+            showWithoutActivating(err);
+        else
+            err->hide();
+    }
 }
 
 void TmainForm::blipTimerTimer() {
     vx::MonitorFlags& f = console_.flags();
-    if (txStatus->colour() != lamp::kWhite) txStatus->setColour(lamp::kWhite);
-    if (rxStatus->colour() != lamp::kWhite) {
-        rxStatus->setColour(lamp::kWhite);
+    if (transmitLamp_->colour() != lamp::kWhite) transmitLamp_->setColour(lamp::kWhite);
+    if (receiveLamp_->colour() != lamp::kWhite) {
+        receiveLamp_->setColour(lamp::kWhite);
         f.rxSeen.store(0);
         f.rxDiagSeen.store(0);
     } else if (f.rxSeen.load()) {
-        rxStatus->setColour(f.rxDiagSeen.load() ? lamp::kBlue : lamp::kGreen);
+        receiveLamp_->setColour(f.rxDiagSeen.load() ? lamp::kBlue : lamp::kGreen);
     }
 }
 
 void TmainForm::Panel4DblClick() {
-    QAction* a = VorsandInternal->menuAction();
+    QAction* a = internalMenu_->menuAction();
     a->setVisible(!a->isVisible());
 }
 
 // ---- Display -----------------------------------------------------------------------------------
 
 void TmainForm::showStartupStatus(const vx::StartupRecord& r) {
-    startupStatus->setText(q(vx::startupStatusText(r.status)));
+    startupStatusPanel_->setText(q(vx::startupStatusText(r.status)));
 }
 
 void TmainForm::noteAntennaEvent(const vx::SoftEventRecord& r) {
-    antennaState = uint8_t(vx::antennaStateAfter(antennaState, r.event_code));
+    antennaState_ = uint8_t(vx::antennaStateAfter(antennaState_, r.event_code));
 }
 
 void TmainForm::showEventLogEntry(const vx::SoftEventRecord& r) {
-    if (auto line = vx::eventLogLine(r)) eventLogWin->setTextIfChanged(q(*line));
+    if (auto line = vx::eventLogLine(r)) eventLogPanel_->setTextIfChanged(q(*line));
 }
 
 void TmainForm::showFastFix(const vx::DrDataRecord& r) {
     const vx::FastFixView v = vx::fastFixView(r);
-    msecWin->setTextIfChanged(q(v.time));
-    latWin->setTextIfChanged(q(v.latitude));
-    lonWin->setTextIfChanged(q(v.longitude));
-    altWin->setTextIfChanged(q(v.altitude));
-    headingWin->setTextIfChanged(q(v.heading));
-    speedWin->setTextIfChanged(q(v.speed));
-    deltaTimeWin->setTextIfChanged(q(v.deltaTime));
-    accPosWin->setTextIfChanged(q(v.accPosition));
-    accAltWin->setTextIfChanged(q(v.accAltitude));
-    accHeadingWin->setTextIfChanged(q(v.accHeading));
-    accSpeedWin->setTextIfChanged(q(v.accSpeed));
-    timeSourceWin->setTextIfChanged(q(v.timeSource));
-    paint(posStatus, v.position);
-    paint(altStatus, v.altitudeLamp);
-    paint(headingStatus, v.headingLamp);
-    paint(speedStatus, v.speedLamp);
-    paint(dirSwitchStatus, v.dirSwitch);
-    paint(deltaDistStatus, v.deltaDist);
-    paint(deltaHeadingStatus, v.deltaHeading);
-    paint(motionStatus, v.motion);
-    paint(motionIndStatus, v.motionIndicator);
-    paint(dirStatus, v.direction);
-    paint(gyroStatus, v.gyroCal);
-    paint(tachoStatus, v.tachoCal);
-    gyroCntWin->setTextIfChanged(q(v.gyroCount));
-    tachoCntWin->setTextIfChanged(q(v.tachoCount));
-    gyroNoWin->setTextIfChanged(q(v.gyroSamples));
-    dirSwitchValWin->setTextIfChanged(q(v.dirSwitchValue));
+    timeOfWeekPanel_->setTextIfChanged(q(v.time));
+    latitudePanel_->setTextIfChanged(q(v.latitude));
+    longitudePanel_->setTextIfChanged(q(v.longitude));
+    altitudePanel_->setTextIfChanged(q(v.altitude));
+    headingPanel_->setTextIfChanged(q(v.heading));
+    speedPanel_->setTextIfChanged(q(v.speed));
+    deltaTimePanel_->setTextIfChanged(q(v.deltaTime));
+    positionAccuracyPanel_->setTextIfChanged(q(v.accPosition));
+    altitudeAccuracyPanel_->setTextIfChanged(q(v.accAltitude));
+    headingAccuracyPanel_->setTextIfChanged(q(v.accHeading));
+    speedAccuracyPanel_->setTextIfChanged(q(v.accSpeed));
+    timeSourcePanel_->setTextIfChanged(q(v.timeSource));
+    paint(positionLamp_, v.position);
+    paint(altitudeLamp_, v.altitudeLamp);
+    paint(headingLamp_, v.headingLamp);
+    paint(speedLamp_, v.speedLamp);
+    paint(dirSwitchLamp_, v.dirSwitch);
+    paint(deltaDistanceLamp_, v.deltaDist);
+    paint(deltaHeadingLamp_, v.deltaHeading);
+    paint(motionLamp_, v.motion);
+    paint(motionIndicatorLamp_, v.motionIndicator);
+    paint(directionLamp_, v.direction);
+    paint(gyroCalibrationLamp_, v.gyroCal);
+    paint(tachoCalibrationLamp_, v.tachoCal);
+    gyroCountPanel_->setTextIfChanged(q(v.gyroCount));
+    tachoCountPanel_->setTextIfChanged(q(v.tachoCount));
+    gyroSamplesPanel_->setTextIfChanged(q(v.gyroSamples));
+    dirSwitchValuePanel_->setTextIfChanged(q(v.dirSwitchValue));
     // The groups are repainted with the next paint pass: a fast replay delivers hundreds of
     // reports between two frames of the screen, and painting each would stall it.
-    positionGroup->update();
-    accuracyGroup->update();
-    statusGroup->update();
+    positionGroup_->update();
+    accuracyGroup_->update();
+    statusGroup_->update();
 }
 
 void TmainForm::showTimeSummary(const vx::TimeConstellationRecord& r) {
     const vx::TimeSummaryView v = vx::timeSummaryView(r);
-    dateWin->setTextIfChanged(q(v.date));
-    timeWin->setTextIfChanged(q(v.time));
-    offsetWin->setTextIfChanged(q(v.offset));
-    pdopWin->setTextIfChanged(q(v.pdop));
-    hdopWin->setTextIfChanged(q(v.hdop));
-    vdopWin->setTextIfChanged(q(v.vdop));
+    utcDatePanel_->setTextIfChanged(q(v.date));
+    utcTimePanel_->setTextIfChanged(q(v.time));
+    utcOffsetPanel_->setTextIfChanged(q(v.offset));
+    pdopPanel_->setTextIfChanged(q(v.pdop));
+    hdopPanel_->setTextIfChanged(q(v.hdop));
+    vdopPanel_->setTextIfChanged(q(v.vdop));
 }
 
 void TmainForm::showSearchStatus(const vx::TimeConstellationRecord& r) {
-    searchModeWin->setTextIfChanged(q(vx::searchModeText(r.search_mode)));
-    almanecStatusWin->setTextIfChanged(q(vx::almanacStatusText(r.search_mode)));
+    searchModePanel_->setTextIfChanged(q(vx::searchModeText(r.search_mode)));
+    almanacStatusPanel_->setTextIfChanged(q(vx::almanacStatusText(r.search_mode)));
 }
 
 void TmainForm::blankRow(int row, const QColor& colour) {
-    for (Panel* p : {svPanels[size_t(row)], snrPanels[size_t(row)], elevPanels[size_t(row)],
-                     aziPanels[size_t(row)]}) {
+    for (Panel* p : {svPanels_[size_t(row)], snrPanels_[size_t(row)], elevationPanels_[size_t(row)],
+                     azimuthPanels_[size_t(row)]}) {
         p->clear();
         p->setColour(colour);
     }
@@ -701,17 +713,17 @@ void TmainForm::blankRow(int row, const QColor& colour) {
 
 void TmainForm::showChannel(const vx::ChannelStatusRecord& r) {
     if (r.channel >= kRows) return;
-    const bool blank = channelRows.note(r.channel);
+    const bool blank = channelRows_.note(r.channel);
     const size_t row = r.channel;
     const vx::ChannelRowView v = vx::channelRowView(r);
-    svPanels[row]->setTextIfChanged(q(v.sv));
-    paint(svPanels[row], v.svShade);
-    snrPanels[row]->setTextIfChanged(q(v.snr));
-    snrPanels[row]->setColour(lamp::kWhite);
-    elevPanels[row]->setTextIfChanged(q(v.elevation));
-    paint(elevPanels[row], v.elevationShade);
-    aziPanels[row]->setTextIfChanged(q(v.azimuth));
-    aziPanels[row]->setColour(lamp::kWhite);
+    svPanels_[row]->setTextIfChanged(q(v.sv));
+    paint(svPanels_[row], v.svShade);
+    snrPanels_[row]->setTextIfChanged(q(v.snr));
+    snrPanels_[row]->setColour(lamp::kWhite);
+    elevationPanels_[row]->setTextIfChanged(q(v.elevation));
+    paint(elevationPanels_[row], v.elevationShade);
+    azimuthPanels_[row]->setTextIfChanged(q(v.azimuth));
+    azimuthPanels_[row]->setColour(lamp::kWhite);
     if (QWidget* sky = windows_.find(vx::WindowId::TskyPlotForm); sky && sky->isVisible()) {
         if (auto* view = dynamic_cast<ChannelRecordView*>(sky)) view->showChannelRecord(r);
     }
@@ -721,25 +733,46 @@ void TmainForm::showChannel(const vx::ChannelStatusRecord& r) {
 }
 
 void TmainForm::resetDisplay() {
-    for (int r = 0; r < kRows; ++r) {
-        svPanels[size_t(r)]->clear();
-        svPanels[size_t(r)]->setColour(lamp::kWhite);
-        snrPanels[size_t(r)]->clear();
-        elevPanels[size_t(r)]->clear();
-        elevPanels[size_t(r)]->setColour(lamp::kWhite);
-        aziPanels[size_t(r)]->clear();
+    for (size_t r = 0; r < kRows; ++r) {
+        svPanels_[r]->clear();
+        svPanels_[r]->setColour(lamp::kWhite);
+        snrPanels_[r]->clear();
+        elevationPanels_[r]->clear();
+        elevationPanels_[r]->setColour(lamp::kWhite);
+        azimuthPanels_[r]->clear();
     }
-    for (Panel* p :
-         {timeWin,       dateWin,         msecWin,       deltaTimeWin,    offsetWin,
-          latWin,        lonWin,          altWin,        headingWin,      speedWin,
-          accPosWin,     accAltWin,       accHeadingWin, accSpeedWin,     timeSourceWin,
-          pdopWin,       hdopWin,         vdopWin,       searchModeWin,   almanecStatusWin,
-          gyroCntWin,    tachoCntWin,     gyroNoWin,     dirSwitchValWin, eventLogWin,
-          startupStatus, antennaStatusWin})
+    for (Panel* p : {utcTimePanel_,
+                     utcDatePanel_,
+                     timeOfWeekPanel_,
+                     deltaTimePanel_,
+                     utcOffsetPanel_,
+                     latitudePanel_,
+                     longitudePanel_,
+                     altitudePanel_,
+                     headingPanel_,
+                     speedPanel_,
+                     positionAccuracyPanel_,
+                     altitudeAccuracyPanel_,
+                     headingAccuracyPanel_,
+                     speedAccuracyPanel_,
+                     timeSourcePanel_,
+                     pdopPanel_,
+                     hdopPanel_,
+                     vdopPanel_,
+                     searchModePanel_,
+                     almanacStatusPanel_,
+                     gyroCountPanel_,
+                     tachoCountPanel_,
+                     gyroSamplesPanel_,
+                     dirSwitchValuePanel_,
+                     eventLogPanel_,
+                     startupStatusPanel_,
+                     antennaPanel_})
         p->clear();
-    for (Lamp* l : {dirSwitchStatus, deltaDistStatus, deltaHeadingStatus, motionIndStatus,
-                    gyroStatus, tachoStatus, dirStatus, posStatus, headingStatus, altStatus,
-                    speedStatus, motionStatus, txStatus, rxStatus})
+    for (Lamp* l :
+         {dirSwitchLamp_, deltaDistanceLamp_, deltaHeadingLamp_, motionIndicatorLamp_,
+          gyroCalibrationLamp_, tachoCalibrationLamp_, directionLamp_, positionLamp_, headingLamp_,
+          altitudeLamp_, speedLamp_, motionLamp_, transmitLamp_, receiveLamp_})
         l->setColour(lamp::kWhite);
 }
 
@@ -748,7 +781,7 @@ void TmainForm::resetDisplay() {
 void TmainForm::closeEvent(QCloseEvent* e) {
     if (!shutDown_) {
         shutDown_ = true;
-        runningTimer->stop();
+        runningTimer_->stop();
         // 1. The link first: the receive worker ends before any window goes away.
         console_.stopMonitor();
         // 2. The data logging window closes (its files are closed when it is destroyed).

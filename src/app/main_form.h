@@ -6,12 +6,20 @@
 // The display operations run on the GUI thread: the console's hand-over consumer calls the
 // handlers registered here in routing-table order. They take the decoded records; the texts
 // and colours come from status_texts.h.
+//
+// When the link loses its port (receiver unplugged or killed) the window stops monitoring as
+// Stop Monitor does, paints the source panel red and says so in the status bar. A command
+// that cannot be sent because nothing is monitored says so in the status bar too.
+//
+// Widgets are private; each has the object name its description gives it ("latWin",
+// "StartMonitor1", "comWin0"), by which tests find it.
 #pragma once
 
 #include "app/console_qt.h"
 #include "app/status_texts.h"
 #include "app/window_catalogue_qt.h"
 #include "link/records.h"
+#include "link/serial_link.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -19,12 +27,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class Lamp;
 class Panel;
 class QAction;
 class QGroupBox;
-class QLabel;
 class QMenu;
 class QTimer;
 class TsioForm;
@@ -59,7 +67,7 @@ public:
 
     // ---- Display operations
     void showStartupStatus(const vx::StartupRecord& r);
-    void resetRunningTime() { runningSeconds = 0; }
+    void resetRunningTime() { runningSeconds_ = 0; }
     void noteAntennaEvent(const vx::SoftEventRecord& r);
     void showEventLogEntry(const vx::SoftEventRecord& r);
     void showFastFix(const vx::DrDataRecord& r);
@@ -68,53 +76,25 @@ public:
     void showChannel(const vx::ChannelStatusRecord& r);
     void resetDisplay();
 
+    // ---- State
+    // The source being monitored (or last tried): 0..31 COM1..COM32, 32 the replay file.
+    int sourceIndex() const { return sourceIndex_; }
+    int32_t runningSeconds() const { return runningSeconds_; }
+    // 0 normal, 1 open, 2 short: what the next running-timer tick shows.
+    int antennaState() const { return antennaState_; }
+    // Reports for rows 1 to 8 since the last one for rows 9 to 12.
+    uint32_t channelRowCount() const { return channelRows_.count(); }
+    bool monitoring() const;
+
+    // Connects to COM Setup's OK.
+    void peersCreated(WindowSet& windows) override;
+
+public slots:
     // ---- Event handlers
     void comWinDblClick(int index);
     void runningTimerTimer();
     void blipTimerTimer();
     void Panel4DblClick();
-
-    // ---- State
-    int16_t sourceIndex = 0;
-    uint8_t antennaState = 0;
-    int32_t runningSeconds = 0;
-    vx::ChannelRowBlanking channelRows;
-    bool monitoring() const;
-
-    // ---- Components
-    QGroupBox* timeGroup;
-    Panel *timeWin, *dateWin, *msecWin, *deltaTimeWin, *offsetWin;
-    QGroupBox* accuracyGroup;
-    Panel *accPosWin, *accAltWin, *accHeadingWin, *accSpeedWin;
-    QGroupBox* svGroup;
-    std::array<Panel*, kRows> svPanels{}, snrPanels{}, elevPanels{}, aziPanels{};
-    QGroupBox* comGroup;
-    std::array<Panel*, kSourcePanels> comPanels{};
-    QGroupBox* positionGroup;
-    Panel *latWin, *lonWin, *altWin, *headingWin, *speedWin;
-    QGroupBox* statusGroup;
-    Lamp *posStatus, *headingStatus, *speedStatus, *dirSwitchStatus, *deltaDistStatus,
-        *deltaHeadingStatus, *motionStatus, *motionIndStatus, *altStatus, *gyroStatus, *tachoStatus,
-        *dirStatus;
-    Panel* timeSourceWin;
-    QGroupBox* dopGroup;
-    Panel *pdopWin, *hdopWin, *vdopWin;
-    Panel *gyroCntWin, *tachoCntWin, *gyroNoWin, *dirSwitchValWin;
-    Panel *searchModeWin, *almanecStatusWin;
-    Panel *eventLogWin, *antennaStatusWin;
-    Lamp *txStatus, *rxStatus;
-    Panel *Panel4, *startupStatus, *Panel3, *Panel2;
-
-    QMenu* Initialize1; // "&SysCmd"
-    QAction *Exit1, *StartMonitor1, *StopMonitor1, *RestartMonitor1;
-    std::array<QAction*, 10> systemCommandItems{}; // 0301..030A in menu order
-    QMenu* VorsandInternal;
-
-    QTimer* runningTimer;
-    QTimer* blipTimer;
-
-    // Connects to COM Setup's OK.
-    void peersCreated(WindowSet& windows) override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -128,10 +108,87 @@ private:
     void paint(Lamp* lamp, vx::Shade shade);
     void paint(Panel* panel, vx::Shade shade);
     void blankRow(int row, const QColor& colour);
+    // Sends a command of the SysCmd menu; a command that does not go out says why in the
+    // status bar. caption is the menu caption without its accelerator.
+    void sendCommand(const QString& caption, const std::function<int(vx::FrameSink&)>& send);
+    // The link lost its port (on the GUI thread).
+    void linkLost(const vx::LinkLoss& loss);
 
     WindowSet& windows_;
     Console& console_;
     RouteBinding routes_;
     bool shutDown_ = false;
     bool sioConnected_ = false;
+
+    int16_t sourceIndex_ = 0;
+    uint8_t antennaState_ = 0;
+    int32_t runningSeconds_ = 0;
+    vx::ChannelRowBlanking channelRows_;
+
+    // ---- Widgets (object names in quotes)
+    QGroupBox* timeGroup_ = nullptr;
+    Panel* utcTimePanel_ = nullptr;    // "timeWin"
+    Panel* utcDatePanel_ = nullptr;    // "dateWin"
+    Panel* timeOfWeekPanel_ = nullptr; // "msecWin"
+    Panel* deltaTimePanel_ = nullptr;  // "deltaTimeWin"
+    Panel* utcOffsetPanel_ = nullptr;  // "offsetWin"
+    QGroupBox* accuracyGroup_ = nullptr;
+    Panel* positionAccuracyPanel_ = nullptr; // "accPosWin"
+    Panel* altitudeAccuracyPanel_ = nullptr; // "accAltWin"
+    Panel* headingAccuracyPanel_ = nullptr;  // "accHeadingWin"
+    Panel* speedAccuracyPanel_ = nullptr;    // "accSpeedWin"
+    QGroupBox* svGroup_ = nullptr;
+    // "svWin1".."svWin12", "sigWin1".., "elveWin1".., "aziWin1"..
+    std::array<Panel*, kRows> svPanels_{}, snrPanels_{}, elevationPanels_{}, azimuthPanels_{};
+    QGroupBox* comGroup_ = nullptr;
+    std::array<Panel*, kSourcePanels> sourcePanels_{}; // "comWin1".."comWin32", "comWin0"
+    QGroupBox* positionGroup_ = nullptr;
+    Panel* latitudePanel_ = nullptr;  // "latWin"
+    Panel* longitudePanel_ = nullptr; // "lonWin"
+    Panel* altitudePanel_ = nullptr;  // "altWin"
+    Panel* headingPanel_ = nullptr;   // "headingWin"
+    Panel* speedPanel_ = nullptr;     // "speedWin"
+    QGroupBox* statusGroup_ = nullptr;
+    Lamp* positionLamp_ = nullptr;         // "posStatus"
+    Lamp* headingLamp_ = nullptr;          // "headingStatus"
+    Lamp* speedLamp_ = nullptr;            // "speedStatus"
+    Lamp* dirSwitchLamp_ = nullptr;        // "dirSwitchStatus"
+    Lamp* deltaDistanceLamp_ = nullptr;    // "deltaDistStatus"
+    Lamp* deltaHeadingLamp_ = nullptr;     // "deltaHeadingStatus"
+    Lamp* motionLamp_ = nullptr;           // "motionStatus"
+    Lamp* motionIndicatorLamp_ = nullptr;  // "motionIndStatus"
+    Lamp* altitudeLamp_ = nullptr;         // "altStatus"
+    Lamp* gyroCalibrationLamp_ = nullptr;  // "gyroStatus"
+    Lamp* tachoCalibrationLamp_ = nullptr; // "tachoStatus"
+    Lamp* directionLamp_ = nullptr;        // "dirStatus"
+    Panel* timeSourcePanel_ = nullptr;     // "timeSourceWin"
+    QGroupBox* dopGroup_ = nullptr;
+    Panel* pdopPanel_ = nullptr;           // "pdopWin"
+    Panel* hdopPanel_ = nullptr;           // "hdopWin"
+    Panel* vdopPanel_ = nullptr;           // "vdopWin"
+    Panel* gyroCountPanel_ = nullptr;      // "gyroCntWin"
+    Panel* tachoCountPanel_ = nullptr;     // "tachoCntWin"
+    Panel* gyroSamplesPanel_ = nullptr;    // "gyroNoWin"
+    Panel* dirSwitchValuePanel_ = nullptr; // "dirSwitchValWin"
+    Panel* searchModePanel_ = nullptr;     // "searchModeWin"
+    Panel* almanacStatusPanel_ = nullptr;  // "almanecStatusWin"
+    Panel* eventLogPanel_ = nullptr;       // "eventLogWin"
+    Panel* antennaPanel_ = nullptr;        // "antennaStatusWin"
+    Lamp* transmitLamp_ = nullptr;         // "txStatus"
+    Lamp* receiveLamp_ = nullptr;          // "rxStatus"
+    Panel* internalMenuToggle_ = nullptr;  // "Panel4"
+    Panel* startupStatusPanel_ = nullptr;  // "startupStatus"
+    Panel* runningTimePanel_ = nullptr;    // "Panel3"
+    Panel* sourceTextPanel_ = nullptr;     // "Panel2"
+
+    QMenu* sysCmdMenu_ = nullptr;                   // "Initialize1"
+    QAction* exitItem_ = nullptr;                   // "Exit1"
+    QAction* startMonitorItem_ = nullptr;           // "StartMonitor1"
+    QAction* stopMonitorItem_ = nullptr;            // "StopMonitor1"
+    QAction* restartReceiverItem_ = nullptr;        // "RestartMonitor1"
+    std::array<QAction*, 10> systemCommandItems_{}; // 0301..030A: "HotReset1", ...
+    QMenu* internalMenu_ = nullptr;                 // "VorsandInternal"
+
+    QTimer* runningTimer_ = nullptr; // "runningTimer"
+    QTimer* blipTimer_ = nullptr;    // "blipTimer"
 };

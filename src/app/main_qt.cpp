@@ -24,7 +24,9 @@ void scheduleScreenshot(TmainForm* main, const vx::CommandLine& cl) {
     auto started = std::make_shared<qint64>(0);
     timer->setInterval(250);
     QObject::connect(timer, &QTimer::timeout, main, [main, timer, cl, started] {
-        const bool live = !main->latWin->text().isEmpty() && !main->timeWin->text().isEmpty();
+        const auto* lat = main->findChild<Panel*>("latWin");
+        const auto* time = main->findChild<Panel*>("timeWin");
+        const bool live = lat && time && !lat->text().isEmpty() && !time->text().isEmpty();
         *started += 250;
         const double waited = double(*started) / 1000.0;
         if (waited < cl.screenshotAfter) return;
@@ -59,8 +61,7 @@ int main(int argc, char** argv) {
     }
 
     ConsoleApplication app(argc, argv);
-    QApplication::setApplicationName("Ornivex");
-    QApplication::setApplicationDisplayName("Ornivex");
+    ConsoleApplication::setIdentity();
     // The program ends when the main window closes, not when the last window does.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,6 +1,7 @@
 #include "app/status_texts.h"
 
 #include "app/event_texts.h"
+#include "link/angles.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -74,11 +75,11 @@ std::string runningTimeText(int32_t seconds) {
 }
 
 std::string radiansText(int32_t value) {
-    return format("%.9f", double(value) * kDisplayPi / 2147483648.0);
+    return format("%.9f", wireToRadians(value));
 }
 
 std::string semicircleText(uint16_t value) {
-    return format("%.5f", double(value) / 32768.0);
+    return format("%.5f", headingToSemicircles(value));
 }
 
 std::string timeSourceText(unsigned bits) {

@@ -20,10 +20,6 @@ enum class Shade : uint8_t {
     Face,   // the button-face colour: an empty satellite row
 };
 
-// Angles on the wire are in units of pi / 2^31 radians; the display takes pi as this single-
-// precision value (widened to double), so the texts agree with the receiver's own tools.
-inline constexpr double kDisplayPi = 3.1415927410125737;
-
 // 1201: "%02x:Valid BBRAM : " or "%02x:InValid BBRAM : " (bit 0), then "SelfTest Failed" or
 // "SelfTest Passed" (bit 1).
 std::string startupStatusText(uint8_t status);
@@ -43,7 +39,8 @@ std::optional<std::string> eventLogLine(const SoftEventRecord& r);
 // "Running Time: %02d:%02d:%02d  " (two trailing blanks).
 std::string runningTimeText(int32_t seconds);
 
-// A latitude or longitude in radians, "%.9f".
+// A latitude or longitude in radians (true pi, link/angles.h), "%.9f": 2^30 shows
+// "1.570796327".
 std::string radiansText(int32_t value);
 // A heading or heading accuracy in semicircles (units of 2^-15), "%.5f".
 std::string semicircleText(uint16_t value);

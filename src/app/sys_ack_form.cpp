@@ -3,6 +3,7 @@
 #include "app/ack_texts.h"
 #include "app/console_qt.h"
 #include "widgets/lamp_qt.h"
+#include "widgets/window_show_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,50 +16,51 @@
 #include <QVBoxLayout>
 
 TSysAckForm::TSysAckForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TSysAckForm, this) {
 
-    lblCommand = new QLabel(this);
-    lblCommand->setObjectName("lblCommand");
-    lblCommand->setAlignment(Qt::AlignCenter);
-    lblCommand->setAutoFillBackground(true);
-    lblCommand->setMinimumWidth(280);
-    QFont big = lblCommand->font();
+    commandLabel_ = new QLabel(this);
+    commandLabel_->setObjectName("lblCommand");
+    commandLabel_->setAlignment(Qt::AlignCenter);
+    commandLabel_->setAutoFillBackground(true);
+    commandLabel_->setMinimumWidth(280);
+    QFont big = commandLabel_->font();
     big.setPointSizeF(big.pointSizeF() * 1.3);
     big.setBold(true);
-    lblCommand->setFont(big);
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName("lblStatus");
-    lblStatus->setAlignment(Qt::AlignCenter);
-    lblStatus->setFont(big);
-    lblCloseCounter = new QLabel(this);
-    lblCloseCounter->setObjectName("lblCloseCounter");
-    lblCloseCounter->setMinimumWidth(24);
-    cbAutoClose = new QCheckBox("Auto Close", this);
-    cbAutoClose->setObjectName("cbAutoClose");
-    cbAutoClose->setChecked(true);
-    btnClose = new QPushButton("Close", this);
-    btnClose->setObjectName("btnClose");
+    commandLabel_->setFont(big);
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setObjectName("lblStatus");
+    statusLabel_->setAlignment(Qt::AlignCenter);
+    statusLabel_->setFont(big);
+    closeCounterLabel_ = new QLabel(this);
+    closeCounterLabel_->setObjectName("lblCloseCounter");
+    closeCounterLabel_->setMinimumWidth(24);
+    autoCloseBox_ = new QCheckBox("Auto Close", this);
+    autoCloseBox_->setObjectName("cbAutoClose");
+    autoCloseBox_->setChecked(true);
+    closeButton_ = new QPushButton("Close", this);
+    closeButton_->setObjectName("btnClose");
+    closeButton_->setAutoDefault(false);
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(cbAutoClose);
-    bottom->addWidget(lblCloseCounter);
+    bottom->addWidget(autoCloseBox_);
+    bottom->addWidget(closeCounterLabel_);
     bottom->addStretch();
-    bottom->addWidget(btnClose);
+    bottom->addWidget(closeButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblCommand);
-    layout->addWidget(lblStatus);
+    layout->addWidget(commandLabel_);
+    layout->addWidget(statusLabel_);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(cbAutoClose, &QCheckBox::toggled, this, &TSysAckForm::cbAutoCloseClick);
-    connect(btnClose, &QPushButton::clicked, this, &TSysAckForm::btnCloseClick);
+    connect(autoCloseBox_, &QCheckBox::toggled, this, &TSysAckForm::cbAutoCloseClick);
+    connect(closeButton_, &QPushButton::clicked, this, &TSysAckForm::btnCloseClick);
 
-    tmrTick = new QTimer(this);
-    tmrTick->setObjectName("tmrTick");
-    tmrTick->setInterval(kTickMs);
-    connect(tmrTick, &QTimer::timeout, this, &TSysAckForm::tmrTickTimer);
-    tmrTick->start();
+    tickTimer_ = new QTimer(this);
+    tickTimer_->setObjectName("tmrTick");
+    tickTimer_->setInterval(kTickMs);
+    connect(tickTimer_, &QTimer::timeout, this, &TSysAckForm::tmrTickTimer);
+    tickTimer_->start();
 
     adjustSize();
     placeBottomLeft();
@@ -74,18 +76,28 @@ void TSysAckForm::placeBottomLeft() {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s) return;
     const QRect area = s->availableGeometry();
-    // frameGeometry includes the title bar once the window has been shown; before that it is
-    // the client area, and the first showing corrects the position.
+    // The frame (title bar and borders) as the platform reports it: nothing before the first
+    // showing, the real one once the window has been shown.
     const QRect frame = frameGeometry();
+    placing_ = true;
     move(area.left(), area.top() + area.height() - frame.height());
+    placing_ = false;
 }
 
 void TSysAckForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!placedWithFrame_ && !event->spontaneous()) {
-        placedWithFrame_ = true;
-        placeBottomLeft();
-    }
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    placeBottomLeft();
+    // Once more when the platform has had its say about the frame.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) placeBottomLeft();
+    });
+}
+
+void TSysAckForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // A longer command name or result makes the window taller or wider: keep the corner.
+    if (isVisible() && !placing_) placeBottomLeft();
 }
 
 void TSysAckForm::noteSysAck(uint8_t code, uint8_t result) {
@@ -101,42 +113,50 @@ void TSysAckForm::tmrTickTimer() {
         closeCountdown_ = kCloseTicks;
     }
     if (!isVisible()) return;
-    if (!cbAutoClose->isChecked() || !autoCloseAllowed_) return;
-    if (closeCountdown_ % 10 == 0) lblCloseCounter->setNum(int(closeCountdown_ / 10));
+    if (!autoCloseBox_->isChecked() || !autoCloseAllowed_) return;
+    if (closeCountdown_ % 10 == 0) closeCounterLabel_->setNum(int(closeCountdown_ / 10));
     --closeCountdown_;
     if (closeCountdown_ < 1) hide();
 }
 
 void TSysAckForm::showSysAck() {
-    if (!isVisible()) show();
 
     const vx::SysCommandInfo info = vx::sysCommandInfo(sysAckCode_);
-    lblCommand->setText(QString::asprintf("03%02x ", sysAckCode_) +
-                        QString::fromUtf8(info.name.data(), qsizetype(info.name.size())));
-    QPalette pc = QApplication::palette(lblCommand);
+    commandLabel_->setText(QString::asprintf("03%02x ", sysAckCode_) +
+                           QString::fromUtf8(info.name.data(), qsizetype(info.name.size())));
+    QPalette pc = QApplication::palette(commandLabel_);
     if (info.colour != vx::SysLabelColour::Face)
         pc.setColor(QPalette::Window, QColor::fromRgb(info.rgb));
-    lblCommand->setPalette(pc);
+    commandLabel_->setPalette(pc);
 
     QString status = QString::asprintf("%02x ", sysAckResult_);
     if (auto name = vx::sysResultName(sysAckResult_))
         status += QString::fromUtf8(name->data(), qsizetype(name->size()));
-    lblStatus->setText(status);
-    QPalette ps = QApplication::palette(lblStatus);
+    statusLabel_->setText(status);
+    QPalette ps = QApplication::palette(statusLabel_);
     ps.setColor(QPalette::WindowText, sysAckResult_ == 0 ? lamp::kGreen : lamp::kRed);
-    lblStatus->setPalette(ps);
+    statusLabel_->setPalette(ps);
 
     autoCloseAllowed_ = sysAckResult_ == 0 ? 1 : 0;
     // A failed command's window stays open: a counter left from an earlier successful one
     // would wrongly announce that it closes.
-    if (!autoCloseAllowed_) lblCloseCounter->clear();
+    if (!autoCloseAllowed_) closeCounterLabel_->clear();
+
+    // The size for these texts first, then the place, then the showing.
+    adjustSize();
+    if (!isVisible()) {
+        placeBottomLeft();
+        showWithoutActivating(this);
+    } else {
+        placeBottomLeft();
+    }
 }
 
 void TSysAckForm::cbAutoCloseClick() {
-    if (cbAutoClose->isChecked())
+    if (autoCloseBox_->isChecked())
         closeCountdown_ = kCloseTicks;
     else
-        lblCloseCounter->clear();
+        closeCounterLabel_->clear();
 }
 
 void TSysAckForm::btnCloseClick() {

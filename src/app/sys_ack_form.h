@@ -4,12 +4,14 @@
 //
 // The acknowledgement is only noted when it arrives; everything visible happens in the 100 ms
 // tick, so a second acknowledgement within one tick replaces the first before it is shown.
+// The window pops up without taking the keyboard from the window the user is typing in, and
+// sits in the bottom-left corner of the work area: placed whenever it is shown or changes
+// size, with its frame, so that its bottom edge is the work area's.
 #pragma once
 
 #include "app/console_qt.h"
 
-#include <QPointer>
-#include <QWidget>
+#include <QDialog>
 
 #include <cstdint>
 
@@ -19,7 +21,7 @@ class Console;
 class QPushButton;
 class QTimer;
 
-class TSysAckForm : public QWidget {
+class TSysAckForm : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kTickMs = 100;
@@ -31,19 +33,12 @@ public:
     // A System acknowledgement: the acknowledged command code and the result. Only stored.
     void noteSysAck(uint8_t code, uint8_t result);
 
-    QLabel* lblCommand;      // "0301 Hot Reset", background by command
-    QLabel* lblStatus;       // "00 === SUCCESS ===", lime for success, red otherwise
-    QLabel* lblCloseCounter; // 5, 4, 3, 2, 1 while closing by itself
-    QCheckBox* cbAutoClose;  // "Auto Close", ticked at start
-    QPushButton* btnClose;
-    QTimer* tmrTick; // 100 ms, always running
-
     bool sysAckPending() const { return sysAckPending_ != 0; }
     bool autoCloseAllowed() const { return autoCloseAllowed_ != 0; }
     int32_t closeCountdown() const { return closeCountdown_; }
 
-    // Where the window sits: its left edge on the work area's left edge, its bottom edge on
-    // the work area's bottom edge.
+    // Puts the window's left edge on the work area's left edge and its bottom edge (title bar
+    // and frame included) on the work area's bottom edge.
     void placeBottomLeft();
 
 public slots:
@@ -53,6 +48,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showSysAck();
@@ -64,5 +60,12 @@ private:
     uint8_t sysAckResult_ = 0;
     uint8_t autoCloseAllowed_ = 1;
     int32_t closeCountdown_ = kCloseTicks;
-    bool placedWithFrame_ = false;
+    bool placing_ = false;
+
+    QLabel* commandLabel_;      // "lblCommand": "0301 Hot Reset", background by command
+    QLabel* statusLabel_;       // "lblStatus": "00 === SUCCESS ===", lime or red
+    QLabel* closeCounterLabel_; // "lblCloseCounter": 5, 4, 3, 2, 1 while closing by itself
+    QCheckBox* autoCloseBox_;   // "cbAutoClose": "Auto Close", ticked at start
+    QPushButton* closeButton_;  // "btnClose"
+    QTimer* tickTimer_;         // "tmrTick": 100 ms, always running
 };

@@ -2,9 +2,13 @@
 
 #include "widgets/lamp_qt.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
+
+#include <algorithm>
 
 // ---- Request --------------------------------------------------------------------------------
 
@@ -55,7 +59,7 @@ public:
 } // namespace
 
 QuerySetForm::QuerySetForm(Console& console, vx::WindowId id, QWidget* parent, int timeoutMs)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       routes_(console, id, this), responseTimer_(new QTimer(this)), scriptTimer_(new QTimer(this)) {
@@ -140,12 +144,16 @@ void QuerySetForm::onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler)
 }
 
 void QuerySetForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
     if (event->spontaneous()) return;
     if (!placed_) {
         placed_ = true;
         adjustSize();
-        setFixedSize(size());
+        // Wide enough that the title bar shows the whole caption beside its buttons.
+        QFont title = font();
+        title.setBold(true);
+        const int captionWidth = QFontMetrics(title).horizontalAdvance(windowTitle()) + 96;
+        setFixedSize(std::max(width(), captionWidth), height());
         if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
             QRect frame = frameGeometry();
             frame.moveCenter(s->availableGeometry().center());
@@ -153,4 +161,14 @@ void QuerySetForm::showEvent(QShowEvent* event) {
         }
     }
     FormShow();
+}
+
+void QuerySetForm::keyPressEvent(QKeyEvent* event) {
+    // Enter in a field sends nothing (a dialog would click its first button): only a button's
+    // own click or key does. Escape still hides the window.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -32,9 +32,9 @@
 #include "link/handover.h"
 #include "link/records.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
 #include <bitset>
 #include <deque>
@@ -112,15 +112,16 @@ private:
     std::bitset<256> keys_;
 };
 
-class QuerySetForm : public QWidget {
+class QuerySetForm : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 1000;
     static constexpr int kLedSize = 9;
 
     // Registers the window with the console under id (replies and acknowledgements are routed
-    // to it while it is visible). The window is a fixed-size top-level window with only the
-    // system menu, centred on the screen the first time it is shown; closing it only hides it.
+    // to it while it is visible). The window is a fixed-size dialog with only the system menu,
+    // wide enough for its whole caption, centred on the screen the first time it is shown;
+    // closing it (or Escape) only hides it.
     QuerySetForm(Console& console, vx::WindowId id, QWidget* parent = nullptr,
                  int timeoutMs = kDefaultTimeoutMs);
     ~QuerySetForm() override;
@@ -165,6 +166,7 @@ protected:
     void onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler);
 
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void pumpScripts();

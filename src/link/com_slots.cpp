@@ -105,9 +105,4 @@ std::string ComSlots::takeOptions(int& argc, char** argv) {
     return firstError;
 }
 
-ComSlots& comSlots() {
-    static ComSlots slots;
-    return slots;
-}
-
 } // namespace vx

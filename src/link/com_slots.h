@@ -44,7 +44,4 @@ private:
     std::array<std::string, kComPortCount> paths_;
 };
 
-// The process-wide map used by the console and by the link's default configuration.
-ComSlots& comSlots();
-
 } // namespace vx

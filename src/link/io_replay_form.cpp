@@ -17,8 +17,8 @@
 
 namespace {
 
-const char* const kOpenFailed =
-    "FAILED TO OPEN FILE!\n *** Please resolve the issue and restart the program. ***";
+const char* const kOpenFailed = "FAILED TO OPEN FILE!";
+const char* const kCaptureStopped = "Capture stopped; monitoring continues.";
 
 std::tm localNow() {
     std::time_t t = std::time(nullptr);
@@ -30,47 +30,51 @@ std::tm localNow() {
 } // namespace
 
 TfrmIoReplay::TfrmIoReplay(Console& console, QWidget* parent)
-    : QWidget(parent), routes_(console, vx::WindowId::TfrmIoReplay, this) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      routes_(console, vx::WindowId::TfrmIoReplay, this) {
     now = localNow;
 
     auto* grid = new QGridLayout(this);
-    Label1 = new QLabel("Io Replay File:", this);
-    lblIoReplayFilename = new QLabel(this);
-    lblIoReplayFilename->setObjectName("lblIoReplayFilename");
-    lblIoReplayFilename->setMinimumWidth(300);
-    lblIoReplayFilename->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label2 = new QLabel("IO->NAV:", this);
-    lblIoToNav = new QLabel("0", this);
-    lblIoToNav->setObjectName("lblIoToNav");
-    Label3 = new QLabel("NAV->IO:", this);
-    lblNavToIo = new QLabel("0", this);
-    lblNavToIo->setObjectName("lblNavToIo");
-    ledUnit = new QLineEdit("H01", this);
-    ledUnit->setObjectName("ledUnit");
-    ledUnit->setMaximumWidth(80);
-    shpActivity = new Lamp(this, 14);
-    shpActivity->setObjectName("shpActivity");
+    auto* fileCaption = new QLabel("Io Replay File:", this);
+    fileCaption->setObjectName("Label1");
+    fileNameLabel_ = new QLabel(this);
+    fileNameLabel_->setObjectName("lblIoReplayFilename");
+    fileNameLabel_->setMinimumWidth(300);
+    fileNameLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* ioToNavCaption = new QLabel("IO->NAV:", this);
+    ioToNavCaption->setObjectName("Label2");
+    ioToNavLabel_ = new QLabel("0", this);
+    ioToNavLabel_->setObjectName("lblIoToNav");
+    auto* navToIoCaption = new QLabel("NAV->IO:", this);
+    navToIoCaption->setObjectName("Label3");
+    navToIoLabel_ = new QLabel("0", this);
+    navToIoLabel_->setObjectName("lblNavToIo");
+    unitEdit_ = new QLineEdit("H01", this);
+    unitEdit_->setObjectName("ledUnit");
+    unitEdit_->setMaximumWidth(80);
+    activityLamp_ = new Lamp(this, 14);
+    activityLamp_->setObjectName("shpActivity");
 
-    grid->addWidget(Label1, 0, 0);
-    grid->addWidget(lblIoReplayFilename, 0, 1, 1, 3);
-    grid->addWidget(Label2, 1, 0);
-    grid->addWidget(lblIoToNav, 1, 1);
-    grid->addWidget(Label3, 2, 0);
-    grid->addWidget(lblNavToIo, 2, 1);
+    grid->addWidget(fileCaption, 0, 0);
+    grid->addWidget(fileNameLabel_, 0, 1, 1, 3);
+    grid->addWidget(ioToNavCaption, 1, 0);
+    grid->addWidget(ioToNavLabel_, 1, 1);
+    grid->addWidget(navToIoCaption, 2, 0);
+    grid->addWidget(navToIoLabel_, 2, 1);
     auto* unitRow = new QHBoxLayout;
     unitRow->addWidget(new QLabel("Unit", this));
-    unitRow->addWidget(ledUnit);
+    unitRow->addWidget(unitEdit_);
     unitRow->addStretch();
-    unitRow->addWidget(shpActivity);
+    unitRow->addWidget(activityLamp_);
     grid->addLayout(unitRow, 3, 0, 1, 4);
     grid->setColumnStretch(3, 1);
 
-    tmrActivity = new QTimer(this);
-    tmrActivity->setObjectName("tmrActivity");
-    tmrActivity->setInterval(200);
-    connect(tmrActivity, &QTimer::timeout, this, &TfrmIoReplay::tmrActivityTimer);
-    tmrActivity->start();
-    connect(ledUnit, &QLineEdit::editingFinished, this, &TfrmIoReplay::ledUnitEdited);
+    activityTimer_ = new QTimer(this);
+    activityTimer_->setObjectName("tmrActivity");
+    activityTimer_->setInterval(200);
+    connect(activityTimer_, &QTimer::timeout, this, &TfrmIoReplay::tmrActivityTimer);
+    activityTimer_->start();
+    connect(unitEdit_, &QLineEdit::editingFinished, this, &TfrmIoReplay::ledUnitEdited);
 
     routes_.onRecord<vx::IoTrafficRecord>(
         vx::HandlerRole::Reply,
@@ -80,18 +84,18 @@ TfrmIoReplay::TfrmIoReplay(Console& console, QWidget* parent)
 
 TfrmIoReplay::~TfrmIoReplay() {
     // The unit box may report a last focus change while the widgets are torn down.
-    ledUnit->disconnect(this);
+    unitEdit_->disconnect(this);
     if (file_) std::fclose(file_);
 }
 
 void TfrmIoReplay::ledUnitEdited() {
-    const QString unit = ledUnit->text();
+    const QString unit = unitEdit_->text();
     if (vx::ioCaptureUnitIsSafe(unit.toStdString())) {
         lastGoodUnit_ = unit;
         return;
     }
     // A unit text becomes part of the file name: one that names another folder is refused.
-    ledUnit->setText(lastGoodUnit_);
+    unitEdit_->setText(lastGoodUnit_);
     msg::notify(this, msg::Kind::Error, "Error",
                 QString("The unit \"%1\" cannot be part of a file name: use letters and digits "
                         "without '/', '\\' or \"..\".")
@@ -99,10 +103,10 @@ void TfrmIoReplay::ledUnitEdited() {
 }
 
 void TfrmIoReplay::armCapture(int portIndex) {
-    const QString unit = ledUnit->text();
+    const QString unit = unitEdit_->text();
     if (!vx::ioCaptureUnitIsSafe(unit.toStdString())) {
         enabled_ = false;
-        lblIoReplayFilename->clear();
+        fileNameLabel_->clear();
         msg::notify(this, msg::Kind::Error, "Error",
                     QString("The unit \"%1\" cannot be part of a file name: nothing is captured. "
                             "Use letters and digits without '/', '\\' or \"..\".")
@@ -110,15 +114,15 @@ void TfrmIoReplay::armCapture(int portIndex) {
         return;
     }
     enabled_ = true;
-    ledUnit->setEnabled(false);
-    lblIoReplayFilename->setText(
+    unitEdit_->setEnabled(false);
+    fileNameLabel_->setText(
         QString::fromStdString(vx::ioCaptureFileName(unit.toStdString(), now(), portIndex)));
 }
 
 void TfrmIoReplay::resetCapture() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
-    ledUnit->setEnabled(true);
+    unitEdit_->setEnabled(true);
     enabled_ = false;
     ioToNav_ = 0;
     navToIo_ = 0;
@@ -136,11 +140,12 @@ void TfrmIoReplay::stopOnError(const QString& message) {
 void TfrmIoReplay::ioTraffic(const vx::IoTrafficRecord& r) {
     if (!enabled_) return;
     activity_ = true;
-    const QString name = lblIoReplayFilename->text();
+    const QString name = fileNameLabel_->text();
     if (!file_) {
         file_ = std::fopen(QFile::encodeName(name).constData(), "w");
         if (!file_) {
-            stopOnError(QString("%1\n\n%2: %3").arg(kOpenFailed, name, std::strerror(errno)));
+            stopOnError(QString("%1\n\n%2: %3\n\n%4")
+                            .arg(kOpenFailed, name, std::strerror(errno), kCaptureStopped));
             return;
         }
     }
@@ -157,16 +162,20 @@ void TfrmIoReplay::ioTraffic(const vx::IoTrafficRecord& r) {
     // Each finished line goes to the disk at once: a capture survives a crash or a pulled plug.
     if (ok && (r.flags & vx::kIoLastPiece)) ok = std::fflush(file_) == 0;
     if (!ok) {
-        stopOnError(QString("Writing %1 failed: %2. The capture has stopped; it starts again "
-                            "with a new file at the next Start Monitor.")
-                        .arg(name, std::strerror(errno)));
+        stopOnError(QString("Writing %1 failed: %2.\n\n%3 The next Start Monitor captures to "
+                            "a new file.")
+                        .arg(name, std::strerror(errno), kCaptureStopped));
     }
+}
+
+QString TfrmIoReplay::captureFileName() const {
+    return fileNameLabel_->text();
 }
 
 void TfrmIoReplay::tmrActivityTimer() {
     if (!activity_) return;
-    shpActivity->setColour(shpActivity->colour() == lamp::kBlue ? lamp::kWhite : lamp::kBlue);
+    activityLamp_->setColour(activityLamp_->colour() == lamp::kBlue ? lamp::kWhite : lamp::kBlue);
     activity_ = false;
-    lblIoToNav->setText(QString::number(ioToNav_));
-    lblNavToIo->setText(QString::number(navToIo_));
+    ioToNavLabel_->setText(QString::number(ioToNav_));
+    navToIoLabel_->setText(QString::number(navToIo_));
 }

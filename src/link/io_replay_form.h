@@ -3,15 +3,16 @@
 // the message counts and an activity lamp. The file is named at Start Monitor and created by
 // the first report; Stop Monitor closes it.
 //
-// A file that cannot be created or written stops the capture with a message; monitoring and
-// the program go on (the next Start Monitor tries a new file).
+// A file that cannot be created or written stops the capture with a message that says so
+// ("Capture stopped; monitoring continues."); monitoring and the program go on, and the next
+// Start Monitor tries a new file.
 #pragma once
 
 #include "app/console_qt.h"
 #include "link/records.h"
 
+#include <QDialog>
 #include <QString>
-#include <QWidget>
 
 #include <cstdio>
 #include <ctime>
@@ -22,7 +23,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 
-class TfrmIoReplay : public QWidget {
+class TfrmIoReplay : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmIoReplay(Console& console, QWidget* parent = nullptr);
@@ -46,16 +47,8 @@ public:
     // The local time used in the file name; tests fix it.
     std::function<std::tm()> now;
 
-    // ---- Components
-    QLabel* Label1;
-    QLabel* lblIoReplayFilename;
-    QLabel* Label2;
-    QLabel* lblIoToNav;
-    QLabel* Label3;
-    QLabel* lblNavToIo;
-    QLineEdit* ledUnit;
-    Lamp* shpActivity;
-    QTimer* tmrActivity;
+    // The capture file's name ("" until Start Monitor).
+    QString captureFileName() const;
 
 public slots:
     void tmrActivityTimer();
@@ -73,4 +66,12 @@ private:
     int ioToNavSequence_ = -1;
     int navToIoSequence_ = -1;
     QString lastGoodUnit_ = "H01";
+
+    // ---- Widgets (object names in quotes)
+    QLabel* fileNameLabel_; // "lblIoReplayFilename", beside "Label1" "Io Replay File:"
+    QLabel* ioToNavLabel_;  // "lblIoToNav", beside "Label2" "IO->NAV:"
+    QLabel* navToIoLabel_;  // "lblNavToIo", beside "Label3" "NAV->IO:"
+    QLineEdit* unitEdit_;   // "ledUnit": "Unit", "H01"
+    Lamp* activityLamp_;    // "shpActivity"
+    QTimer* activityTimer_; // "tmrActivity": 200 ms
 };

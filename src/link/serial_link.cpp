@@ -535,34 +535,4 @@ void SerialLink::tapLocked(const uint8_t* p, size_t n) {
     }
 }
 
-SerialLink& theLink() {
-    static SerialLink link;
-    return link;
-}
-
-int startLink(const LinkSettings& settings) {
-    return theLink().startLink(settings);
-}
-int stopLink() {
-    return theLink().stopLink();
-}
-int sendFrame(const uint8_t* bytes, uint16_t length) {
-    return theLink().sendFrame(bytes, length);
-}
-int readBytes(uint8_t* buffer, uint16_t count, int budget) {
-    return theLink().readBytes(buffer, count, budget);
-}
-size_t rawRead(uint8_t* buffer, size_t count) {
-    return theLink().rawRead(buffer, count);
-}
-bool pauseLink() {
-    return theLink().pauseLink();
-}
-bool resumeLink() {
-    return theLink().resumeLink();
-}
-void purgeLink() {
-    return theLink().purgeLink();
-}
-
 } // namespace vx

@@ -148,7 +148,9 @@ public:
     static constexpr size_t kReadAheadBytes = 64 * 1024;
     static constexpr size_t kTapChunkBytes = 240;
 
-    explicit SerialLink(ComSlots& slots = comSlots());
+    // The link opens the COM slots' devices as slots maps them (the caller's map, kept by
+    // reference for the link's lifetime).
+    explicit SerialLink(ComSlots& slots);
     ~SerialLink() override; // stops the link
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
@@ -288,16 +290,5 @@ private:
     std::unique_ptr<WorkerSource> source_;
     std::unique_ptr<Session> session_;
 };
-
-// The one link of the process, and the operations by their usual names.
-SerialLink& theLink();
-int startLink(const LinkSettings& settings);
-int stopLink();
-int sendFrame(const uint8_t* bytes, uint16_t length);
-int readBytes(uint8_t* buffer, uint16_t count, int budget);
-size_t rawRead(uint8_t* buffer, size_t count);
-bool pauseLink();
-bool resumeLink();
-void purgeLink();
 
 } // namespace vx

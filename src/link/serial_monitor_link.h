@@ -12,7 +12,7 @@ namespace vx {
 
 class SerialMonitorLink : public MonitorLink {
 public:
-    explicit SerialMonitorLink(SerialLink& link = theLink()) : link_(link) {}
+    explicit SerialMonitorLink(SerialLink& link) : link_(link) {}
     int sendFrame(const uint8_t* bytes, uint16_t length) override {
         return link_.sendFrame(bytes, length);
     }

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kReplayItem = vx::kReplayPortIndex; // the empty last item of comBox
+constexpr int kReplayItem = vx::kReplayPortIndex; // the empty last item of the COM list
 
 bool fileExists(const QString& name) {
     if (name.isEmpty()) return false;
@@ -34,93 +34,95 @@ bool fileExists(const QString& name) {
 TsioForm::TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent)
     : QDialog(parent), console_(console), slots_(slotMap) {
     nameWindow(this, vx::WindowId::TsioForm);
-    // Single border, system-menu icon only.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // Single border (fixed size), system-menu icon only.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
     auto* outer = new QVBoxLayout(this);
+    // The size its contents need, and no other: the user cannot resize it.
+    outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    GroupBox1 = new QGroupBox("      PC COM Port Settings", this);
-    GroupBox1->setObjectName("GroupBox1");
-    auto* g1 = new QGridLayout(GroupBox1);
-    comBox = new QComboBox(GroupBox1);
-    comBox->setObjectName("comBox");
-    for (int i = 1; i <= vx::kComPortCount; ++i) comBox->addItem(QString("COM %1").arg(i));
-    comBox->addItem(QString());
-    edDevicePath = new QLineEdit(GroupBox1);
-    edDevicePath->setObjectName("edDevicePath");
-    edDevicePath->setToolTip("The device this COM slot opens (a serial port or a "
-                             "pseudo-terminal). Applied with OK.");
-    edDevicePath->setMinimumWidth(160);
-    baudBox = new QComboBox(GroupBox1);
-    baudBox->setObjectName("baudBox");
-    for (int b : kBaudTable) baudBox->addItem(QString::number(b));
-    parityBox = new QComboBox(GroupBox1);
-    parityBox->setObjectName("parityBox");
-    parityBox->addItems({"None", "Odd", "Even"});
-    dataBox = new QComboBox(GroupBox1);
-    dataBox->setObjectName("dataBox");
-    dataBox->addItem("8");
-    stopBox = new QComboBox(GroupBox1);
-    stopBox->setObjectName("stopBox");
-    stopBox->addItem("1");
-    g1->addWidget(new QLabel("COM", GroupBox1), 0, 0);
-    g1->addWidget(comBox, 0, 1);
-    g1->addWidget(new QLabel("Device", GroupBox1), 0, 2);
-    g1->addWidget(edDevicePath, 0, 3);
-    g1->addWidget(new QLabel("Baud", GroupBox1), 1, 0);
-    g1->addWidget(baudBox, 1, 1);
-    g1->addWidget(new QLabel("Parity", GroupBox1), 1, 2);
-    g1->addWidget(parityBox, 1, 3);
-    g1->addWidget(new QLabel("Data Bits", GroupBox1), 2, 0);
-    g1->addWidget(dataBox, 2, 1);
-    g1->addWidget(new QLabel("Stop Bits", GroupBox1), 2, 2);
-    g1->addWidget(stopBox, 2, 3);
-    outer->addWidget(GroupBox1);
+    serialGroup_ = new QGroupBox("      PC COM Port Settings", this);
+    serialGroup_->setObjectName("GroupBox1");
+    auto* g1 = new QGridLayout(serialGroup_);
+    comList_ = new QComboBox(serialGroup_);
+    comList_->setObjectName("comBox");
+    for (int i = 1; i <= vx::kComPortCount; ++i) comList_->addItem(QString("COM %1").arg(i));
+    comList_->addItem(QString());
+    devicePathEdit_ = new QLineEdit(serialGroup_);
+    devicePathEdit_->setObjectName("edDevicePath");
+    devicePathEdit_->setToolTip("The device this COM slot opens (a serial port or a "
+                                "pseudo-terminal). Applied with OK.");
+    devicePathEdit_->setMinimumWidth(160);
+    baudList_ = new QComboBox(serialGroup_);
+    baudList_->setObjectName("baudBox");
+    for (int b : kBaudTable) baudList_->addItem(QString::number(b));
+    parityList_ = new QComboBox(serialGroup_);
+    parityList_->setObjectName("parityBox");
+    parityList_->addItems({"None", "Odd", "Even"});
+    dataBitsList_ = new QComboBox(serialGroup_);
+    dataBitsList_->setObjectName("dataBox");
+    dataBitsList_->addItem("8");
+    stopBitsList_ = new QComboBox(serialGroup_);
+    stopBitsList_->setObjectName("stopBox");
+    stopBitsList_->addItem("1");
+    g1->addWidget(new QLabel("COM", serialGroup_), 0, 0);
+    g1->addWidget(comList_, 0, 1);
+    g1->addWidget(new QLabel("Device", serialGroup_), 0, 2);
+    g1->addWidget(devicePathEdit_, 0, 3);
+    g1->addWidget(new QLabel("Baud", serialGroup_), 1, 0);
+    g1->addWidget(baudList_, 1, 1);
+    g1->addWidget(new QLabel("Parity", serialGroup_), 1, 2);
+    g1->addWidget(parityList_, 1, 3);
+    g1->addWidget(new QLabel("Data Bits", serialGroup_), 2, 0);
+    g1->addWidget(dataBitsList_, 2, 1);
+    g1->addWidget(new QLabel("Stop Bits", serialGroup_), 2, 2);
+    g1->addWidget(stopBitsList_, 2, 3);
+    outer->addWidget(serialGroup_);
 
-    GroupBox2 = new QGroupBox("      Replay from file", this);
-    GroupBox2->setObjectName("GroupBox2");
-    auto* g2 = new QGridLayout(GroupBox2);
-    edFilename = new QLineEdit(GroupBox2);
-    edFilename->setObjectName("edFilename");
-    btnOpenFile = new QPushButton("...", GroupBox2);
-    btnOpenFile->setObjectName("btnOpenFile");
-    btnOpenFile->setFixedWidth(32);
-    sedFastFixDelay = new QSpinBox(GroupBox2);
-    sedFastFixDelay->setObjectName("sedFastFixDelay");
-    sedFastFixDelay->setRange(0, 500);
-    sedFastFixDelay->setSingleStep(25);
-    sedFastFixDelay->setValue(0);
-    g2->addWidget(edFilename, 0, 0, 1, 2);
-    g2->addWidget(btnOpenFile, 0, 2);
-    g2->addWidget(new QLabel("FastFix Delay", GroupBox2), 1, 0);
-    g2->addWidget(sedFastFixDelay, 1, 1);
-    outer->addWidget(GroupBox2);
+    replayGroup_ = new QGroupBox("      Replay from file", this);
+    replayGroup_->setObjectName("GroupBox2");
+    auto* g2 = new QGridLayout(replayGroup_);
+    fileNameEdit_ = new QLineEdit(replayGroup_);
+    fileNameEdit_->setObjectName("edFilename");
+    browseButton_ = new QPushButton("...", replayGroup_);
+    browseButton_->setObjectName("btnOpenFile");
+    browseButton_->setFixedWidth(32);
+    fastFixDelaySpin_ = new QSpinBox(replayGroup_);
+    fastFixDelaySpin_->setObjectName("sedFastFixDelay");
+    fastFixDelaySpin_->setRange(0, 500);
+    fastFixDelaySpin_->setSingleStep(25);
+    fastFixDelaySpin_->setValue(0);
+    g2->addWidget(fileNameEdit_, 0, 0, 1, 2);
+    g2->addWidget(browseButton_, 0, 2);
+    g2->addWidget(new QLabel("FastFix Delay", replayGroup_), 1, 0);
+    g2->addWidget(fastFixDelaySpin_, 1, 1);
+    outer->addWidget(replayGroup_);
 
     // The radio buttons sit over the group boxes' captions (the leading blanks leave room).
-    rbSerialPort = new QRadioButton(this);
-    rbSerialPort->setObjectName("rbSerialPort");
-    rbFile = new QRadioButton(this);
-    rbFile->setObjectName("rbFile");
+    serialPortRadio_ = new QRadioButton(this);
+    serialPortRadio_->setObjectName("rbSerialPort");
+    replayFileRadio_ = new QRadioButton(this);
+    replayFileRadio_->setObjectName("rbFile");
     auto* radios = new QButtonGroup(this);
-    radios->addButton(rbSerialPort);
-    radios->addButton(rbFile);
-    rbSerialPort->setChecked(true);
+    radios->addButton(serialPortRadio_);
+    radios->addButton(replayFileRadio_);
+    serialPortRadio_->setChecked(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    okButton = new QPushButton("OK", this);
-    okButton->setObjectName("okButton");
-    okButton->setDefault(true);
-    cancelButton = new QPushButton("Cancel", this);
-    cancelButton->setObjectName("cancelButton");
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
+    okButton_ = new QPushButton("OK", this);
+    okButton_->setObjectName("okButton");
+    okButton_->setDefault(true);
+    cancelButton_ = new QPushButton("Cancel", this);
+    cancelButton_->setObjectName("cancelButton");
+    buttons->addWidget(okButton_);
+    buttons->addWidget(cancelButton_);
     outer->addLayout(buttons);
 
-    comBox->setCurrentIndex(0);
-    baudBox->setCurrentIndex(3);
-    parityBox->setCurrentIndex(0);
+    comList_->setCurrentIndex(0);
+    baudList_->setCurrentIndex(3);
+    parityList_->setCurrentIndex(0);
 
     chooseReplayFile = [this] {
         QFileDialog dlg(this, "Select File to Replay");
@@ -130,25 +132,25 @@ TsioForm::TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent)
         return dlg.selectedFiles().first();
     };
 
-    connect(btnOpenFile, &QPushButton::clicked, this, &TsioForm::btnOpenFileClick);
-    connect(sedFastFixDelay, &QSpinBox::valueChanged, this, &TsioForm::sedFastFixDelayChange);
-    connect(okButton, &QPushButton::clicked, this, &TsioForm::okButtonClick);
-    connect(cancelButton, &QPushButton::clicked, this, &TsioForm::cancelButtonClick);
-    connect(comBox, &QComboBox::currentIndexChanged, this, &TsioForm::comBoxChange);
-    connect(edDevicePath, &QLineEdit::textEdited, this, &TsioForm::devicePathEdited);
+    connect(browseButton_, &QPushButton::clicked, this, &TsioForm::btnOpenFileClick);
+    connect(fastFixDelaySpin_, &QSpinBox::valueChanged, this, &TsioForm::sedFastFixDelayChange);
+    connect(okButton_, &QPushButton::clicked, this, &TsioForm::okButtonClick);
+    connect(cancelButton_, &QPushButton::clicked, this, &TsioForm::cancelButtonClick);
+    connect(comList_, &QComboBox::currentIndexChanged, this, &TsioForm::comBoxChange);
+    connect(devicePathEdit_, &QLineEdit::textEdited, this, &TsioForm::devicePathEdited);
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { focusMoved(now); });
 
     // The settings start from the controls: COM1, 38400 baud, 8 data bits, no parity, one stop
     // bit; replay delay 0.
     settings_.portIndex = 0;
-    settings_.baudRate = kBaudTable[baudBox->currentIndex()];
+    settings_.baudRate = kBaudTable[baudList_->currentIndex()];
     settings_.dataBits = 8;
     settings_.stopBits = 0;
-    settings_.parity = uint8_t(parityBox->currentIndex());
+    settings_.parity = uint8_t(parityList_->currentIndex());
     settings_.replay = false;
     settings_.replayDelay = &replayDelay_;
-    comBoxChange(comBox->currentIndex());
+    comBoxChange(comList_->currentIndex());
 
     // Centred on the screen.
     adjustSize();
@@ -161,8 +163,8 @@ TsioForm::TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent)
 TsioForm::~TsioForm() {
     // Focus moves while the child widgets are torn down: this window no longer listens.
     disconnect(qApp, nullptr, this, nullptr);
-    comBox->disconnect(this);
-    edDevicePath->disconnect(this);
+    comList_->disconnect(this);
+    devicePathEdit_->disconnect(this);
 }
 
 void TsioForm::resizeEvent(QResizeEvent* e) {
@@ -171,11 +173,13 @@ void TsioForm::resizeEvent(QResizeEvent* e) {
 }
 
 void TsioForm::placeRadioButtons() {
-    QSize hint = rbSerialPort->sizeHint();
-    rbSerialPort->setGeometry(GroupBox1->x() + 6, GroupBox1->y(), hint.width(), hint.height());
-    rbFile->setGeometry(GroupBox2->x() + 6, GroupBox2->y(), hint.width(), hint.height());
-    rbSerialPort->raise();
-    rbFile->raise();
+    QSize hint = serialPortRadio_->sizeHint();
+    serialPortRadio_->setGeometry(serialGroup_->x() + 6, serialGroup_->y(), hint.width(),
+                                  hint.height());
+    replayFileRadio_->setGeometry(replayGroup_->x() + 6, replayGroup_->y(), hint.width(),
+                                  hint.height());
+    serialPortRadio_->raise();
+    replayFileRadio_->raise();
 }
 
 void TsioForm::showEvent(QShowEvent* e) {
@@ -189,43 +193,43 @@ void TsioForm::showEvent(QShowEvent* e) {
 void TsioForm::FormShow() {
     for (int i = 0; i < int(std::size(kBaudTable)); ++i) {
         if (kBaudTable[i] == settings_.baudRate) {
-            baudBox->setCurrentIndex(i);
+            baudList_->setCurrentIndex(i);
             break;
         }
     }
     pendingPaths_.clear();
-    comBox->setCurrentIndex(settings_.replay ? kReplayItem : settings_.portIndex);
-    comBoxChange(comBox->currentIndex());
-    parityBox->setCurrentIndex(settings_.parity <= 2 ? settings_.parity : 0);
-    (settings_.replay ? rbFile : rbSerialPort)->setChecked(true);
+    comList_->setCurrentIndex(settings_.replay ? kReplayItem : settings_.portIndex);
+    comBoxChange(comList_->currentIndex());
+    parityList_->setCurrentIndex(settings_.parity <= 2 ? settings_.parity : 0);
+    (settings_.replay ? replayFileRadio_ : serialPortRadio_)->setChecked(true);
     // Focus on OK: a first focus inside a group box would check that group's radio button.
-    okButton->setFocus();
+    okButton_->setFocus();
 }
 
 void TsioForm::focusMoved(QWidget* now) {
     if (!now || !isVisible()) return;
-    if (now == rbSerialPort || GroupBox1->isAncestorOf(now)) GroupBox1Enter();
-    if (now == rbFile || GroupBox2->isAncestorOf(now)) GroupBox2Enter();
+    if (now == serialPortRadio_ || serialGroup_->isAncestorOf(now)) GroupBox1Enter();
+    if (now == replayFileRadio_ || replayGroup_->isAncestorOf(now)) GroupBox2Enter();
 }
 
 void TsioForm::GroupBox1Enter() {
-    rbSerialPort->setChecked(true);
+    serialPortRadio_->setChecked(true);
 }
 
 void TsioForm::GroupBox2Enter() {
-    rbFile->setChecked(true);
+    replayFileRadio_->setChecked(true);
 }
 
 void TsioForm::btnOpenFileClick() {
     QString name = chooseReplayFile ? chooseReplayFile() : QString();
     if (name.isEmpty()) return;
-    edFilename->setText(name);
-    rbFile->setChecked(true);
+    fileNameEdit_->setText(name);
+    replayFileRadio_->setChecked(true);
 }
 
 void TsioForm::sedFastFixDelayChange() {
     // A replay that is running uses the new delay from its next 3002 report on.
-    replayDelay_.store(sedFastFixDelay->value());
+    replayDelay_.store(fastFixDelaySpin_->value());
 }
 
 void TsioForm::okButtonClick() {
@@ -246,18 +250,18 @@ void TsioForm::comBoxChange(int index) {
     showingSlot_ = true;
     if (index >= 0 && index < vx::kComPortCount) {
         auto it = pendingPaths_.find(index);
-        edDevicePath->setText(QString::fromStdString(
+        devicePathEdit_->setText(QString::fromStdString(
             it != pendingPaths_.end() ? it->second : slots_.path(uint8_t(index))));
-        edDevicePath->setEnabled(true);
+        devicePathEdit_->setEnabled(true);
     } else {
-        edDevicePath->clear();
-        edDevicePath->setEnabled(false);
+        devicePathEdit_->clear();
+        devicePathEdit_->setEnabled(false);
     }
     showingSlot_ = false;
 }
 
 void TsioForm::devicePathEdited(const QString& text) {
-    int index = comBox->currentIndex();
+    int index = comList_->currentIndex();
     if (showingSlot_ || index < 0 || index >= vx::kComPortCount) return;
     pendingPaths_[index] = text.trimmed().toStdString();
 }
@@ -267,21 +271,21 @@ void TsioForm::devicePathEdited(const QString& text) {
 bool TsioForm::collectSettings() {
     vx::LinkSettings s = settings_;
     s.replay = false;
-    if (rbFile->isChecked()) {
+    if (replayFileRadio_->isChecked()) {
         s.portIndex = vx::kReplayPortIndex;
-        QString name = edFilename->text();
+        QString name = fileNameEdit_->text();
         if (!fileExists(name)) {
             name = chooseReplayFile ? chooseReplayFile() : QString();
             if (!fileExists(name)) return false;
-            edFilename->setText(name);
+            fileNameEdit_->setText(name);
         }
         // The whole path is kept, however long: a cut path would open another file.
         s.fileName = QFile::encodeName(name).toStdString();
-        replayDelay_.store(sedFastFixDelay->value());
+        replayDelay_.store(fastFixDelaySpin_->value());
         s.replayDelay = &replayDelay_;
         s.replay = true;
     } else {
-        const int index = comBox->currentIndex();
+        const int index = comList_->currentIndex();
         if (index < 0 || index >= vx::kComPortCount) {
             msg::show(this, msg::Kind::Error, "Error", "Choose a COM port (COM 1 to COM 32).");
             return false;
@@ -289,8 +293,8 @@ bool TsioForm::collectSettings() {
         s.portIndex = uint8_t(index);
         s.dataBits = 8;
         s.stopBits = 0;
-        s.parity = uint8_t(parityBox->currentIndex());
-        s.baudRate = kBaudTable[baudBox->currentIndex()];
+        s.parity = uint8_t(parityList_->currentIndex());
+        s.baudRate = kBaudTable[baudList_->currentIndex()];
     }
     settings_ = s;
     return true;
@@ -311,17 +315,17 @@ void TsioForm::selectPort(int n) {
     if (n < 0 || n > vx::kReplayPortIndex) return;
     settings_.portIndex = uint8_t(n);
     if (n == vx::kReplayPortIndex) {
-        rbFile->setChecked(true);
+        replayFileRadio_->setChecked(true);
         settings_.replay = true;
     } else {
-        rbSerialPort->setChecked(true);
+        serialPortRadio_->setChecked(true);
         settings_.replay = false;
-        comBox->setCurrentIndex(n);
+        comList_->setCurrentIndex(n);
     }
 }
 
 void TsioForm::clearReplayFileName() {
-    edFilename->clear();
+    fileNameEdit_->clear();
 }
 
 QString TsioForm::comText() const {

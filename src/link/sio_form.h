@@ -5,6 +5,8 @@
 // Beside the COM list it shows the device path mapped to the selected slot (COM1 is
 // /dev/ttyS0 unless `--com 1=PATH` said otherwise); editing it changes the slot map when OK is
 // pressed.
+//
+// A fixed-size dialog (single border, system menu only), centred on the screen.
 #pragma once
 
 #include "app/console_qt.h"
@@ -54,23 +56,6 @@ public:
     // path, or empty when cancelled. Tests replace it.
     std::function<QString()> chooseReplayFile;
 
-    // ---- Components
-    QGroupBox* GroupBox1;
-    QRadioButton* rbSerialPort;
-    QComboBox* comBox;
-    QLineEdit* edDevicePath; // the device path of the selected COM slot
-    QComboBox* baudBox;
-    QComboBox* parityBox;
-    QComboBox* dataBox;
-    QComboBox* stopBox;
-    QGroupBox* GroupBox2;
-    QRadioButton* rbFile;
-    QLineEdit* edFilename;
-    QPushButton* btnOpenFile;
-    QSpinBox* sedFastFixDelay;
-    QPushButton* okButton;
-    QPushButton* cancelButton;
-
 signals:
     // OK accepted the settings: the main window shows the text and switches monitoring to the
     // source.
@@ -103,4 +88,21 @@ private:
     // Device paths edited but not applied yet (slot index -> path), applied by OK.
     std::map<int, std::string> pendingPaths_;
     bool showingSlot_ = false;
+
+    // ---- Widgets (object names in quotes)
+    QGroupBox* serialGroup_;        // "GroupBox1"
+    QRadioButton* serialPortRadio_; // "rbSerialPort"
+    QComboBox* comList_;            // "comBox"
+    QLineEdit* devicePathEdit_;     // "edDevicePath": the device of the selected COM slot
+    QComboBox* baudList_;           // "baudBox"
+    QComboBox* parityList_;         // "parityBox"
+    QComboBox* dataBitsList_;       // "dataBox"
+    QComboBox* stopBitsList_;       // "stopBox"
+    QGroupBox* replayGroup_;        // "GroupBox2"
+    QRadioButton* replayFileRadio_; // "rbFile"
+    QLineEdit* fileNameEdit_;       // "edFilename"
+    QPushButton* browseButton_;     // "btnOpenFile"
+    QSpinBox* fastFixDelaySpin_;    // "sedFastFixDelay"
+    QPushButton* okButton_;         // "okButton"
+    QPushButton* cancelButton_;     // "cancelButton"
 };

@@ -1,6 +1,7 @@
 // Report and reply payloads of the simulated receiver, in the wire units the console expects:
 // latitude and longitude in pi/2^31 rad, headings in 2^-15 semicircle, DOPs in 1/256, SNR in
 // 0.2 dBHz, azimuth in 2 degrees, speeds in cm/s.
+#include "link/angles.h"
 #include "sim/sim_defaults.h"
 #include "sim/sim_receiver.h"
 
@@ -16,8 +17,7 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 
 int32_t semicircles(double rad) {
-    double v = std::remainder(rad, 2 * kPi) / kPi * 2147483648.0;
-    return int32_t(std::clamp(std::llround(v), -2147483648LL, 2147483647LL));
+    return radiansToWire(rad);
 }
 
 uint16_t heading16(double rad) {

@@ -56,17 +56,17 @@ TEST(AckForm, RowsForEveryKindOfAcknowledgement) {
         EXPECT_EQ(row(form, r), c.row) << "row " << r;
         ++r;
     }
-    EXPECT_EQ(form.lvAcks->rowCount(), r);
+    EXPECT_EQ(form.rowCount(), r);
 
     // Only while visible.
     form.closeButtonClick();
     rig.ack(0x01, {0x21, 0x01, 0x00});
     ASSERT_TRUE(rig.waitDelivered(cases.size() + 1));
-    EXPECT_EQ(form.lvAcks->rowCount(), r);
+    EXPECT_EQ(form.rowCount(), r);
 
     form.show();
     form.clearButtonClick();
-    EXPECT_EQ(form.lvAcks->rowCount(), 0);
+    EXPECT_EQ(form.rowCount(), 0);
 }
 
 TEST(AckForm, ListKeepsTheNewest299RowsAndShowsTheNewOne) {
@@ -74,14 +74,14 @@ TEST(AckForm, ListKeepsTheNewest299RowsAndShowsTheNewOne) {
     TackForm form(rig.console);
     form.show();
     for (int i = 0; i < 300; ++i) form.showAck({0x24, uint8_t(i), 0x80, 0}, 0x01);
-    ASSERT_EQ(form.lvAcks->rowCount(), TackForm::kMaxRows);
+    ASSERT_EQ(form.rowCount(), TackForm::kMaxRows);
     EXPECT_EQ(form.cellText(0, TackForm::ColSubcode), "0x01");   // the first (0x00) is gone
     EXPECT_EQ(form.cellText(298, TackForm::ColSubcode), "0x2B"); // 299 & 0xFF
-    QScrollBar* bar = form.lvAcks->verticalScrollBar();
+    QScrollBar* bar = vxtest::child<QTableWidget>(&form, "lvAcks")->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
     form.showAck({0x21, 0x01, 0x80, 0x00}, 0x01);
-    EXPECT_EQ(form.lvAcks->rowCount(), TackForm::kMaxRows);
+    EXPECT_EQ(form.rowCount(), TackForm::kMaxRows);
     EXPECT_EQ(form.cellText(0, TackForm::ColSubcode), "0x02");
     EXPECT_EQ(form.cellText(298, TackForm::ColCode), "0x21");
 }
@@ -92,9 +92,9 @@ TEST(AckForm, ColumnsAndCaption) {
     EXPECT_EQ(form.windowTitle(), "Acknowledgements");
     QStringList headers;
     for (int c = 0; c < TackForm::ColumnCount; ++c)
-        headers << form.lvAcks->horizontalHeaderItem(c)->text();
+        headers << vxtest::child<QTableWidget>(&form, "lvAcks")->horizontalHeaderItem(c)->text();
     EXPECT_EQ(headers, (QStringList{"Command", "Code", "Subcode", "Index", "Acknowledgement"}));
-    EXPECT_TRUE(form.lvAcks->showGrid());
+    EXPECT_TRUE(vxtest::child<QTableWidget>(&form, "lvAcks")->showGrid());
 }
 
 } // namespace

@@ -9,9 +9,12 @@
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -123,26 +126,26 @@ TEST(WindowList, MenuAndCatalogueAgree) {
 }
 
 TEST_F(ConsoleWindows, InitialStateOfTheMainWindow) {
-    EXPECT_TRUE(main->StartMonitor1->isEnabled());
-    EXPECT_FALSE(main->StopMonitor1->isEnabled());
-    EXPECT_FALSE(main->runningTimer->isActive());
-    EXPECT_EQ(main->runningTimer->interval(), 1000);
-    EXPECT_EQ(main->blipTimer->interval(), 200);
-    EXPECT_EQ(main->Panel2->text(), "COM1-38400-8-None-1");
-    EXPECT_EQ(main->sourceIndex, 0);
-    EXPECT_EQ(main->antennaState, 0);
-    EXPECT_EQ(main->comPanels[32]->text(), "F");
-    EXPECT_EQ(main->comPanels[32]->objectName(), "comWin0");
+    EXPECT_TRUE(action("StartMonitor1")->isEnabled());
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
+    EXPECT_FALSE(timer("runningTimer")->isActive());
+    EXPECT_EQ(timer("runningTimer")->interval(), 1000);
+    EXPECT_EQ(timer("blipTimer")->interval(), 200);
+    EXPECT_EQ(panel("Panel2")->text(), "COM1-38400-8-None-1");
+    EXPECT_EQ(main->sourceIndex(), 0);
+    EXPECT_EQ(main->antennaState(), 0);
+    EXPECT_EQ(sourcePanel(32)->text(), "F");
+    EXPECT_EQ(sourcePanel(32)->objectName(), "comWin0");
     for (int i = 0; i < 32; ++i) {
-        EXPECT_EQ(main->comPanels[size_t(i)]->text(), QString::number(i + 1));
-        EXPECT_EQ(main->comPanels[size_t(i)]->objectName(), "comWin" + QString::number(i + 1));
-        EXPECT_EQ(main->comPanels[size_t(i)]->colour(), Panel::faceColour());
+        EXPECT_EQ(sourcePanel(size_t(i))->text(), QString::number(i + 1));
+        EXPECT_EQ(sourcePanel(size_t(i))->objectName(), "comWin" + QString::number(i + 1));
+        EXPECT_EQ(sourcePanel(size_t(i))->colour(), Panel::faceColour());
     }
-    EXPECT_EQ(main->svPanels[11]->objectName(), "svWin12");
-    EXPECT_EQ(main->snrPanels[0]->objectName(), "sigWin1");
-    EXPECT_EQ(main->elevPanels[4]->objectName(), "elveWin5");
-    EXPECT_EQ(main->txStatus->colour(), lamp::kWhite);
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(panel("svWin", 11)->objectName(), "svWin12");
+    EXPECT_EQ(panel("sigWin", 0)->objectName(), "sigWin1");
+    EXPECT_EQ(panel("elveWin", 4)->objectName(), "elveWin5");
+    EXPECT_EQ(lamp("txStatus")->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kWhite);
 }
 
 TEST_F(ConsoleWindows, MenuBarHasEverySystemCommandAndTheWindowsThatExist) {
@@ -152,7 +155,7 @@ TEST_F(ConsoleWindows, MenuBarHasEverySystemCommandAndTheWindowsThatExist) {
     EXPECT_EQ(tops, (QStringList{"&File", "&SysCmd", "Initialize", "&Config", "&View", "T&est",
                                  "&Tools", "&VORSAND", "&Help"}));
     QStringList sys;
-    for (QAction* a : main->Initialize1->actions()) sys << a->text();
+    for (QAction* a : menu("Initialize1")->actions()) sys << a->text();
     EXPECT_EQ(sys, (QStringList{"&Start Monitor", "Sto&p Monitor", "Hot Reset (0301)",
                                 "&Cold Reset (0302)", "Force to Monitor (0303)", "Shut Down (0304)",
                                 "&Warm Reset (0305)", "Clear Oscillator, Reset (0306)",
@@ -181,9 +184,9 @@ TEST_F(ConsoleWindows, WindowMenuItemsShowTheirWindow) {
 }
 
 TEST_F(ConsoleWindows, HiddenMenuIsHiddenWithoutTheSwitchAndToggledByPanel4) {
-    QAction* vorsand = main->VorsandInternal->menuAction();
+    QAction* vorsand = menu("VorsandInternal")->menuAction();
     EXPECT_FALSE(vorsand->isVisible());
-    QTest::mouseDClick(main->Panel4, Qt::LeftButton);
+    QTest::mouseDClick(panel("Panel4"), Qt::LeftButton);
     EXPECT_TRUE(vorsand->isVisible());
     main->Panel4DblClick();
     EXPECT_FALSE(vorsand->isVisible());
@@ -191,9 +194,9 @@ TEST_F(ConsoleWindows, HiddenMenuIsHiddenWithoutTheSwitchAndToggledByPanel4) {
     WindowOptions shown;
     shown.internalMenu = true;
     createWindows(shown);
-    EXPECT_TRUE(main->VorsandInternal->menuAction()->isVisible());
-    QTest::mouseDClick(main->Panel4, Qt::LeftButton);
-    EXPECT_FALSE(main->VorsandInternal->menuAction()->isVisible());
+    EXPECT_TRUE(menu("VorsandInternal")->menuAction()->isVisible());
+    QTest::mouseDClick(panel("Panel4"), Qt::LeftButton);
+    EXPECT_FALSE(menu("VorsandInternal")->menuAction()->isVisible());
 }
 
 // ---- Monitoring states ---------------------------------------------------------------------
@@ -202,12 +205,12 @@ TEST_F(ConsoleWindows, FailedStartPaintsThePanelRedAndSaysWhyInTheStatusBar) {
     comMap.setPath(2, "/dev/ornivex-no-such-port");
     main->comWinDblClick(2);
     EXPECT_FALSE(main->monitoring());
-    EXPECT_EQ(main->sourceIndex, 2);
-    EXPECT_EQ(main->comPanels[2]->colour(), lamp::kRed);
-    EXPECT_EQ(main->comPanels[0]->colour(), Panel::faceColour()); // the old source
-    EXPECT_TRUE(main->StartMonitor1->isEnabled());
-    EXPECT_FALSE(main->StopMonitor1->isEnabled());
-    EXPECT_FALSE(main->runningTimer->isActive());
+    EXPECT_EQ(main->sourceIndex(), 2);
+    EXPECT_EQ(sourcePanel(2)->colour(), lamp::kRed);
+    EXPECT_EQ(sourcePanel(0)->colour(), Panel::faceColour()); // the old source
+    EXPECT_TRUE(action("StartMonitor1")->isEnabled());
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
+    EXPECT_FALSE(timer("runningTimer")->isActive());
     const QString why = main->statusBar()->currentMessage();
     EXPECT_TRUE(why.contains("COM3")) << why.toStdString();
     EXPECT_TRUE(why.contains("/dev/ornivex-no-such-port")) << why.toStdString();
@@ -220,67 +223,68 @@ TEST_F(ConsoleWindows, StartAndStopOnAPseudoTerminal) {
     comMap.setPath(0, pty.slavePath());
     main->StartMonitor1Click();
     ASSERT_TRUE(main->monitoring());
-    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kGreen);
-    EXPECT_FALSE(main->StartMonitor1->isEnabled());
-    EXPECT_TRUE(main->StopMonitor1->isEnabled());
-    EXPECT_TRUE(main->runningTimer->isActive());
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kGreen);
+    EXPECT_FALSE(action("StartMonitor1")->isEnabled());
+    EXPECT_TRUE(action("StopMonitor1")->isEnabled());
+    EXPECT_TRUE(timer("runningTimer")->isActive());
     EXPECT_TRUE(io->captureEnabled());
     EXPECT_TRUE(main->statusBar()->currentMessage().isEmpty());
 
-    main->runningTimer->stop();
+    timer("runningTimer")->stop();
     receive(0x12, 0x01, {0, 0, 0, 0x01});
-    ASSERT_TRUE(pumpUntil([&] { return !main->startupStatus->text().isEmpty(); }));
-    EXPECT_EQ(main->startupStatus->text(), "01:Valid BBRAM : SelfTest Passed");
+    ASSERT_TRUE(pumpUntil([&] { return !panel("startupStatus")->text().isEmpty(); }));
+    EXPECT_EQ(panel("startupStatus")->text(), "01:Valid BBRAM : SelfTest Passed");
 
     main->StopMonitor1Click();
     EXPECT_FALSE(main->monitoring());
-    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kYellow);
-    EXPECT_TRUE(main->StartMonitor1->isEnabled());
-    EXPECT_FALSE(main->StopMonitor1->isEnabled());
-    EXPECT_FALSE(main->runningTimer->isActive());
-    EXPECT_TRUE(main->startupStatus->text().isEmpty()); // the display was reset
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kYellow);
+    EXPECT_TRUE(action("StartMonitor1")->isEnabled());
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
+    EXPECT_FALSE(timer("runningTimer")->isActive());
+    EXPECT_TRUE(panel("startupStatus")->text().isEmpty()); // the display was reset
     EXPECT_FALSE(io->captureEnabled());
 
     // A failed start after a stop: red, and Stop stays disabled.
     comMap.setPath(0, "/dev/ornivex-gone");
     main->StartMonitor1Click();
-    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kRed);
-    EXPECT_FALSE(main->StopMonitor1->isEnabled());
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kRed);
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
 }
 
 TEST_F(ConsoleWindows, StopMonitorWhenNothingIsOpenStillResetsTheDisplay) {
     main->showStartupStatus(vx::StartupRecord{0, 3, 0});
     main->StopMonitor1Click();
-    EXPECT_TRUE(main->startupStatus->text().isEmpty());
-    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kYellow);
+    EXPECT_TRUE(panel("startupStatus")->text().isEmpty());
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kYellow);
 }
 
 TEST_F(ConsoleWindows, SourcePanelsSwitchTheSourceAndTheComText) {
     startOnPty(4); // COM5
-    EXPECT_EQ(main->Panel2->text(), "COM5-38400-8-None-1");
-    EXPECT_EQ(main->comPanels[4]->colour(), lamp::kGreen);
+    EXPECT_EQ(panel("Panel2")->text(), "COM5-38400-8-None-1");
+    EXPECT_EQ(sourcePanel(4)->colour(), lamp::kGreen);
     EXPECT_EQ(sio->portIndex(), 4);
 
     // The same panel again: stop and start on the same source.
-    main->runningSeconds = 77;
-    QTest::mouseDClick(main->comPanels[4], Qt::LeftButton);
+    for (int i = 0; i < 77; ++i) main->runningTimerTimer();
+    ASSERT_EQ(main->runningSeconds(), 77);
+    QTest::mouseDClick(sourcePanel(4), Qt::LeftButton);
     EXPECT_TRUE(main->monitoring());
-    EXPECT_EQ(main->runningSeconds, 0);
-    EXPECT_EQ(main->comPanels[4]->colour(), lamp::kGreen);
+    EXPECT_EQ(main->runningSeconds(), 0);
+    EXPECT_EQ(sourcePanel(4)->colour(), lamp::kGreen);
 
     // "F": the replay file; with none chosen the start fails and the text is "FILE".
-    QTest::mouseDClick(main->comPanels[32], Qt::LeftButton);
-    EXPECT_EQ(main->sourceIndex, 32);
-    EXPECT_EQ(main->Panel2->text(), "FILE");
-    EXPECT_EQ(main->comPanels[4]->colour(), Panel::faceColour());
-    EXPECT_EQ(main->comPanels[32]->colour(), lamp::kRed);
+    QTest::mouseDClick(sourcePanel(32), Qt::LeftButton);
+    EXPECT_EQ(main->sourceIndex(), 32);
+    EXPECT_EQ(panel("Panel2")->text(), "FILE");
+    EXPECT_EQ(sourcePanel(4)->colour(), Panel::faceColour());
+    EXPECT_EQ(sourcePanel(32)->colour(), lamp::kRed);
     EXPECT_TRUE(main->statusBar()->currentMessage().contains("FILE"));
-    EXPECT_TRUE(sio->edFilename->text().isEmpty());
+    EXPECT_TRUE(vxtest::child<QLineEdit>(sio, "edFilename")->text().isEmpty());
 
     // Indices outside 0..32 are ignored.
     main->comWinDblClick(33);
     main->comWinDblClick(-1);
-    EXPECT_EQ(main->sourceIndex, 32);
+    EXPECT_EQ(main->sourceIndex(), 32);
     main->setSourcePanelColour(-1, lamp::kBlue); // ignored, no crash
 }
 
@@ -288,20 +292,20 @@ TEST_F(ConsoleWindows, ParityAndBaudShowInTheComTextAfterSwitching) {
     ASSERT_TRUE(pty.ok());
     comMap.setPath(11, pty.slavePath());
     sio->show();
-    sio->comBox->setCurrentIndex(11);
-    sio->baudBox->setCurrentIndex(4);
-    sio->parityBox->setCurrentIndex(2);
-    sio->okButton->click();
+    vxtest::child<QComboBox>(sio, "comBox")->setCurrentIndex(11);
+    vxtest::child<QComboBox>(sio, "baudBox")->setCurrentIndex(4);
+    vxtest::child<QComboBox>(sio, "parityBox")->setCurrentIndex(2);
+    vxtest::child<QPushButton>(sio, "okButton")->click();
     EXPECT_FALSE(sio->isVisible());
-    EXPECT_EQ(main->Panel2->text(), "COM12-115200-8-Even-1");
+    EXPECT_EQ(panel("Panel2")->text(), "COM12-115200-8-Even-1");
     EXPECT_TRUE(main->monitoring());
-    EXPECT_EQ(main->sourceIndex, 11);
+    EXPECT_EQ(main->sourceIndex(), 11);
     EXPECT_EQ(link.settings().baudRate, 115200);
     // COM12 at index 11 -> the switch keeps baud and parity.
     main->comWinDblClick(11);
-    EXPECT_EQ(main->Panel2->text(), "COM12-115200-8-Even-1");
+    EXPECT_EQ(panel("Panel2")->text(), "COM12-115200-8-Even-1");
     sio->selectPort(0);
-    sio->parityBox->setCurrentIndex(1);
+    vxtest::child<QComboBox>(sio, "parityBox")->setCurrentIndex(1);
     EXPECT_EQ(sio->comText(), "COM1-115200-8-Even-1"); // controls count only at OK
 }
 
@@ -311,21 +315,31 @@ TEST_F(ConsoleWindows, SystemCommandsGoOutWholeAndLightTheTxLamp) {
     // Nothing open: the link refuses the write and the lamp stays dark.
     main->findChild<QAction*>("HotReset1")->trigger();
     QApplication::processEvents();
-    EXPECT_EQ(main->txStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("txStatus")->colour(), lamp::kWhite);
 
     startOnPty(0);
     main->findChild<QAction*>("HotReset1")->trigger();
     EXPECT_EQ(hex(pty.read(5)), "81 03 01 F9 82");
-    ASSERT_TRUE(pumpUntil([&] { return main->txStatus->colour() == lamp::kGreen; }));
+    ASSERT_TRUE(pumpUntil([&] { return lamp("txStatus")->colour() == lamp::kGreen; }));
     main->blipTimerTimer();
-    EXPECT_EQ(main->txStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("txStatus")->colour(), lamp::kWhite);
 
     main->findChild<QAction*>("IoPassthroughMode030A1")->trigger();
     EXPECT_EQ(hex(pty.read(5)), "81 03 0A F0 82");
-    main->RestartMonitor1->trigger();
+    action("RestartMonitor1")->trigger();
     EXPECT_EQ(hex(pty.read(6)), "02 00 8C 00 8C 03");
-    for (size_t i = 0; i < main->systemCommandItems.size(); ++i) {
-        main->systemCommandItems[i]->trigger();
+    const char* const items[] = {"HotReset1",
+                                 "ColdReset1",
+                                 "ForcetoMonitor2",
+                                 "ShutDown03041",
+                                 "WarmReset1",
+                                 "ClearOscillatorReset03061",
+                                 "ClearFlashandRAMReset03071",
+                                 "ClearPositionReset03081",
+                                 "WriteBBRAMtoFlashReset03091",
+                                 "IoPassthroughMode030A1"};
+    for (size_t i = 0; i < std::size(items); ++i) {
+        action(items[i])->trigger();
         std::vector<uint8_t> got = pty.read(5);
         ASSERT_EQ(got.size(), 5u);
         EXPECT_EQ(got[2], uint8_t(i + 1)) << i;
@@ -339,15 +353,15 @@ TEST_F(ConsoleWindows, RxLampBlinksLimeOrBlueAndIsDarkBetweenFlashes) {
     ASSERT_TRUE(waitDelivered(1));
     EXPECT_EQ(f.rxSeen.load(), 1);
     main->blipTimerTimer();
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kGreen);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kGreen);
     // The next tick darkens it and clears both flags, even if more packets came.
     receive(0x21, 0x01, {10});
     ASSERT_TRUE(waitDelivered(1));
     main->blipTimerTimer();
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kWhite);
     EXPECT_EQ(f.rxSeen.load(), 0);
     main->blipTimerTimer(); // nothing since: stays dark
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kWhite);
 
     // A diagnostic report (7001) makes the next flash blue.
     receive(0x21, 0x01, {5});
@@ -355,9 +369,9 @@ TEST_F(ConsoleWindows, RxLampBlinksLimeOrBlueAndIsDarkBetweenFlashes) {
     ASSERT_TRUE(waitDelivered(2));
     EXPECT_EQ(f.rxDiagSeen.load(), 1);
     main->blipTimerTimer();
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kBlue);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kBlue);
     main->blipTimerTimer();
-    EXPECT_EQ(main->rxStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("rxStatus")->colour(), lamp::kWhite);
     EXPECT_EQ(f.rxDiagSeen.load(), 0);
 }
 
@@ -365,63 +379,63 @@ TEST_F(ConsoleWindows, RxLampBlinksLimeOrBlueAndIsDarkBetweenFlashes) {
 
 TEST_F(ConsoleWindows, RunningTimeCountsAndRestartsWithEveryStartupReport) {
     startOnPty(0);
-    EXPECT_EQ(main->runningSeconds, 0);
+    EXPECT_EQ(main->runningSeconds(), 0);
     for (int i = 0; i < 3600; ++i) main->runningTimerTimer();
-    EXPECT_EQ(main->Panel3->text(), "Running Time: 01:00:00  ");
+    EXPECT_EQ(panel("Panel3")->text(), "Running Time: 01:00:00  ");
     main->runningTimerTimer();
-    EXPECT_EQ(main->Panel3->text(), "Running Time: 01:00:01  ");
+    EXPECT_EQ(panel("Panel3")->text(), "Running Time: 01:00:01  ");
 
     // A 1201 resets the counter even while the main window is hidden.
     main->hide();
     receive(0x12, 0x01, {0, 0, 0, 0x02});
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->runningSeconds, 0);
-    EXPECT_EQ(main->startupStatus->text(), "02:InValid BBRAM : SelfTest Failed");
+    EXPECT_EQ(main->runningSeconds(), 0);
+    EXPECT_EQ(panel("startupStatus")->text(), "02:InValid BBRAM : SelfTest Failed");
     main->show();
     main->runningTimerTimer();
-    EXPECT_EQ(main->Panel3->text(), "Running Time: 00:00:01  ");
+    EXPECT_EQ(panel("Panel3")->text(), "Running Time: 00:00:01  ");
 
     // Start Monitor starts from zero too.
-    main->runningSeconds = 500;
+    for (int i = 0; i < 500; ++i) main->runningTimerTimer();
     main->comWinDblClick(0);
-    EXPECT_EQ(main->runningSeconds, 0);
+    EXPECT_EQ(main->runningSeconds(), 0);
 }
 
 TEST_F(ConsoleWindows, AntennaEventShowsForOneTick) {
     startOnPty(0);
     main->runningTimerTimer();
-    EXPECT_EQ(main->antennaStatusWin->text(), "Antenna Normal");
+    EXPECT_EQ(panel("antennaStatusWin")->text(), "Antenna Normal");
 
     receive(0x14, 0x01, event1401(0x2071));
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->eventLogWin->text(), "02/29/2024 10:11:12 Antenna short detected.");
+    EXPECT_EQ(panel("eventLogWin")->text(), "02/29/2024 10:11:12 Antenna short detected.");
     main->runningTimerTimer();
-    EXPECT_EQ(main->antennaStatusWin->text(), "Antenna Short");
+    EXPECT_EQ(panel("antennaStatusWin")->text(), "Antenna Short");
     main->runningTimerTimer();
-    EXPECT_EQ(main->antennaStatusWin->text(), "Antenna Normal");
+    EXPECT_EQ(panel("antennaStatusWin")->text(), "Antenna Normal");
 
     receive(0x14, 0x01, event1401(0x1070));
     ASSERT_TRUE(waitDelivered(1));
     main->runningTimerTimer();
-    EXPECT_EQ(main->antennaStatusWin->text(), "Antenna Open");
+    EXPECT_EQ(panel("antennaStatusWin")->text(), "Antenna Open");
 
     // An antenna event word the table does not name: the event line, but no antenna state.
     receive(0x14, 0x01, event1401(0x0170));
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->eventLogWin->text(), "02/29/2024 10:11:12 Antenna open detected.");
-    EXPECT_EQ(main->antennaState, 0);
+    EXPECT_EQ(panel("eventLogWin")->text(), "02/29/2024 10:11:12 Antenna open detected.");
+    EXPECT_EQ(main->antennaState(), 0);
 
     // Low byte 0: nothing changes.
     receive(0x14, 0x01, event1401(0x3000));
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->eventLogWin->text(), "02/29/2024 10:11:12 Antenna open detected.");
+    EXPECT_EQ(panel("eventLogWin")->text(), "02/29/2024 10:11:12 Antenna open detected.");
 
     // While the main window is hidden the antenna and event log are not updated.
     main->hide();
     receive(0x14, 0x01, event1401(0x2070));
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->antennaState, 0);
-    EXPECT_EQ(main->eventLogWin->text(), "02/29/2024 10:11:12 Antenna open detected.");
+    EXPECT_EQ(main->antennaState(), 0);
+    EXPECT_EQ(panel("eventLogWin")->text(), "02/29/2024 10:11:12 Antenna open detected.");
 }
 
 TEST_F(ConsoleWindows, RunningTimerKeepsTheErrorWindowShownWhileTheFlagIsSet) {
@@ -467,37 +481,37 @@ TEST_F(ConsoleWindows, LiveReportsFillThePanelsAndLamps) {
     receive(0x33, 0x01, {2, 17, 0x11, 200, 45, 30, 0x08});
     ASSERT_TRUE(waitDelivered(3));
 
-    EXPECT_EQ(main->msecWin->text(), "123456");
-    EXPECT_EQ(main->latWin->text(), "1.570796371");
-    EXPECT_EQ(main->lonWin->text(), "0.000000000");
-    EXPECT_EQ(main->headingWin->text(), "1.00000");
-    EXPECT_EQ(main->speedWin->text(), "65535");
-    EXPECT_EQ(main->accPosWin->text(), "12");
-    EXPECT_EQ(main->timeSourceWin->text(), "GPS (<1ms)");
-    EXPECT_EQ(main->gyroNoWin->text(), "07");
-    EXPECT_EQ(main->dirSwitchValWin->text(), "01");
-    EXPECT_EQ(main->gyroCntWin->text(), "99");
-    EXPECT_EQ(main->posStatus->colour(), lamp::kGreen);
-    EXPECT_EQ(main->headingStatus->colour(), lamp::kGreen);
-    EXPECT_EQ(main->altStatus->colour(), lamp::kYellow);
-    EXPECT_EQ(main->dirStatus->colour(), lamp::kYellow);
-    EXPECT_EQ(main->gyroStatus->colour(), lamp::kYellow);
+    EXPECT_EQ(panel("msecWin")->text(), "123456");
+    EXPECT_EQ(panel("latWin")->text(), "1.570796327");
+    EXPECT_EQ(panel("lonWin")->text(), "0.000000000");
+    EXPECT_EQ(panel("headingWin")->text(), "1.00000");
+    EXPECT_EQ(panel("speedWin")->text(), "65535");
+    EXPECT_EQ(panel("accPosWin")->text(), "12");
+    EXPECT_EQ(panel("timeSourceWin")->text(), "GPS (<1ms)");
+    EXPECT_EQ(panel("gyroNoWin")->text(), "07");
+    EXPECT_EQ(panel("dirSwitchValWin")->text(), "01");
+    EXPECT_EQ(panel("gyroCntWin")->text(), "99");
+    EXPECT_EQ(lamp("posStatus")->colour(), lamp::kGreen);
+    EXPECT_EQ(lamp("headingStatus")->colour(), lamp::kGreen);
+    EXPECT_EQ(lamp("altStatus")->colour(), lamp::kYellow);
+    EXPECT_EQ(lamp("dirStatus")->colour(), lamp::kYellow);
+    EXPECT_EQ(lamp("gyroStatus")->colour(), lamp::kYellow);
 
-    EXPECT_EQ(main->dateWin->text(), "01/31/2025");
-    EXPECT_EQ(main->timeWin->text(), "23:59:58");
-    EXPECT_EQ(main->offsetWin->text(), "018");
-    EXPECT_EQ(main->pdopWin->text(), "1.50");
-    EXPECT_EQ(main->hdopWin->text(), "1.00");
-    EXPECT_EQ(main->vdopWin->text(), "2.00");
-    EXPECT_EQ(main->searchModeWin->text(), "Blind");
-    EXPECT_EQ(main->almanecStatusWin->text(), "Complete");
+    EXPECT_EQ(panel("dateWin")->text(), "01/31/2025");
+    EXPECT_EQ(panel("timeWin")->text(), "23:59:58");
+    EXPECT_EQ(panel("offsetWin")->text(), "018");
+    EXPECT_EQ(panel("pdopWin")->text(), "1.50");
+    EXPECT_EQ(panel("hdopWin")->text(), "1.00");
+    EXPECT_EQ(panel("vdopWin")->text(), "2.00");
+    EXPECT_EQ(panel("searchModeWin")->text(), "Blind");
+    EXPECT_EQ(panel("almanecStatusWin")->text(), "Complete");
 
-    EXPECT_EQ(main->svPanels[2]->text(), "17");
-    EXPECT_EQ(main->svPanels[2]->colour(), lamp::kGreen);
-    EXPECT_EQ(main->snrPanels[2]->text(), "40.0");
-    EXPECT_EQ(main->elevPanels[2]->text(), " 30");
-    EXPECT_EQ(main->elevPanels[2]->colour(), lamp::kGreen);
-    EXPECT_EQ(main->aziPanels[2]->text(), "90");
+    EXPECT_EQ(panel("svWin", 2)->text(), "17");
+    EXPECT_EQ(panel("svWin", 2)->colour(), lamp::kGreen);
+    EXPECT_EQ(panel("sigWin", 2)->text(), "40.0");
+    EXPECT_EQ(panel("elveWin", 2)->text(), " 30");
+    EXPECT_EQ(panel("elveWin", 2)->colour(), lamp::kGreen);
+    EXPECT_EQ(panel("aziWin", 2)->text(), "90");
 
     // The direction bit clear paints the direction lamp lime; search bits 3 empty the mode.
     ff[1] = 0;
@@ -505,21 +519,21 @@ TEST_F(ConsoleWindows, LiveReportsFillThePanelsAndLamps) {
     ts[16] = 0x03;
     receive(0x32, 0x01, ts);
     ASSERT_TRUE(waitDelivered(2));
-    EXPECT_EQ(main->dirStatus->colour(), lamp::kGreen);
-    EXPECT_EQ(main->timeSourceWin->text(), "System Clock");
-    EXPECT_EQ(main->searchModeWin->text(), "");
-    EXPECT_EQ(main->almanecStatusWin->text(), "Not Complete");
+    EXPECT_EQ(lamp("dirStatus")->colour(), lamp::kGreen);
+    EXPECT_EQ(panel("timeSourceWin")->text(), "System Clock");
+    EXPECT_EQ(panel("searchModeWin")->text(), "");
+    EXPECT_EQ(panel("almanecStatusWin")->text(), "Not Complete");
 
     // Stop Monitor blanks everything and paints the lamps white.
     main->StopMonitor1Click();
-    for (Panel* p : {main->msecWin, main->latWin, main->dateWin, main->timeWin, main->pdopWin,
-                     main->searchModeWin, main->gyroCntWin, main->svPanels[2], main->aziPanels[2],
-                     main->timeSourceWin})
+    for (Panel* p : {panel("msecWin"), panel("latWin"), panel("dateWin"), panel("timeWin"),
+                     panel("pdopWin"), panel("searchModeWin"), panel("gyroCntWin"),
+                     panel("svWin", 2), panel("aziWin", 2), panel("timeSourceWin")})
         EXPECT_TRUE(p->text().isEmpty()) << p->objectName().toStdString();
-    EXPECT_EQ(main->svPanels[2]->colour(), lamp::kWhite);
-    EXPECT_EQ(main->elevPanels[2]->colour(), lamp::kWhite);
-    EXPECT_EQ(main->posStatus->colour(), lamp::kWhite);
-    EXPECT_EQ(main->dirStatus->colour(), lamp::kWhite);
+    EXPECT_EQ(panel("svWin", 2)->colour(), lamp::kWhite);
+    EXPECT_EQ(panel("elveWin", 2)->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("posStatus")->colour(), lamp::kWhite);
+    EXPECT_EQ(lamp("dirStatus")->colour(), lamp::kWhite);
 }
 
 TEST_F(ConsoleWindows, ReportsOfAHiddenMainWindowAreNotShown) {
@@ -527,12 +541,12 @@ TEST_F(ConsoleWindows, ReportsOfAHiddenMainWindowAreNotShown) {
     main->hide();
     receive(0x33, 0x01, {0, 9, 0x10, 100, 1, 2, 0x0C});
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_TRUE(main->svPanels[0]->text().isEmpty());
+    EXPECT_TRUE(panel("svWin", 0)->text().isEmpty());
     // Minimised still counts as visible.
     main->showMinimized();
     receive(0x33, 0x01, {0, 9, 0x10, 100, 1, 2, 0x0C});
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->svPanels[0]->text(), " 9");
+    EXPECT_EQ(panel("svWin", 0)->text(), " 9");
 }
 
 TEST_F(ConsoleWindows, RowsNineToTwelveAreBlankedAfter41ReportsForRowsOneToEight) {
@@ -540,36 +554,36 @@ TEST_F(ConsoleWindows, RowsNineToTwelveAreBlankedAfter41ReportsForRowsOneToEight
     for (uint8_t ch = 8; ch < 12; ++ch)
         receive(0x33, 0x01, {ch, uint8_t(20 + ch), 0x10, 1, 1, 1, 8});
     ASSERT_TRUE(waitDelivered(4));
-    EXPECT_EQ(main->svPanels[11]->text(), "31");
+    EXPECT_EQ(panel("svWin", 11)->text(), "31");
 
     for (int i = 0; i < 40; ++i) receive(0x33, 0x01, {uint8_t(i % 8), 5, 0, 1, 1, 1, 0});
     ASSERT_TRUE(waitDelivered(40));
-    EXPECT_EQ(main->svPanels[8]->text(), "28");
-    EXPECT_EQ(main->channelRows.count(), 40u);
+    EXPECT_EQ(panel("svWin", 8)->text(), "28");
+    EXPECT_EQ(main->channelRowCount(), 40u);
 
     // A report for channel 12 changes nothing at all.
     receive(0x33, 0x01, {12, 5, 0, 1, 1, 1, 0});
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->channelRows.count(), 40u);
+    EXPECT_EQ(main->channelRowCount(), 40u);
 
     receive(0x33, 0x01, {0, 5, 0, 1, 1, 1, 0}); // the 41st
     ASSERT_TRUE(waitDelivered(1));
     for (int r = 8; r < 12; ++r) {
-        for (Panel* p : {main->svPanels[size_t(r)], main->snrPanels[size_t(r)],
-                         main->elevPanels[size_t(r)], main->aziPanels[size_t(r)]}) {
+        for (Panel* p : {panel("svWin", size_t(r)), panel("sigWin", size_t(r)),
+                         panel("elveWin", size_t(r)), panel("aziWin", size_t(r))}) {
             EXPECT_TRUE(p->text().isEmpty()) << r;
             EXPECT_EQ(p->colour(), Panel::faceColour()) << r;
         }
     }
-    EXPECT_EQ(main->svPanels[0]->text(), " 5");
+    EXPECT_EQ(panel("svWin", 0)->text(), " 5");
 
     // A report for row 9 brings it back in white and starts the count again.
     receive(0x33, 0x01, {8, 3, 0x01, 1, 1, 1, 0});
     ASSERT_TRUE(waitDelivered(1));
-    EXPECT_EQ(main->svPanels[8]->text(), " 3");
-    EXPECT_EQ(main->snrPanels[8]->colour(), lamp::kWhite);
-    EXPECT_EQ(main->elevPanels[8]->colour(), lamp::kGreen);
-    EXPECT_EQ(main->channelRows.count(), 0u);
+    EXPECT_EQ(panel("svWin", 8)->text(), " 3");
+    EXPECT_EQ(panel("sigWin", 8)->colour(), lamp::kWhite);
+    EXPECT_EQ(panel("elveWin", 8)->colour(), lamp::kGreen);
+    EXPECT_EQ(main->channelRowCount(), 0u);
 }
 
 TEST_F(ConsoleWindows, TheSimulatedReceiverFillsTheDisplayAndAnswersSystemCommands) {
@@ -581,20 +595,21 @@ TEST_F(ConsoleWindows, TheSimulatedReceiverFillsTheDisplayAndAnswersSystemComman
     ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
     ASSERT_TRUE(pumpUntil(
         [&] {
-            return !main->latWin->text().isEmpty() && !main->timeWin->text().isEmpty() &&
-                   !main->svPanels[0]->text().isEmpty() && !main->startupStatus->text().isEmpty();
+            return !panel("latWin")->text().isEmpty() && !panel("timeWin")->text().isEmpty() &&
+                   !panel("svWin", 0)->text().isEmpty() &&
+                   !panel("startupStatus")->text().isEmpty();
         },
         30000));
-    EXPECT_EQ(main->comPanels[0]->colour(), lamp::kGreen);
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kGreen);
     // A warm reset: the receiver starts again and sends its start-up report, which resets the
     // running time.
-    main->runningTimer->stop();
+    timer("runningTimer")->stop();
     for (int i = 0; i < 100; ++i) main->runningTimerTimer();
     main->findChild<QAction*>("WarmReset1")->trigger();
-    EXPECT_TRUE(pumpUntil([&] { return main->runningSeconds == 0; }, 30000));
+    EXPECT_TRUE(pumpUntil([&] { return main->runningSeconds() == 0; }, 30000));
     main->StopMonitor1Click();
     sim.stop();
-    EXPECT_TRUE(main->latWin->text().isEmpty());
+    EXPECT_TRUE(panel("latWin")->text().isEmpty());
 }
 
 TEST_F(ConsoleWindows, StopMonitorDuringAFastReplayOfABigFile) {
@@ -615,9 +630,9 @@ TEST_F(ConsoleWindows, StopMonitorDuringAFastReplayOfABigFile) {
             out.write(reinterpret_cast<const char*>(second.data()), std::streamsize(second.size()));
     }
     sio->show();
-    sio->rbFile->setChecked(true);
-    sio->edFilename->setText(QString::fromStdString(file));
-    sio->okButton->click();
+    vxtest::child<QRadioButton>(sio, "rbFile")->setChecked(true);
+    vxtest::child<QLineEdit>(sio, "edFilename")->setText(QString::fromStdString(file));
+    vxtest::child<QPushButton>(sio, "okButton")->click();
     ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
 
     // The event loop keeps running other work while the replay floods it.
@@ -627,17 +642,180 @@ TEST_F(ConsoleWindows, StopMonitorDuringAFastReplayOfABigFile) {
     ticker.start(10);
     ASSERT_TRUE(pumpUntil([&] { return ticks >= 20 && console->delivered() > 1000; }));
     EXPECT_FALSE(link.idleAtEnd()) << "the file was replayed already: make it bigger";
-    EXPECT_EQ(main->latWin->text(), "-3.104632827"); // 0x81818181 in units of pi / 2^31
+    EXPECT_EQ(panel("latWin")->text(), "-3.104632741"); // 0x81818181 in units of pi / 2^31
 
     main->StopMonitor1Click();
     EXPECT_FALSE(link.running());
-    EXPECT_TRUE(main->latWin->text().isEmpty());
-    EXPECT_EQ(main->comPanels[32]->colour(), lamp::kYellow);
+    EXPECT_TRUE(panel("latWin")->text().isEmpty());
+    EXPECT_EQ(sourcePanel(32)->colour(), lamp::kYellow);
     // Nothing left over arrives after the stop.
     const uint64_t after = console->delivered();
     QTest::qWait(50);
     EXPECT_EQ(console->delivered(), after);
-    EXPECT_TRUE(main->latWin->text().isEmpty());
+    EXPECT_TRUE(panel("latWin")->text().isEmpty());
+}
+
+// ---- A lost port -----------------------------------------------------------------------------
+
+TEST_F(ConsoleWindows, ALostPortStopsMonitoringAsStopDoesPaintsThePanelRedAndStartWorksAgain) {
+    io->show();
+    startOnPty(0);
+    ASSERT_TRUE(io->captureEnabled());
+    receive(0x12, 0x01, {0, 0, 0, 0x01});
+    ASSERT_TRUE(waitDelivered(1));
+    ASSERT_FALSE(panel("startupStatus")->text().isEmpty());
+
+    pty.closeMaster(); // the receiver's side of the line goes away
+    // Nothing but the link's own report brings the news: the window timers are stopped.
+    ASSERT_TRUE(pumpUntil([&] { return !main->monitoring(); }));
+    ASSERT_TRUE(pumpUntil([&] { return sourcePanel(0)->colour() == lamp::kRed; }));
+    const QString status = statusMessage();
+    EXPECT_TRUE(QRegularExpression("^COM1 \\(/dev/pts/\\d+\\): device disconnected — "
+                                   "\\d\\d:\\d\\d:\\d\\d$")
+                    .match(status)
+                    .hasMatch())
+        << status.toStdString();
+    // What Stop Monitor does: menus, timer, display, capture.
+    EXPECT_TRUE(action("StartMonitor1")->isEnabled());
+    EXPECT_FALSE(action("StopMonitor1")->isEnabled());
+    EXPECT_FALSE(timer("runningTimer")->isActive());
+    EXPECT_TRUE(panel("startupStatus")->text().isEmpty());
+    EXPECT_FALSE(io->captureEnabled());
+    EXPECT_FALSE(link.running());
+
+    // Once the device is back, Start Monitor works on it.
+    vxtest::Pty again;
+    ASSERT_TRUE(again.ok());
+    comMap.setPath(0, again.slavePath());
+    action("StartMonitor1")->trigger();
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kGreen);
+    EXPECT_TRUE(statusMessage().isEmpty());
+    again.write(frame(0x12, 0x01, {0, 0, 0, 0x02}));
+    ASSERT_TRUE(waitDelivered(1));
+    EXPECT_EQ(panel("startupStatus")->text(), "02:InValid BBRAM : SelfTest Failed");
+}
+
+TEST_F(ConsoleWindows, ACommandThatCannotBeSentSaysSoInTheStatusBar) {
+    const struct {
+        const char* item;
+        const char* status;
+    } cases[] = {
+        {"HotReset1", "Not monitoring: Hot Reset (0301) was not sent"},
+        {"ColdReset1", "Not monitoring: Cold Reset (0302) was not sent"},
+        {"WarmReset1", "Not monitoring: Warm Reset (0305) was not sent"},
+        {"IoPassthroughMode030A1", "Not monitoring: Io Pass-Through Mode (030A) was not sent"},
+        {"RestartMonitor1", "Not monitoring: Restart Receiver was not sent"},
+    };
+    for (const auto& c : cases) {
+        main->statusBar()->clearMessage();
+        action(c.item)->trigger();
+        EXPECT_EQ(statusMessage(), c.status) << c.item;
+    }
+    // Sent while monitoring: nothing to say.
+    startOnPty(0);
+    action("HotReset1")->trigger();
+    EXPECT_EQ(hex(pty.read(5)), "81 03 01 F9 82");
+    EXPECT_TRUE(statusMessage().isEmpty());
+    // After a loss the link refuses again, and says so.
+    pty.closeMaster();
+    ASSERT_TRUE(pumpUntil([&] { return !main->monitoring(); }));
+    action("ShutDown03041")->trigger();
+    EXPECT_EQ(statusMessage(), "Not monitoring: Shut Down (0304) was not sent");
+}
+
+TEST_F(ConsoleWindows, AKilledSimulatedReceiverShowsAsDisconnected) {
+    vx::sim::SimRunner sim;
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    comMap.setPath(0, path);
+    main->switchSource(0);
+    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+    timer("runningTimer")->stop();
+    ASSERT_TRUE(pumpUntil([&] { return !panel("latWin")->text().isEmpty(); }, 30000));
+
+    sim.stop(); // the receiver's process ends: its side of the pseudo-terminal closes
+    QElapsedTimer shown;
+    shown.start();
+    // The loss arrives as an event of its own (no timer runs here) as soon as the port's
+    // poll() sees the hang-up; the wait below only bounds a failing test.
+    ASSERT_TRUE(pumpUntil([&] { return statusMessage().contains("device disconnected"); }));
+    RecordProperty("disconnect_shown_after_ms", int(shown.elapsed()));
+    EXPECT_TRUE(statusMessage().startsWith(QString::fromStdString("COM1 (" + path + ")")))
+        << statusMessage().toStdString();
+    EXPECT_FALSE(main->monitoring());
+    EXPECT_EQ(sourcePanel(0)->colour(), lamp::kRed);
+    EXPECT_TRUE(panel("latWin")->text().isEmpty());
+}
+
+// ---- Every window ----------------------------------------------------------------------------
+
+// Assistive technology sees every window as a dialog or a window (never as "filler"), each
+// titled with its caption alone, and each value panel by its caption with its text as value.
+TEST_F(ConsoleWindows, WindowsAreDialogsOrWindowsToAssistiveTechnology) {
+    for (QWidget* w : windows->windows()) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        const QAccessible::Role want = w == main ? QAccessible::Window : QAccessible::Dialog;
+        EXPECT_EQ(a->role(), want) << w->objectName().toStdString();
+        EXPECT_EQ(a->text(QAccessible::Name), w->windowTitle()) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(ConsoleWindows, ValuePanelsAnnounceTheirCaptionAndTheirText) {
+    struct Case {
+        const char* panel;
+        const char* name;
+    };
+    const Case cases[] = {{"latWin", "Latitute"},
+                          {"accPosWin", "Position"},
+                          {"pdopWin", "PDOP"},
+                          {"svWin3", "SV 3"},
+                          {"comWin0", "Replay file"},
+                          {"comWin7", "COM7"},
+                          {"eventLogWin", "Last Event Log"}};
+    for (const Case& c : cases) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel(c.panel));
+        ASSERT_NE(a, nullptr) << c.panel;
+        EXPECT_EQ(a->text(QAccessible::Name), c.name) << c.panel;
+        EXPECT_EQ(a->text(QAccessible::Value), panel(c.panel)->text()) << c.panel;
+        EXPECT_TRUE(a->state().readOnly) << c.panel;
+    }
+    // An empty panel is still announced by its caption; a filled one gives its value.
+    QAccessibleInterface* lat = QAccessible::queryAccessibleInterface(panel("latWin"));
+    EXPECT_EQ(lat->text(QAccessible::Value), "");
+    std::vector<uint8_t> ff(46, 0);
+    put32(ff, 7, 1u << 30);
+    startOnPty(0);
+    receive(0x30, 0x02, ff);
+    ASSERT_TRUE(waitDelivered(1));
+    EXPECT_EQ(lat->text(QAccessible::Name), "Latitute");
+    EXPECT_EQ(lat->text(QAccessible::Value), "1.570796327");
+}
+
+TEST(ConsoleApplicationIdentity, NoDisplayNameIsAddedToTheWindowTitles) {
+    const QString before = QCoreApplication::applicationName();
+    ConsoleApplication::setIdentity();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Ornivex");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "ornivex");
+    // The platform adds a display name that was set to every title ("COM Setup — Ornivex");
+    // one that was not follows the application name.
+    QCoreApplication::setApplicationName("probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    QCoreApplication::setApplicationName(before);
+}
+
+TEST_F(ConsoleWindows, ComSetupIsAFixedSizeDialog) {
+    sio->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sio));
+    EXPECT_EQ(sio->minimumSize(), sio->maximumSize());
+    EXPECT_EQ(sio->size(), sio->minimumSize());
+    EXPECT_TRUE(sio->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    // A long device path does not make it grow: the box scrolls instead.
+    const QSize fixed = sio->size();
+    vxtest::child<QLineEdit>(sio, "edDevicePath")->setText(QString(300, 'x'));
+    QApplication::processEvents();
+    EXPECT_EQ(sio->size(), fixed);
 }
 
 // ---- Shut-down and exceptions ----------------------------------------------------------------

@@ -99,7 +99,7 @@ std::vector<uint8_t> fastFix() {
     return std::vector<uint8_t>(46, 0);
 }
 
-TEST(FastFix, AnglesUseTheDisplayPi) {
+TEST(FastFix, AnglesUseTheTruePi) {
     auto p = fastFix();
     put32(p, 7, 1u << 30);              // latitude 2^30: half a semicircle
     put32(p, 11, uint32_t(-(1 << 30))); // longitude -2^30
@@ -107,12 +107,11 @@ TEST(FastFix, AnglesUseTheDisplayPi) {
     put16(p, 31, 0xFFFF);               // heading accuracy
     auto a = decoded(0x30, 0x02, p);
     FastFixView v = fastFixView(a->dr_data);
-    // pi is taken as 3.1415927410125737 (single precision widened), so half of it prints
-    // 1.570796371, not the 1.570796327 of the exact value.
-    EXPECT_EQ(v.latitude, "1.570796371");
-    EXPECT_EQ(v.longitude, "-1.570796371");
+    // The true pi: half of it prints 1.570796327 (P would give 1.570796371).
+    EXPECT_EQ(v.latitude, "1.570796327");
+    EXPECT_EQ(v.longitude, "-1.570796327");
     EXPECT_EQ(radiansText(0), "0.000000000");
-    EXPECT_EQ(radiansText(INT32_MIN), "-3.141592741");
+    EXPECT_EQ(radiansText(INT32_MIN), "-3.141592654");
     EXPECT_EQ(v.heading, "1.00000");
     EXPECT_EQ(v.accHeading, "1.99997");
 }

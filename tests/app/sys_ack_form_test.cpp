@@ -29,9 +29,9 @@ QColor faceColour(const QLabel* l) {
 TEST(SysAckForm, SuccessfulHotResetShowsAndClosesAfterFiveSeconds) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
     EXPECT_EQ(form.windowTitle(), "System Command Ack");
-    EXPECT_TRUE(form.cbAutoClose->isChecked());
+    EXPECT_TRUE(vxtest::child<QCheckBox>(&form, "cbAutoClose")->isChecked());
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x01, 0x00});
     ASSERT_TRUE(rig.waitDelivered(1));
@@ -43,14 +43,16 @@ TEST(SysAckForm, SuccessfulHotResetShowsAndClosesAfterFiveSeconds) {
     form.tmrTickTimer();
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.sysAckPending());
-    EXPECT_EQ(form.lblCommand->text(), "0301 Hot Reset");
-    EXPECT_EQ(background(form.lblCommand), faceColour(form.lblCommand));
-    EXPECT_EQ(form.lblStatus->text(), "00 === SUCCESS ===");
-    EXPECT_EQ(textColour(form.lblStatus), lamp::kGreen);
-    counter << form.lblCloseCounter->text();
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCommand")->text(), "0301 Hot Reset");
+    EXPECT_EQ(background(vxtest::child<QLabel>(&form, "lblCommand")),
+              faceColour(vxtest::child<QLabel>(&form, "lblCommand")));
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblStatus")->text(), "00 === SUCCESS ===");
+    EXPECT_EQ(textColour(vxtest::child<QLabel>(&form, "lblStatus")), lamp::kGreen);
+    counter << vxtest::child<QLabel>(&form, "lblCloseCounter")->text();
     for (int tick = 2; tick <= 49; ++tick) {
         form.tmrTickTimer();
-        if (counter.back() != form.lblCloseCounter->text()) counter << form.lblCloseCounter->text();
+        if (counter.back() != vxtest::child<QLabel>(&form, "lblCloseCounter")->text())
+            counter << vxtest::child<QLabel>(&form, "lblCloseCounter")->text();
     }
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(counter, (QStringList{"5", "4", "3", "2", "1"}));
@@ -61,18 +63,19 @@ TEST(SysAckForm, SuccessfulHotResetShowsAndClosesAfterFiveSeconds) {
 TEST(SysAckForm, FailedWriteBbramStaysOpenOnPaleGreen) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x09, 0x0C});
     ASSERT_TRUE(rig.waitDelivered(1));
     for (int tick = 0; tick < 200; ++tick) form.tmrTickTimer();
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.lblCommand->text(), "0309 Write BBRAM to Flash, Reset");
-    EXPECT_EQ(background(form.lblCommand), QColor(0xC0, 0xDC, 0xC0));
-    EXPECT_EQ(form.lblStatus->text(), "0c ");
-    EXPECT_EQ(textColour(form.lblStatus), lamp::kRed);
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCommand")->text(),
+              "0309 Write BBRAM to Flash, Reset");
+    EXPECT_EQ(background(vxtest::child<QLabel>(&form, "lblCommand")), QColor(0xC0, 0xDC, 0xC0));
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblStatus")->text(), "0c ");
+    EXPECT_EQ(textColour(vxtest::child<QLabel>(&form, "lblStatus")), lamp::kRed);
     EXPECT_FALSE(form.autoCloseAllowed());
-    EXPECT_EQ(form.lblCloseCounter->text(), "");
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCloseCounter")->text(), "");
     form.btnCloseClick();
     EXPECT_FALSE(form.isVisible());
 }
@@ -99,13 +102,15 @@ TEST(SysAckForm, CommandNamesColoursAndResultNames) {
     };
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
     for (const Case& c : cases) {
         form.noteSysAck(c.code, 0x01);
         form.tmrTickTimer();
-        EXPECT_EQ(form.lblCommand->text(), c.text);
-        QColor want = c.background.isValid() ? c.background : faceColour(form.lblCommand);
-        EXPECT_EQ(background(form.lblCommand), want) << c.text;
+        EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCommand")->text(), c.text);
+        QColor want = c.background.isValid()
+                          ? c.background
+                          : faceColour(vxtest::child<QLabel>(&form, "lblCommand"));
+        EXPECT_EQ(background(vxtest::child<QLabel>(&form, "lblCommand")), want) << c.text;
     }
     const char* results[] = {"00 === SUCCESS ===",
                              "01 Preparser Error",
@@ -125,36 +130,37 @@ TEST(SysAckForm, CommandNamesColoursAndResultNames) {
     for (size_t i = 0; i < std::size(values); ++i) {
         form.noteSysAck(0x01, values[i]);
         form.tmrTickTimer();
-        EXPECT_EQ(form.lblStatus->text(), results[i]);
-        EXPECT_EQ(textColour(form.lblStatus), values[i] == 0 ? lamp::kGreen : lamp::kRed);
+        EXPECT_EQ(vxtest::child<QLabel>(&form, "lblStatus")->text(), results[i]);
+        EXPECT_EQ(textColour(vxtest::child<QLabel>(&form, "lblStatus")),
+                  values[i] == 0 ? lamp::kGreen : lamp::kRed);
     }
 }
 
 TEST(SysAckForm, ASecondAcknowledgementWithinOneTickReplacesTheFirst) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x02, 0x00});
     rig.ack(0x03, {0x05, 0x04});
     ASSERT_TRUE(rig.waitDelivered(2));
     form.tmrTickTimer();
-    EXPECT_EQ(form.lblCommand->text(), "0305 Warm Reset");
-    EXPECT_EQ(form.lblStatus->text(), "04 Length Error");
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCommand")->text(), "0305 Warm Reset");
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblStatus")->text(), "04 Length Error");
 }
 
 TEST(SysAckForm, AutoCloseUntickedKeepsTheWindowAndTickingRestartsTheCount) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
     form.noteSysAck(0x01, 0x00);
     for (int tick = 0; tick < 15; ++tick) form.tmrTickTimer(); // counter shows 4
-    EXPECT_EQ(form.lblCloseCounter->text(), "4");
-    form.cbAutoClose->setChecked(false);
-    EXPECT_EQ(form.lblCloseCounter->text(), "");
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCloseCounter")->text(), "4");
+    vxtest::child<QCheckBox>(&form, "cbAutoClose")->setChecked(false);
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCloseCounter")->text(), "");
     for (int tick = 0; tick < 100; ++tick) form.tmrTickTimer();
     EXPECT_TRUE(form.isVisible());
-    form.cbAutoClose->setChecked(true);
+    vxtest::child<QCheckBox>(&form, "cbAutoClose")->setChecked(true);
     EXPECT_EQ(form.closeCountdown(), TSysAckForm::kCloseTicks);
     for (int tick = 0; tick < 49; ++tick) form.tmrTickTimer();
     EXPECT_TRUE(form.isVisible());
@@ -167,28 +173,47 @@ TEST(SysAckForm, AutoCloseUntickedKeepsTheWindowAndTickingRestartsTheCount) {
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkArea) {
+// Placed with its frame, after its size for the texts is known, on every showing: short and
+// long command names, a failure (the window stays) and a second acknowledgement while shown.
+TEST(SysAckForm, SitsAtTheBottomLeftOfTheWorkAreaOnEveryShowing) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    form.tmrTick->stop();
-    form.noteSysAck(0x01, 0x00);
-    form.tmrTickTimer();
-    ASSERT_TRUE(form.isVisible());
-    const QRect area = form.screen()->availableGeometry();
-    const QRect frame = form.frameGeometry();
-    EXPECT_EQ(frame.left(), area.left());
-    EXPECT_EQ(frame.bottom(), area.bottom());
+    vxtest::child<QTimer>(&form, "tmrTick")->stop();
+    auto settle = [] {
+        for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    };
+    struct Case {
+        uint8_t code, result;
+        bool closeFirst;
+    };
+    const Case cases[] = {
+        {0x04, 0x00, true},  // "0304 Shutdown", short
+        {0x09, 0x0A, true},  // "0309 Write BBRAM to Flash, Reset", long, failed
+        {0x01, 0x00, false}, // while the long one is shown
+        {0x07, 0x00, true},  {0x0B, 0x00, true},
+    };
+    for (const Case& c : cases) {
+        if (c.closeFirst) form.btnCloseClick();
+        form.noteSysAck(c.code, c.result);
+        form.tmrTickTimer();
+        ASSERT_TRUE(form.isVisible());
+        settle();
+        const QRect area = form.screen()->availableGeometry();
+        const QRect frame = form.frameGeometry();
+        EXPECT_EQ(frame.left(), area.left()) << int(c.code);
+        EXPECT_EQ(frame.bottom(), area.bottom()) << int(c.code);
+    }
 }
 
 TEST(SysAckForm, TickRunsFromCreationAndShowsTheAcknowledgement) {
     ConsoleRig rig;
     TSysAckForm form(rig.console);
-    EXPECT_TRUE(form.tmrTick->isActive());
-    EXPECT_EQ(form.tmrTick->interval(), 100);
+    EXPECT_TRUE(vxtest::child<QTimer>(&form, "tmrTick")->isActive());
+    EXPECT_EQ(vxtest::child<QTimer>(&form, "tmrTick")->interval(), 100);
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x05, 0x00});
     ASSERT_TRUE(vxtest::pumpUntil([&] { return form.isVisible(); }));
-    EXPECT_EQ(form.lblCommand->text(), "0305 Warm Reset");
+    EXPECT_EQ(vxtest::child<QLabel>(&form, "lblCommand")->text(), "0305 Warm Reset");
 }
 
 } // namespace

@@ -5,11 +5,11 @@
 #include "sim/sim_runner.h"
 #include "support/console_rig_qt.h"
 #include "widgets/lamp_qt.h"
+#include "widgets/line_memo_qt.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -268,7 +268,8 @@ TEST(Pkt2101Form, ReplyOfWrongLengthGoesToTheErrorWindowAndTheQueryTimesOut) {
     d.rig.receive(0x21, 0x01, {0x0A, 0x00});
     ASSERT_TRUE(d.deliver(before, 1));
     errors.flush();
-    EXPECT_EQ(errors.errWin->toPlainText().left(20), "Packet Length Error:");
+    EXPECT_EQ(vxtest::child<LineMemo>(&errors, "errWin")->toPlainText().left(20),
+              "Packet Length Error:");
     EXPECT_EQ(d.c.DR_CB->currentIndex(), -1);
     EXPECT_TRUE(d.form.queryPending());
     d.form.responseTimerTimer();

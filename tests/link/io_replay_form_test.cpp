@@ -50,14 +50,14 @@ protected:
 };
 
 TEST_F(IoReplayWindow, SplitMessagesAreCapturedAsOneLineWhileMonitoring) {
-    EXPECT_EQ(io->ledUnit->text(), "H01");
-    EXPECT_EQ(io->tmrActivity->interval(), 200);
+    EXPECT_EQ(vxtest::child<QLineEdit>(io, "ledUnit")->text(), "H01");
+    EXPECT_EQ(vxtest::child<QTimer>(io, "tmrActivity")->interval(), 200);
     io->show();
     startOnPty(1); // COM2
     EXPECT_TRUE(io->captureEnabled());
-    EXPECT_FALSE(io->ledUnit->isEnabled());
+    EXPECT_FALSE(vxtest::child<QLineEdit>(io, "ledUnit")->isEnabled());
     const QString name = "io_replay_H01_20240102_030405_COM2.dat";
-    EXPECT_EQ(io->lblIoReplayFilename->text(), name);
+    EXPECT_EQ(vxtest::child<QLabel>(io, "lblIoReplayFilename")->text(), name);
     EXPECT_FALSE(io->fileOpen()); // created by the first report only
     EXPECT_FALSE(QFile::exists(name));
 
@@ -73,21 +73,21 @@ TEST_F(IoReplayWindow, SplitMessagesAreCapturedAsOneLineWhileMonitoring) {
                            "NAV --> IO          7         8  01 02\r\n");
 
     io->tmrActivityTimer();
-    EXPECT_EQ(io->shpActivity->colour(), lamp::kBlue);
-    EXPECT_EQ(io->lblIoToNav->text(), "1");
-    EXPECT_EQ(io->lblNavToIo->text(), "1");
+    EXPECT_EQ(vxtest::child<Lamp>(io, "shpActivity")->colour(), lamp::kBlue);
+    EXPECT_EQ(vxtest::child<QLabel>(io, "lblIoToNav")->text(), "1");
+    EXPECT_EQ(vxtest::child<QLabel>(io, "lblNavToIo")->text(), "1");
     io->tmrActivityTimer(); // no activity since: unchanged
-    EXPECT_EQ(io->shpActivity->colour(), lamp::kBlue);
+    EXPECT_EQ(vxtest::child<Lamp>(io, "shpActivity")->colour(), lamp::kBlue);
     receive(0x70, 0x14, {0x03, 0x01, 7, 0, 0, 0, 8, 0, 0, 0});
     ASSERT_TRUE(waitDelivered(1));
     io->tmrActivityTimer();
-    EXPECT_EQ(io->shpActivity->colour(), lamp::kWhite);
-    EXPECT_EQ(io->lblNavToIo->text(), "2");
+    EXPECT_EQ(vxtest::child<Lamp>(io, "shpActivity")->colour(), lamp::kWhite);
+    EXPECT_EQ(vxtest::child<QLabel>(io, "lblNavToIo")->text(), "2");
 
     main->StopMonitor1Click();
     EXPECT_FALSE(io->captureEnabled());
     EXPECT_FALSE(io->fileOpen());
-    EXPECT_TRUE(io->ledUnit->isEnabled());
+    EXPECT_TRUE(vxtest::child<QLineEdit>(io, "ledUnit")->isEnabled());
     EXPECT_EQ(io->ioToNavCount(), 0);
     EXPECT_EQ(io->navToIoCount(), 0);
 }
@@ -102,13 +102,14 @@ TEST_F(IoReplayWindow, NothingIsCapturedWhileTheWindowIsHidden) {
 
 TEST_F(IoReplayWindow, AUnitTextThatWouldLeaveTheWorkingFolderIsRefused) {
     io->show();
-    io->ledUnit->setText("../escape");
-    emit io->ledUnit->editingFinished();
-    EXPECT_EQ(io->ledUnit->text(), "H01"); // put back
+    vxtest::child<QLineEdit>(io, "ledUnit")->setText("../escape");
+    emit vxtest::child<QLineEdit>(io, "ledUnit")->editingFinished();
+    EXPECT_EQ(vxtest::child<QLineEdit>(io, "ledUnit")->text(), "H01"); // put back
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, "Error");
 
-    io->ledUnit->setText("a/b"); // set without editing: caught at Start Monitor
+    vxtest::child<QLineEdit>(io, "ledUnit")
+        ->setText("a/b"); // set without editing: caught at Start Monitor
     startOnPty(0);
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_FALSE(io->captureEnabled());
@@ -124,12 +125,18 @@ TEST_F(IoReplayWindow, AFileThatCannotBeCreatedStopsTheCaptureNotTheProgram) {
     io->show();
     startOnPty(0);
     // A folder of the capture's name: the file cannot be created.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(io->lblIoReplayFilename->text()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(vxtest::child<QLabel>(io, "lblIoReplayFilename")->text()));
     receive(0x70, 0x13, {0x03, 0x00, 1, 0, 0, 0, 2, 0, 0, 0});
     ASSERT_TRUE(waitDelivered(1));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("FAILED TO OPEN FILE!"))
         << messages[0].text.toStdString();
+    // It says what happens now; the program no longer asks to be restarted.
+    EXPECT_TRUE(
+        messages[0].text.contains(vxtest::child<QLabel>(io, "lblIoReplayFilename")->text()));
+    EXPECT_TRUE(messages[0].text.endsWith("Capture stopped; monitoring continues."))
+        << messages[0].text.toStdString();
+    EXPECT_FALSE(messages[0].text.contains("restart")) << messages[0].text.toStdString();
     EXPECT_FALSE(io->captureEnabled());
     EXPECT_TRUE(main->monitoring());
     // No message per report: the capture has stopped.
@@ -143,11 +150,13 @@ TEST_F(IoReplayWindow, AWriteErrorStopsTheCaptureWithAMessage) {
     io->show();
     startOnPty(0);
     // The capture name points at a device that is always full.
-    ASSERT_TRUE(QFile::link("/dev/full", io->lblIoReplayFilename->text()));
+    ASSERT_TRUE(QFile::link("/dev/full", vxtest::child<QLabel>(io, "lblIoReplayFilename")->text()));
     receive(0x70, 0x13, {0x03, 0x00, 1, 0, 0, 0, 2, 0, 0, 0});
     ASSERT_TRUE(waitDelivered(1));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains("failed")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.contains("Capture stopped; monitoring continues."))
+        << messages[0].text.toStdString();
     EXPECT_FALSE(io->captureEnabled());
     EXPECT_FALSE(io->fileOpen());
 }

@@ -6,8 +6,10 @@
 //         startOnPty(0);                       // COM1 is the pty; Start Monitor
 //         receive(0x30, 0x02, payload);        // the receiver sends a 3002
 //         ASSERT_TRUE(waitDelivered(1));       // ... and the GUI thread has run its handlers
-//         EXPECT_EQ(main->latWin->text(), ...);
+//         EXPECT_EQ(panel("latWin")->text(), ...);
 //     }
+//
+// Widgets are found by their object names: child<QComboBox>(sio, "comBox").
 #pragma once
 
 #include "app/console_qt.h"
@@ -17,13 +19,16 @@
 #include "link/io_replay_form.h"
 #include "link/sio_form.h"
 #include "support/pty.h"
+#include "widgets/lamp_qt.h"
 #include "widgets/message_qt.h"
+#include "widgets/panel_qt.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -35,9 +40,19 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace vxtest {
+
+// The child of parent with this object name and type. A missing one ends the test with the
+// name (an exception the test reports), never a null pointer.
+template <class T> T* child(const QObject* parent, const QString& name) {
+    T* found = parent ? parent->findChild<T*>(name) : nullptr;
+    if (!found) throw std::runtime_error("no widget named " + name.toStdString());
+    return found;
+}
 
 // Runs the event loop until cond holds or a generous timeout passes; returns cond().
 inline bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 10000) {
@@ -100,7 +115,7 @@ protected:
         ASSERT_NE(main, nullptr);
         ASSERT_NE(sio, nullptr);
         // Timers are driven by hand in the tests.
-        main->blipTimer->stop();
+        timer("blipTimer")->stop();
         main->show();
     }
 
@@ -110,8 +125,25 @@ protected:
         comMap.setPath(uint8_t(index), pty.slavePath());
         main->switchSource(index);
         ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
-        main->runningTimer->stop();
+        timer("runningTimer")->stop();
     }
+
+    // The main window's widgets by object name.
+    Panel* panel(const QString& name) const { return child<Panel>(main, name); }
+    // A satellite row's panel: panel("svWin", 0) is "svWin1".
+    Panel* panel(const QString& prefix, int row) const {
+        return panel(prefix + QString::number(row + 1));
+    }
+    // The source panel of index 0..31 (COM1..COM32) or 32 (the replay file, "comWin0").
+    Panel* sourcePanel(int index) const {
+        return panel(index == TmainForm::kReplayIndex ? QString("comWin0")
+                                                      : "comWin" + QString::number(index + 1));
+    }
+    Lamp* lamp(const QString& name) const { return child<Lamp>(main, name); }
+    QAction* action(const QString& name) const { return child<QAction>(main, name); }
+    QMenu* menu(const QString& name) const { return child<QMenu>(main, name); }
+    QTimer* timer(const QString& name) const { return child<QTimer>(main, name); }
+    QString statusMessage() const { return main->statusBar()->currentMessage(); }
 
     void receive(uint8_t code, uint8_t sub, const std::vector<uint8_t>& payload) {
         pty.write(frame(code, sub, payload));
