@@ -8,8 +8,9 @@
 #include <QVBoxLayout>
 
 TaboutForm::TaboutForm(Console&, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowCloseButtonHint) {
     nameWindow(this, vx::WindowId::TaboutForm);
     statusWin_ = new QPlainTextEdit(this);
     statusWin_->setObjectName("statusWin");

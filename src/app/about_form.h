@@ -1,6 +1,8 @@
 // "About": the program's version text, and Close.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 
 #include <QWidget>
@@ -8,7 +10,7 @@
 class QPlainTextEdit;
 class QPushButton;
 
-class TaboutForm : public QWidget {
+class TaboutForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TaboutForm(Console& console, QWidget* parent = nullptr);

@@ -25,7 +25,7 @@ const char* const kCaption = "Data Logging";
 } // namespace
 
 TlogForm::TlogForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window), routes_(console, vx::WindowId::TlogForm, this) {
+    : ConsoleDialog(parent, Qt::Dialog), routes_(console, vx::WindowId::TlogForm, this) {
     buildControls();
 
     // Reports reach the logger whether the window is shown or not (the routing's steps for

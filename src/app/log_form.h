@@ -12,6 +12,8 @@
 // flushed a few times a second and on Stop, and closed when the window is destroyed.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "app/data_log.h"
 
@@ -24,7 +26,7 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 
-class TlogForm : public QWidget {
+class TlogForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TlogForm(Console& console, QWidget* parent = nullptr);

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 TrawDataForm::TrawDataForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window), console_(console) {
+    : ConsoleDialog(parent, Qt::Dialog), console_(console) {
     nameWindow(this, vx::WindowId::TrawDataForm);
 
     rawDataWin_ = new QPlainTextEdit(this);
@@ -131,13 +131,13 @@ void TrawDataForm::showQueuedLines() {
 }
 
 void TrawDataForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    ConsoleDialog::showEvent(event);
     showing_.store(true, std::memory_order_release);
     tick_->start();
 }
 
 void TrawDataForm::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+    ConsoleDialog::hideEvent(event);
     // A minimised window still counts as shown.
     if (!isVisible()) {
         showing_.store(false, std::memory_order_release);

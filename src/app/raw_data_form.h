@@ -14,6 +14,8 @@
 // line at any rate, and the queue is bounded by the same per-tick limit.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "app/data_log.h"
 #include "link/serial_link.h"
@@ -30,7 +32,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
-class TrawDataForm : public QWidget {
+class TrawDataForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TrawDataForm(Console& console, QWidget* parent = nullptr);

@@ -59,9 +59,9 @@ public:
 } // namespace
 
 QuerySetForm::QuerySetForm(Console& console, vx::WindowId id, QWidget* parent, int timeoutMs)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       routes_(console, id, this), responseTimer_(new QTimer(this)), scriptTimer_(new QTimer(this)) {
     responseTimer_->setObjectName("responseTimer");
     responseTimer_->setSingleShot(true);
@@ -161,14 +161,4 @@ void QuerySetForm::showEvent(QShowEvent* event) {
         }
     }
     FormShow();
-}
-
-void QuerySetForm::keyPressEvent(QKeyEvent* event) {
-    // Enter in a field sends nothing (a dialog would click its first button): only a button's
-    // own click or key does. Escape still hides the window.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->ignore();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

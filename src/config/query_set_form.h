@@ -27,6 +27,8 @@
 // sendScript for several frames with pauses.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "app/paced_script.h"
 #include "link/handover.h"
@@ -112,7 +114,7 @@ private:
     std::bitset<256> keys_;
 };
 
-class QuerySetForm : public QDialog {
+class QuerySetForm : public ConsoleDialog {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 1000;
@@ -166,7 +168,6 @@ protected:
     void onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler);
 
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void pumpScripts();

@@ -40,9 +40,9 @@ constexpr int64_t kRefreshMs = 50;
 } // namespace
 
 TbatchGenericForm::TbatchGenericForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TbatchGenericForm, this) {
     clock_.start();
 
@@ -225,7 +225,7 @@ TbatchGenericForm::TbatchGenericForm(Console& console, QWidget* parent)
 TbatchGenericForm::~TbatchGenericForm() = default;
 
 void TbatchGenericForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    ConsoleDialog::showEvent(event);
     if (placed_ || event->spontaneous()) return;
     placed_ = true;
     adjustSize();

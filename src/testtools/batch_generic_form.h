@@ -13,6 +13,8 @@
 // injectable: setResponseTimeoutMs, and the timers' slots are public.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "link/async_writer.h"
 #include "testtools/batch_schedule.h"
@@ -32,7 +34,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-class TbatchGenericForm : public QWidget {
+class TbatchGenericForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TbatchGenericForm(Console& console, QWidget* parent = nullptr);

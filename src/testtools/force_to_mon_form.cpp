@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 TforceToMonForm::TforceToMonForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       routes_(console, vx::WindowId::TforceToMonForm, this) {
     auto box = [&](const char* name, bool readOnly) {
         auto* e = new QLineEdit(this);
@@ -76,7 +76,7 @@ TforceToMonForm::TforceToMonForm(Console& console, QWidget* parent)
 }
 
 void TforceToMonForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    ConsoleDialog::showEvent(event);
     if (placed_ || event->spontaneous()) return;
     placed_ = true;
     if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {

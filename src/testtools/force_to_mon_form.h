@@ -8,6 +8,8 @@
 // slots are public, so a test can end a pause without waiting it out.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "testtools/reset_tests.h"
 
@@ -17,7 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 
-class TforceToMonForm : public QWidget {
+class TforceToMonForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TforceToMonForm(Console& console, QWidget* parent = nullptr);

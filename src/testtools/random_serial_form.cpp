@@ -20,7 +20,7 @@ constexpr int kStatusMs = 250;
 } // namespace
 
 TrandomSerialForm::TrandomSerialForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       routes_(console, vx::WindowId::TrandomSerialForm, this),
       rng_(std::make_unique<vx::StdRandomDraw>()) {
     auto* layout = new QVBoxLayout(this);
@@ -94,7 +94,7 @@ void TrandomSerialForm::buildStream(Stream& s, const char*, const char* checkTex
 }
 
 void TrandomSerialForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    ConsoleDialog::showEvent(event);
     if (placed_ || event->spontaneous()) return;
     placed_ = true;
     if (QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen()) {

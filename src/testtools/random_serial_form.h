@@ -10,6 +10,8 @@
 // wrote and skipped.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "link/async_writer.h"
 #include "testtools/random_serial.h"
@@ -24,7 +26,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 
-class TrandomSerialForm : public QWidget {
+class TrandomSerialForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TrandomSerialForm(Console& console, QWidget* parent = nullptr);

@@ -18,7 +18,7 @@
 #include <limits>
 
 TRepeatedResetTestForm::TRepeatedResetTestForm(Console& console, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       routes_(console, vx::WindowId::TRepeatedResetTestForm, this) {
     clock_.start();
     auto panel = [&](const char* name) {
@@ -166,5 +166,5 @@ void TRepeatedResetTestForm::tmrSendNextTimer() {
 
 void TRepeatedResetTestForm::closeEvent(QCloseEvent* event) {
     test_.stop();
-    QWidget::closeEvent(event);
+    ConsoleDialog::closeEvent(event);
 }

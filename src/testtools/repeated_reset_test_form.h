@@ -8,6 +8,8 @@
 // The start-up reports and System acknowledgements reach it while it is shown.
 #pragma once
 
+#include "widgets/console_dialog_qt.h"
+
 #include "app/console_qt.h"
 #include "testtools/reset_tests.h"
 
@@ -24,7 +26,7 @@ class QRadioButton;
 class QSpinBox;
 class QTimer;
 
-class TRepeatedResetTestForm : public QWidget {
+class TRepeatedResetTestForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TRepeatedResetTestForm(Console& console, QWidget* parent = nullptr);
