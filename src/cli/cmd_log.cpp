@@ -164,10 +164,12 @@ LogArgs parseArgs(const std::vector<std::string>& args) {
     return a;
 }
 
-// The recording's bytes for the deframer; every block read goes to the logs' raw side first.
+// The recording's bytes for the deframer; every block read goes to the logs' raw side first
+// when a binary log runs (no log starts later, so without one the raw side is skipped).
 class LoggedFileSource : public ByteSource {
 public:
-    LoggedFileSource(int fd, DataLogger& log) : fd_(fd), log_(log), block_(kBlockBytes) {}
+    LoggedFileSource(int fd, DataLogger& log, bool raw)
+        : fd_(fd), log_(log), raw_(raw), block_(kBlockBytes) {}
     uint64_t bytesRead() const { return read_; }
     const std::string& readError() const { return error_; }
     // Passes over the rest of the block read last (its bytes went to the logs already).
@@ -184,7 +186,7 @@ protected:
             return kEnd;
         }
         read_ += uint64_t(n);
-        log_.rawBytes(block_.data(), size_t(n));
+        if (raw_) log_.rawBytes(block_.data(), size_t(n));
         cur_ = block_.data() + 1;
         end_ = block_.data() + n;
         b = block_[0];
@@ -195,6 +197,7 @@ private:
     static constexpr size_t kBlockBytes = 256 * 1024;
     int fd_;
     DataLogger& log_;
+    bool raw_;
     std::vector<uint8_t> block_;
     uint64_t read_ = 0;
     std::string error_;
@@ -361,11 +364,14 @@ int logRecording(DataLogger& log, const LogArgs& a) {
             if (fd > 0) ::close(fd);
         }
     } closeAtEnd{fd};
-    LoggedFileSource src(fd, log);
-    bool ok = true;
     const bool textLogs = std::any_of(a.logs.begin(), a.logs.end(), [](const LogRequest& r) {
         return r.kind == LogKind::FiveHzText || r.kind == LogKind::OneHzText;
     });
+    const bool rawLogs = std::any_of(a.logs.begin(), a.logs.end(), [](const LogRequest& r) {
+        return r.kind != LogKind::FiveHzText && r.kind != LogKind::OneHzText;
+    });
+    LoggedFileSource src(fd, log, rawLogs);
+    bool ok = true;
     if (!textLogs) {
         // The binary logs need the bytes only.
         uint8_t b;
@@ -378,22 +384,26 @@ int logRecording(DataLogger& log, const LogArgs& a) {
         const bool fiveHzText = log.running(LogKind::FiveHzText);
         auto writeBatches = [&] {
             ReportPipe::Batch batch;
-            std::string lines;
+            // Room for a whole batch of the longest lines: one write per batch, no allocation.
+            const size_t room =
+                ReportPipe::kBatch * (kFastFixLineMaxChars + kLogLineEnd.size()) + kFastFixLineRoom;
+            const auto lines = std::make_unique_for_overwrite<char[]>(room);
             uint64_t number = 0;
             while (pipe.take(batch, number)) {
-                lines.clear();
+                char* end = lines.get();
                 uint64_t count = 0;
                 if (fiveHzText) {
                     for (const auto& r : batch) {
                         if (const auto* d = std::get_if<DrDataRecord>(&r.record)) {
-                            appendFastFixLogLine(lines, *d);
-                            lines += kLogLineEnd;
+                            end = putFastFixLogLine(end, *d);
+                            std::memcpy(end, kLogLineEnd.data(), kLogLineEnd.size());
+                            end += kLogLineEnd.size();
                             ++count;
                         }
                     }
                 }
                 pipe.waitTurn(number);
-                if (count > 0) log.logFastFixLines(lines, count);
+                if (count > 0) log.logFastFixLines(lines.get(), size_t(end - lines.get()), count);
                 for (const auto& r : batch)
                     if (!std::holds_alternative<DrDataRecord>(r.record)) logReport(log, r);
                 pipe.done(number);
