@@ -416,7 +416,7 @@ int logRecording(DataLogger& log, const LogArgs& a) {
         uint8_t frame[kRxBufferSize];
         for (uint64_t frames = 0;; ++frames) {
             uint16_t count = 0;
-            int r = PacketDeframer::readFrame(src, frame, count);
+            int r = PacketDeframer::readFrameFast(src, frame, count);
             if (r == kFrameEndOfStream) break;
             FrameOutcome o = decodeFrame(r, frame, count, *area);
             if (o.result == kDecodeOk && o.decoded) pipe.add(frame[1], frame[2], *area, o.kind);
