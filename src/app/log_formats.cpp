@@ -12,7 +12,7 @@ namespace vx {
 // ---- Number formatting ----------------------------------------------------------------------
 //
 // A log line is written straight into memory that has room for it: the digits of a number are
-// put together in a register from a table of digit pairs and stored at once, fixed-point
+// put together in a register from a table of four-digit groups and stored at once, fixed-point
 // numbers are rounded in double arithmetic that is exact, and nothing is allocated per field
 // or per line. No printf: a day-long recording becomes millions of lines. Most fields have a
 // varying number of digits; their length is computed without branching, because the values
@@ -35,18 +35,23 @@ constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
 constexpr uint32_t kPow10u[] = {1,      10,      100,      1000,      10000,
                                 100000, 1000000, 10000000, 100000000, 1000000000};
 
-// The two digits of v < 100, the first in the low byte.
-inline uint64_t digitPair(unsigned v) {
-    uint16_t d;
-    std::memcpy(&d, kDigitPairs + 2 * v, 2);
-    if constexpr (std::endian::native == std::endian::big) d = uint16_t(d << 8 | d >> 8);
-    return d;
-}
+// The four digits of every number below 10^4 ("0000" to "9999"), the first in the low byte.
+struct FourDigitTable {
+    uint32_t digits[10000];
+};
+constexpr FourDigitTable kFourDigits = [] {
+    FourDigitTable t{};
+    for (uint32_t v = 0; v < 10000; ++v) {
+        t.digits[v] = (uint32_t('0' + v / 1000)) | uint32_t('0' + v / 100 % 10) << 8 |
+                      uint32_t('0' + v / 10 % 10) << 16 | uint32_t('0' + v % 10) << 24;
+    }
+    return t;
+}();
 
 // The five digits of v < 100000, zero-padded, the first in the lowest byte of the word.
 inline uint64_t fiveDigits(uint32_t v) {
-    const uint32_t rest = v % 10000;
-    return uint64_t('0' + v / 10000) | digitPair(rest / 100) << 8 | digitPair(rest % 100) << 24;
+    const uint32_t high = v / 10000;
+    return uint64_t('0' + high) | uint64_t(kFourDigits.digits[v - high * 10000]) << 8;
 }
 
 // The number of leading zero digits of a fiveDigits word, at most 4 (a zero keeps its digit).
@@ -54,15 +59,11 @@ inline int leadingZeroDigits(uint64_t w) {
     return std::countr_zero((w ^ 0x3030303030u) | (uint64_t(1) << 32)) >> 3;
 }
 
-// The eight digits of v < 10^8 as values 0..9, the first in the lowest byte: the halves, the
-// quarters and the digits are split in parallel lanes of one word (x / 100 is
-// (x * 10486) >> 20 for x < 10^4, x / 10 is (x * 103) >> 10 for x < 100).
-inline uint64_t eightDigitValues(uint32_t v) {
-    const uint64_t halves = uint64_t(v / 10000) | uint64_t(v % 10000) << 32;
-    const uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Fu;
-    const uint64_t quarters = hundreds | (halves - hundreds * 100) << 16;
-    const uint64_t tens = ((quarters * 103) >> 10) & 0x000F000F000F000Fu;
-    return tens | (quarters - tens * 10) << 8;
+// The eight digits of v < 10^8, zero-padded, the first in the lowest byte of the word.
+inline uint64_t eightDigits(uint32_t v) {
+    const uint32_t high = v / 10000;
+    return uint64_t(kFourDigits.digits[high]) | uint64_t(kFourDigits.digits[v - high * 10000])
+                                                    << 32;
 }
 constexpr uint64_t kEightZeros = 0x3030303030303030u;
 
@@ -93,7 +94,7 @@ inline char* putUpTo5(char* p, uint32_t v) {
 
 // Exactly eight digits of v < 10^8, zero-padded.
 inline char* put8(char* p, uint32_t v) {
-    storeWord(p, eightDigitValues(v) + kEightZeros);
+    storeWord(p, eightDigits(v));
     return p + 8;
 }
 
@@ -122,9 +123,9 @@ template <int N> inline char* putExactly(char* p, uint32_t v) {
 
 // "%u" of v < 10^8.
 inline char* putUpTo8(char* p, uint32_t v) {
-    const uint64_t d = eightDigitValues(v);
-    const int zeros = std::countr_zero(d | uint64_t(1) << 56) >> 3; // a zero keeps its digit
-    storeWord(p, (d + kEightZeros) >> (8 * zeros));
+    const uint64_t w = eightDigits(v);
+    const int zeros = std::countr_zero((w ^ kEightZeros) | uint64_t(1) << 56) >> 3;
+    storeWord(p, w >> (8 * zeros));
     return p + 8 - zeros;
 }
 
@@ -205,9 +206,16 @@ template <int P> char* putFixed(char* p, double v) {
         return putU64(p, m);
     } else {
         constexpr uint64_t unit = kPow10u[P];
-        p = putU64(p, m / unit);
-        *p++ = '.';
-        return putExactly<P>(p, uint32_t(m % unit));
+        const uint64_t whole = m / unit;
+        if (whole < 10) { // angles, headings, dilutions: one digit before the point
+            p[0] = char('0' + whole);
+            p[1] = '.';
+            p += 2;
+        } else {
+            p = putU64(p, whole);
+            *p++ = '.';
+        }
+        return putExactly<P>(p, uint32_t(m - whole * unit));
     }
 }
 
