@@ -254,6 +254,8 @@ public:
     static constexpr size_t kBatch = 4096;
     static constexpr size_t kBatchesInFlight = 4;
 
+    ReportPipe() { batch_.reserve(kBatch); }
+
     // Reading side. A report of a kind the text logs do not take is not kept.
     void add(uint8_t h1, uint8_t h2, const RecordArea& area, RecordKind kind) {
         switch (kind) {
@@ -297,7 +299,7 @@ public:
         std::unique_lock lk(mu_);
         cv_.wait(lk, [&] { return !full_.empty() || closed_; });
         if (full_.empty() || abandoned_) return false;
-        out.swap(full_.front());
+        out = std::move(full_.front());
         full_.pop_front();
         number = taken_++;
         cv_.notify_all();
@@ -313,6 +315,13 @@ public:
         done_ = number + 1;
         turnCv_.notify_all();
     }
+    // Writing side: a batch written, for the reading side to fill again. Its memory is still
+    // in the caches, where a new one would first have to be brought in.
+    void recycle(Batch&& batch) {
+        batch.clear();
+        std::lock_guard lk(mu_);
+        spare_.push_back(std::move(batch));
+    }
 
 private:
     void push() {
@@ -323,8 +332,13 @@ private:
             return;
         }
         full_.push_back(std::move(batch_));
-        batch_ = Batch();
-        batch_.reserve(kBatch);
+        if (spare_.empty()) {
+            batch_ = Batch();
+            batch_.reserve(kBatch);
+        } else {
+            batch_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
         cv_.notify_all();
     }
 
@@ -332,6 +346,7 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<Batch> full_;
+    std::vector<Batch> spare_;
     std::condition_variable turnCv_;
     uint64_t taken_ = 0; // batches handed to writers
     uint64_t done_ = 0;  // batches written, in order
@@ -407,7 +422,7 @@ int logRecording(DataLogger& log, const LogArgs& a) {
                 for (const auto& r : batch)
                     if (!std::holds_alternative<DrDataRecord>(r.record)) logReport(log, r);
                 pipe.done(number);
-                batch.clear();
+                pipe.recycle(std::move(batch));
             }
         };
         std::thread writer(writeBatches);
