@@ -245,6 +245,8 @@ bool finish(DataLogger& log, const LogArgs& a, bool ok) {
 class ReportPipe {
 public:
     struct Report {
+        template <class Record>
+        Report(uint8_t code, uint8_t subcode, const Record& r) : h1(code), h2(subcode), record(r) {}
         uint8_t h1, h2;
         std::variant<DrDataRecord, GpsFixRecord, TimeConstellationRecord, ChannelStatusRecord,
                      DrCalibrationRecord>
@@ -260,19 +262,19 @@ public:
     void add(uint8_t h1, uint8_t h2, const RecordArea& area, RecordKind kind) {
         switch (kind) {
         case RecordKind::DrData:
-            if (h1 == 0x30 && h2 == 0x02) batch_.push_back({h1, h2, area.dr_data});
+            if (h1 == 0x30 && h2 == 0x02) batch_.emplace_back(h1, h2, area.dr_data);
             break;
         case RecordKind::GpsFix:
-            if (h1 == 0x31) batch_.push_back({h1, h2, area.gps_fix});
+            if (h1 == 0x31) batch_.emplace_back(h1, h2, area.gps_fix);
             break;
         case RecordKind::TimeConstellation:
-            if (h1 == 0x32) batch_.push_back({h1, h2, area.time_constellation});
+            if (h1 == 0x32) batch_.emplace_back(h1, h2, area.time_constellation);
             break;
         case RecordKind::ChannelStatus:
-            if (h1 == 0x33) batch_.push_back({h1, h2, area.channel_status});
+            if (h1 == 0x33) batch_.emplace_back(h1, h2, area.channel_status);
             break;
         case RecordKind::DrCalibration:
-            if (h1 == 0x36) batch_.push_back({h1, h2, area.dr_calibration});
+            if (h1 == 0x36) batch_.emplace_back(h1, h2, area.dr_calibration);
             break;
         default:
             return;
