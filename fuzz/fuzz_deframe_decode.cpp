@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes through the deframer, the decoders and the record
-// formatters, as `vexor decode --json` runs them. Any out-of-bounds access, overflow or
-// undefined behaviour aborts the run.
+// formatters, as `vexor decode --json` runs them, and through the deframer's fast way, which
+// must cut the same frames. Any out-of-bounds access, overflow or undefined behaviour, or a
+// difference between the two ways, aborts the run.
 #include "link/framing.h"
 #include "link/packet_decode.h"
 #include "link/record_format.h"
@@ -35,13 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     stream.assign(data, data + size);
     stream.insert(stream.end(), std::begin(kGood), std::end(kGood));
     vx::MemorySource src(stream.data(), stream.size());
+    // The fast way (used by `vexor log`) must cut the very same frames.
+    vx::MemorySource fastSrc(stream.data(), stream.size());
     uint8_t frame[vx::kRxBufferSize];
+    uint8_t fastFrame[vx::kRxBufferSize];
     std::string out;
     int last = -1;
     uint16_t lastCount = 0;
     for (;;) {
         uint16_t count = 0;
         int r = vx::PacketDeframer::readFrame(src, frame, count);
+        uint16_t fastCount = 0;
+        if (vx::PacketDeframer::readFrameFast(fastSrc, fastFrame, fastCount) != r ||
+            fastCount != count || std::memcmp(fastFrame, frame, count) != 0 ||
+            fastSrc.consumed() != src.consumed())
+            __builtin_trap();
         if (r == vx::kFrameEndOfStream) {
             if (count != 0) __builtin_trap(); // the stream ends with a whole frame
             break;

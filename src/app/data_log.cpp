@@ -287,14 +287,16 @@ void DataLogger::writeTextLine(LogKind kind, std::string& line) {
 
 void DataLogger::logFastFix(uint8_t h2, const DrDataRecord& r) {
     if (h2 != 0x02 || !running(LogKind::FiveHzText)) return;
-    line_.clear();
-    appendFastFixLogLine(line_, r);
-    writeTextLine(LogKind::FiveHzText, line_);
+    char line[kFastFixLineRoom + kLogLineEnd.size()];
+    char* end = putFastFixLogLine(line, r);
+    std::memcpy(end, kLogLineEnd.data(), kLogLineEnd.size());
+    put(LogKind::FiveHzText, line, size_t(end - line) + kLogLineEnd.size());
+    ++lines_[size_t(LogKind::FiveHzText)];
 }
 
-void DataLogger::logFastFixLines(const std::string& lines, uint64_t count) {
+void DataLogger::logFastFixLines(const char* lines, size_t bytes, uint64_t count) {
     if (!running(LogKind::FiveHzText)) return;
-    put(LogKind::FiveHzText, lines.data(), lines.size());
+    put(LogKind::FiveHzText, lines, bytes);
     lines_[size_t(LogKind::FiveHzText)] += count;
 }
 

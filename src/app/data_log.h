@@ -134,9 +134,9 @@ public:
     void logTime3201(uint8_t h2, const TimeConstellationRecord& r);
     void logChannel3301(uint8_t h2, const ChannelStatusRecord& r);
     void logCalibration36(const DrCalibrationRecord& r);
-    // count 5 Hz lines built elsewhere with appendFastFixLogLine, each ending with
-    // kLogLineEnd, in report order (a reader of a recording builds them on several threads).
-    void logFastFixLines(const std::string& lines, uint64_t count);
+    // count 5 Hz lines built elsewhere with putFastFixLogLine, each ending with kLogLineEnd,
+    // in report order (a reader of a recording builds them on several threads).
+    void logFastFixLines(const char* lines, size_t bytes, uint64_t count);
 
     // ---- Raw bytes (the receive worker; or the CLI reading a file)
 

@@ -1,5 +1,7 @@
 #include "app/log_formats.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,11 +11,20 @@ namespace vx {
 
 // ---- Number formatting ----------------------------------------------------------------------
 //
-// A log line is written through a Cursor: the string grows by the most the next field can
-// take, the digits go straight into it, and it is cut to what was written at the end. No
-// printf and no append per digit: a day-long recording becomes millions of lines.
+// A log line is written straight into memory that has room for it: the digits of a number are
+// put together in a register from a table of four-digit groups and stored at once, fixed-point
+// numbers are rounded in double arithmetic that is exact, and nothing is allocated per field
+// or per line. No printf: a day-long recording becomes millions of lines. Most fields have a
+// varying number of digits; their length is computed without branching, because the values
+// of neighbouring lines vary too much for branch prediction.
+//
+// The integer writers store eight bytes at a time: up to seven bytes after a number's end may
+// be overwritten (the next field, or the line end, overwrites them in turn). Every caller has
+// that much room (kNumberSlack) past the longest text it writes.
 
 namespace {
+
+constexpr size_t kNumberSlack = 8;
 
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233"
@@ -21,68 +32,140 @@ constexpr char kDigitPairs[] =
     "6869707172737475767778798081828384858687888990919293949596979899";
 
 constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+constexpr uint32_t kPow10u[] = {1,      10,      100,      1000,      10000,
+                                100000, 1000000, 10000000, 100000000, 1000000000};
 
-inline int decimalDigits(uint32_t v) {
-    if (v < 10) return 1;
-    if (v < 100) return 2;
-    if (v < 1000) return 3;
-    if (v < 10000) return 4;
-    if (v < 100000) return 5;
-    if (v < 1000000) return 6;
-    if (v < 10000000) return 7;
-    if (v < 100000000) return 8;
-    return v < 1000000000 ? 9 : 10;
+// The four digits of every number below 10^4 ("0000" to "9999"), the first in the low byte.
+struct FourDigitTable {
+    uint32_t digits[10000];
+};
+constexpr FourDigitTable kFourDigits = [] {
+    FourDigitTable t{};
+    for (uint32_t v = 0; v < 10000; ++v) {
+        t.digits[v] = (uint32_t('0' + v / 1000)) | uint32_t('0' + v / 100 % 10) << 8 |
+                      uint32_t('0' + v / 10 % 10) << 16 | uint32_t('0' + v % 10) << 24;
+    }
+    return t;
+}();
+
+// The five digits of v < 100000, zero-padded, the first in the lowest byte of the word.
+inline uint64_t fiveDigits(uint32_t v) {
+    const uint32_t high = v / 10000;
+    return uint64_t('0' + high) | uint64_t(kFourDigits.digits[v - high * 10000]) << 8;
 }
 
-// Writes the len digits of v ending at end.
-template <class U> inline void putDigitsBackwards(char* end, U v) {
-    while (v >= 100) {
-        const auto r = unsigned(v % 100);
-        v /= 100;
-        end -= 2;
-        end[0] = kDigitPairs[2 * r];
-        end[1] = kDigitPairs[2 * r + 1];
-    }
-    if (v >= 10) {
-        end[-2] = kDigitPairs[2 * v];
-        end[-1] = kDigitPairs[2 * v + 1];
+// The number of leading zero digits of a fiveDigits word, at most 4 (a zero keeps its digit).
+inline int leadingZeroDigits(uint64_t w) {
+    return std::countr_zero((w ^ 0x3030303030u) | (uint64_t(1) << 32)) >> 3;
+}
+
+// The eight digits of v < 10^8, zero-padded, the first in the lowest byte of the word.
+inline uint64_t eightDigits(uint32_t v) {
+    const uint32_t high = v / 10000;
+    return uint64_t(kFourDigits.digits[high]) | uint64_t(kFourDigits.digits[v - high * 10000])
+                                                    << 32;
+}
+constexpr uint64_t kEightZeros = 0x3030303030303030u;
+
+// Stores the eight bytes of w at p, the lowest byte first, on any byte order.
+inline void storeWord(char* p, uint64_t w) {
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    std::memcpy(p, &w, 8);
+}
+
+// The two digits of v < 100.
+inline void put2(char* p, unsigned v) {
+    std::memcpy(p, kDigitPairs + 2 * v, 2);
+}
+
+// Exactly five digits of v < 100000, zero-padded.
+inline char* put5(char* p, uint32_t v) {
+    storeWord(p, fiveDigits(v));
+    return p + 5;
+}
+
+// "%u" of v < 100000.
+inline char* putUpTo5(char* p, uint32_t v) {
+    const uint64_t w = fiveDigits(v);
+    const int zeros = leadingZeroDigits(w);
+    storeWord(p, w >> (8 * zeros));
+    return p + 5 - zeros;
+}
+
+// Exactly eight digits of v < 10^8, zero-padded.
+inline char* put8(char* p, uint32_t v) {
+    storeWord(p, eightDigits(v));
+    return p + 8;
+}
+
+// Exactly N digits of v < 10^N, zero-padded.
+template <int N> inline char* putExactly(char* p, uint32_t v) {
+    static_assert(N >= 0 && N <= 9);
+    if constexpr (N == 0) {
+        return p;
+    } else if constexpr (N == 1) {
+        *p = char('0' + v);
+        return p + 1;
+    } else if constexpr (N == 2) {
+        put2(p, v);
+        return p + 2;
+    } else if constexpr (N == 5) {
+        return put5(p, v);
+    } else if constexpr (N >= 8) {
+        return put8(putExactly<N - 8>(p, v / 100000000), v % 100000000);
+    } else if constexpr (N > 5) {
+        return put5(putExactly<N - 5>(p, v / 100000), v % 100000);
     } else {
-        end[-1] = char('0' + v);
+        *p = char('0' + v / kPow10u[N - 1]);
+        return putExactly<N - 1>(p + 1, v % kPow10u[N - 1]);
     }
+}
+
+// "%u" of v < 10^8.
+inline char* putUpTo8(char* p, uint32_t v) {
+    const uint64_t w = eightDigits(v);
+    const int zeros = std::countr_zero((w ^ kEightZeros) | uint64_t(1) << 56) >> 3;
+    storeWord(p, w >> (8 * zeros));
+    return p + 8 - zeros;
+}
+
+// "%u" of v.
+inline char* putU32(char* p, uint32_t v) {
+    if (v < 100000) return putUpTo5(p, v);
+    if (v < 100000000) return putUpTo8(p, v);
+    return put8(putUpTo5(p, v / 100000000), v % 100000000);
+}
+
+inline char* putU64(char* p, uint64_t v) {
+    if (v <= 0xFFFFFFFFu) return putU32(p, uint32_t(v));
+    // The part above the last eight digits is at least 42: it has no leading zeros.
+    return put8(putU64(p, v / 100000000), uint32_t(v % 100000000));
+}
+
+// "%d" of v.
+inline char* putI32(char* p, int32_t v) {
+    *p = '-';
+    p += v < 0 ? 1 : 0;
+    return putU32(p, v < 0 ? 0u - uint32_t(v) : uint32_t(v));
+}
+
+// "%02d" of v < 1000 (one byte).
+inline char* putU8Width2(char* p, unsigned v) {
+    const int zeros = v >= 100 ? 2 : 3;
+    storeWord(p, fiveDigits(v) >> (8 * zeros));
+    return p + 5 - zeros;
+}
+
+int decimalDigits(uint64_t v) {
+    int n = 1;
+    for (; v >= 10; v /= 10) ++n;
+    return n;
 }
 
 // Writes the digits of v, zero-padded to width, and returns the end.
 inline char* putUnsigned(char* p, uint64_t v, int width) {
-    int len;
-    if (v <= 0xFFFFFFFFu) {
-        len = decimalDigits(uint32_t(v));
-    } else {
-        len = 10;
-        for (uint64_t rest = v / 10000000000u; rest > 0; rest /= 10) ++len;
-    }
-    for (int i = len; i < width; ++i) *p++ = '0';
-    char* const end = p + len;
-    if (v <= 0xFFFFFFFFu) {
-        putDigitsBackwards(end, uint32_t(v));
-    } else {
-        putDigitsBackwards(end, v);
-    }
-    return end;
-}
-
-// Writes exactly n digits of v (v < 10^n), zero-padded, and returns the end.
-inline char* putDigitsExactly(char* p, uint32_t v, int n) {
-    char* const end = p + n;
-    char* t = end;
-    for (; n >= 2; n -= 2) {
-        const unsigned r = v % 100;
-        v /= 100;
-        t -= 2;
-        t[0] = kDigitPairs[2 * r];
-        t[1] = kDigitPairs[2 * r + 1];
-    }
-    if (n == 1) t[-1] = char('0' + v);
-    return end;
+    for (int i = width > 1 ? decimalDigits(v) : width; i < width; ++i) *p++ = '0';
+    return putU64(p, v);
 }
 
 // printf pads the digits and the sign together: "%02d" of -5 is "-5", "%03d" of -5 "-05".
@@ -106,31 +189,33 @@ template <int P> char* putFixed(char* p, double v) {
         auto r = std::to_chars(p, p + kMaxFixedChars, v, std::chars_format::fixed, P);
         return r.ptr;
     }
-    // y is v * 10^P rounded to a double; its integer part and fraction are exact.
-    auto n = int64_t(y); // toward zero
-    const double f = y - double(n);
-    const int64_t away = y < 0 ? -1 : 1;
-    if (std::fabs(f) > 0.5) {
-        n += away;
-    } else if (std::fabs(f) == 0.5) {
+    // y is v * 10^P rounded to a double. Adding and taking away 1.5 * 2^52 rounds it to an
+    // integer, to the nearest and on a half to the even one; both steps are exact otherwise.
+    constexpr double kRound = 0x1.8p52;
+    double r = (y + kRound) - kRound;
+    if (std::fabs(y - r) == 0.5) {
         // y lies on a half: the rounding error of the product decides, or, when the product
-        // is exact, the even neighbour.
+        // is exact, the even neighbour (which r is).
         const double e = std::fma(v, scale, -y);
-        if (e == 0) {
-            if (n % 2 != 0) n += away;
-        } else if ((e > 0) == (away > 0)) {
-            n += away;
-        }
+        if (e != 0) r = e > 0 ? y + 0.5 : y - 0.5;
     }
-    if (std::signbit(v)) *p++ = '-';
-    const uint64_t m = n < 0 ? uint64_t(0) - uint64_t(n) : uint64_t(n);
+    *p = '-';
+    p += std::signbit(v) ? 1 : 0;
+    const auto m = uint64_t(std::fabs(r));
     if constexpr (P == 0) {
-        return putUnsigned(p, m, 1);
+        return putU64(p, m);
     } else {
-        constexpr auto unit = uint64_t(scale);
-        p = putUnsigned(p, m / unit, 1);
-        *p++ = '.';
-        return putDigitsExactly(p, uint32_t(m % unit), P);
+        constexpr uint64_t unit = kPow10u[P];
+        const uint64_t whole = m / unit;
+        if (whole < 10) { // angles, headings, dilutions: one digit before the point
+            p[0] = char('0' + whole);
+            p[1] = '.';
+            p += 2;
+        } else {
+            p = putU64(p, whole);
+            *p++ = '.';
+        }
+        return putExactly<P>(p, uint32_t(m - whole * unit));
     }
 }
 
@@ -153,6 +238,27 @@ char* putFixed(char* p, double v, int precision) {
     }
 }
 
+// "%d," for each of the eight bits of a byte, low bit first ("1,0,1,0,0,1,0,1,"); the first
+// eight characters are the low four bits.
+struct BitFieldTexts {
+    char text[256][16];
+};
+constexpr BitFieldTexts kBitFields = [] {
+    BitFieldTexts t{};
+    for (int v = 0; v < 256; ++v) {
+        for (int b = 0; b < 8; ++b) {
+            t.text[v][2 * b] = char('0' + ((v >> b) & 1));
+            t.text[v][2 * b + 1] = ',';
+        }
+    }
+    return t;
+}();
+
+inline char* putSeparator(char* p) {
+    std::memcpy(p, ", ", 2);
+    return p + 2;
+}
+
 // Writes a line's fields into a string without reallocating per field.
 class Cursor {
 public:
@@ -167,12 +273,12 @@ public:
     Cursor& operator=(const Cursor&) = delete;
 
     Cursor& u(uint64_t v, int width = 0) {
-        room(24 + size_t(width));
+        room(20 + kNumberSlack + size_t(std::max(width, 0)));
         p_ = putUnsigned(p_, v, width);
         return *this;
     }
     Cursor& i(int64_t v, int width = 0) {
-        room(24 + size_t(width));
+        room(21 + kNumberSlack + size_t(std::max(width, 0)));
         p_ = putSigned(p_, v, width);
         return *this;
     }
@@ -254,33 +360,45 @@ const std::string_view kFastFixLogHeader =
     "Distance Accuracy, Delta Heading Accuracy, # of Gyro Samples, dirSw Value, Gyro Counts, "
     "Tacho Counts";
 
-void appendFastFixLogLine(std::string& out, const DrDataRecord& r) {
-    Cursor c(out, 320);
+char* putFastFixLogLine(char* p, const DrDataRecord& r) {
     // Validity bits 0..7 and status bits 0..3: "%d," each.
-    for (int b = 0; b < 8; ++b) c.bit((r.validity_flags >> b) & 1).lit(",");
-    for (int b = 0; b < 4; ++b) c.bit((r.status_flags >> b) & 1).lit(",");
-    c.bit((r.status_flags >> 4) & 3).lit(", ");      // time source
-    c.bit((r.status_flags & 0x40) ? 0 : 1).lit(","); // snapped: position source clear
-    c.u(r.gps_age, 2).lit(", ");
-    c.u(r.tow).lit(", ");
-    c.f<9>(radiansOf(r.longitude)).lit(", ");
-    c.f<9>(radiansOf(r.latitude)).lit(", ");
-    c.i(r.altitude).lit(", ");
-    c.u(r.heading).lit(", ");
-    c.u(r.speed).lit(", ");
-    c.u(r.delta_time).lit(", ");
-    c.i(r.delta_distance).lit(", ");
-    c.i(r.delta_heading).lit(", ");
-    c.u(r.position_accuracy).lit(", ");
-    c.u(r.altitude_accuracy).lit(", ");
-    c.u(r.heading_accuracy).lit(", ");
-    c.u(r.speed_accuracy).lit(", ");
-    c.u(r.delta_distance_accuracy).lit(", ");
-    c.u(r.delta_heading_accuracy).lit(", ");
-    c.u(r.gyroSamples()).lit(", ");
-    c.bit(r.dirSwitchHigh() ? 1 : 0).lit(",");
-    c.u(r.gyro_count).lit(",");
-    c.u(r.tacho_count);
+    std::memcpy(p, kBitFields.text[r.validity_flags], 16);
+    std::memcpy(p + 16, kBitFields.text[r.status_flags & 15], 8);
+    p += 24;
+    p[0] = char('0' + ((r.status_flags >> 4) & 3)); // time source
+    p[1] = ',';
+    p[2] = ' ';
+    p[3] = (r.status_flags & 0x40) ? '0' : '1'; // snapped: position source clear
+    p[4] = ',';
+    p = putSeparator(putU8Width2(p + 5, r.gps_age));
+    p = putSeparator(putU32(p, r.tow));
+    p = putSeparator(putFixed<9>(p, radiansOf(r.longitude)));
+    p = putSeparator(putFixed<9>(p, radiansOf(r.latitude)));
+    p = putSeparator(putI32(p, r.altitude));
+    p = putSeparator(putU32(p, r.heading));
+    p = putSeparator(putU32(p, r.speed));
+    p = putSeparator(putU32(p, r.delta_time));
+    p = putSeparator(putI32(p, r.delta_distance));
+    p = putSeparator(putI32(p, r.delta_heading));
+    p = putSeparator(putU32(p, r.position_accuracy));
+    p = putSeparator(putU32(p, r.altitude_accuracy));
+    p = putSeparator(putU32(p, r.heading_accuracy));
+    p = putSeparator(putU32(p, r.speed_accuracy));
+    p = putSeparator(putU32(p, r.delta_distance_accuracy));
+    p = putSeparator(putU32(p, r.delta_heading_accuracy));
+    p = putSeparator(putU32(p, r.gyroSamples()));
+    p[0] = r.dirSwitchHigh() ? '1' : '0';
+    p[1] = ',';
+    p = putU32(p + 2, r.gyro_count);
+    *p++ = ',';
+    return putU32(p, r.tacho_count);
+}
+
+void appendFastFixLogLine(std::string& out, const DrDataRecord& r) {
+    const size_t at = out.size();
+    out.resize(at + kFastFixLineRoom);
+    char* end = putFastFixLogLine(out.data() + at, r);
+    out.resize(size_t(end - out.data()));
 }
 
 // ---- 1 Hz log ---------------------------------------------------------------------------------
@@ -402,7 +520,7 @@ void OneHzLine::start(const OneHzSelection& selection) {
 void OneHzLine::emptyParts() {
     have3101_ = have3201_ = false;
     channelSlots_ = 0;
-    for (int i = 0; i < kCalibrationSlots; ++i) calibration_[size_t(i)] = emptyCalibrationSlot(i);
+    calibrationFilled_ = 0;
 }
 
 bool OneHzLine::complete() const {
@@ -412,25 +530,21 @@ bool OneHzLine::complete() const {
 
 bool OneHzLine::addFix(uint8_t subcode, const GpsFixRecord& r) {
     if (!sel_.fix3101 || subcode != 0x01) return false;
-    fix_.clear();
-    appendFix3101Part(fix_, r);
+    fix_ = r;
     have3101_ = true;
     return complete();
 }
 
 bool OneHzLine::addTime(const TimeConstellationRecord& r) {
     if (!sel_.time3201) return false;
-    time_.clear();
-    appendTime3201Part(time_, r);
+    time_ = r;
     have3201_ = true;
     return complete();
 }
 
 bool OneHzLine::addChannel(uint8_t subcode, const ChannelStatusRecord& r) {
     if (!sel_.channels3301 || subcode != 0x01 || channelSlots_ >= kChannelSlots) return false;
-    std::string& slot = channels_[size_t(channelSlots_++)];
-    slot.clear();
-    appendChannel3301Slot(slot, r);
+    channels_[size_t(channelSlots_++)] = r;
     return complete();
 }
 
@@ -438,19 +552,25 @@ bool OneHzLine::addCalibration(const DrCalibrationRecord& r) {
     if (!sel_.calibration36) return false;
     const int slot = calibrationSlotOf(r);
     if (slot < 0) return false;
-    std::string& text = calibration_[size_t(slot)];
-    text.clear();
-    appendCalibrationSlot(text, r);
+    calibration_[size_t(slot)] = r;
+    calibrationFilled_ |= uint8_t(1u << slot);
     return complete();
 }
 
 void OneHzLine::takeLine(std::string& out) {
-    if (sel_.fix3101) out += fix_;
-    if (sel_.time3201) out += time_;
+    if (sel_.fix3101) appendFix3101Part(out, fix_);
+    if (sel_.time3201) appendTime3201Part(out, time_);
     if (sel_.channels3301)
-        for (int i = 0; i < channelSlots_; ++i) out += channels_[size_t(i)];
-    if (sel_.calibration36)
-        for (const std::string& c : calibration_) out += c;
+        for (int i = 0; i < channelSlots_; ++i) appendChannel3301Slot(out, channels_[size_t(i)]);
+    if (sel_.calibration36) {
+        for (int i = 0; i < kCalibrationSlots; ++i) {
+            if (calibrationFilled_ & (1u << i)) {
+                appendCalibrationSlot(out, calibration_[size_t(i)]);
+            } else {
+                out += emptyCalibrationSlot(i);
+            }
+        }
+    }
     emptyParts();
 }
 

@@ -49,6 +49,15 @@ double radiansOf(int32_t semicircleUnits);
 
 // The header line of the 5 Hz text log (without its line end).
 extern const std::string_view kFastFixLogHeader;
+// The longest 5 Hz line, without its line end: every field at its widest (a gps age of 255,
+// angles of -pi, counts of 2^32 - 1, 16-bit fields at -32768 or 65535) takes 184 characters.
+inline constexpr size_t kFastFixLineMaxChars = 184;
+// The memory putFastFixLogLine may write: the longest line and a few bytes after it (its
+// numbers are stored eight bytes at a time; what follows the line's end is left undefined).
+inline constexpr size_t kFastFixLineRoom = kFastFixLineMaxChars + 8;
+// Writes the 5 Hz line of one 3002 report (without its line end) at p, which must have room
+// for kFastFixLineRoom bytes, and returns the line's end.
+char* putFastFixLogLine(char* p, const DrDataRecord& r);
 // Appends the 5 Hz line of one 3002 report (without its line end).
 void appendFastFixLogLine(std::string& out, const DrDataRecord& r);
 
@@ -117,13 +126,17 @@ private:
     bool complete() const;
     void emptyParts();
 
+    // The parts are kept as records and turned into text only when a line is taken: most
+    // reports are replaced by the next of their kind before a line completes.
     OneHzSelection sel_;
     bool have3101_ = false;
     bool have3201_ = false;
     int channelSlots_ = 0;
-    std::string fix_, time_;
-    std::array<std::string, kChannelSlots> channels_;
-    std::array<std::string, kCalibrationSlots> calibration_;
+    uint8_t calibrationFilled_ = 0; // bit per calibration slot
+    GpsFixRecord fix_;
+    TimeConstellationRecord time_;
+    std::array<ChannelStatusRecord, kChannelSlots> channels_;
+    std::array<DrCalibrationRecord, kCalibrationSlots> calibration_;
 };
 
 // ---- Raw data view ----------------------------------------------------------------------------

@@ -164,10 +164,12 @@ LogArgs parseArgs(const std::vector<std::string>& args) {
     return a;
 }
 
-// The recording's bytes for the deframer; every block read goes to the logs' raw side first.
+// The recording's bytes for the deframer; every block read goes to the logs' raw side first
+// when a binary log runs (no log starts later, so without one the raw side is skipped).
 class LoggedFileSource : public ByteSource {
 public:
-    LoggedFileSource(int fd, DataLogger& log) : fd_(fd), log_(log), block_(kBlockBytes) {}
+    LoggedFileSource(int fd, DataLogger& log, bool raw)
+        : fd_(fd), log_(log), raw_(raw), block_(kBlockBytes) {}
     uint64_t bytesRead() const { return read_; }
     const std::string& readError() const { return error_; }
     // Passes over the rest of the block read last (its bytes went to the logs already).
@@ -184,7 +186,7 @@ protected:
             return kEnd;
         }
         read_ += uint64_t(n);
-        log_.rawBytes(block_.data(), size_t(n));
+        if (raw_) log_.rawBytes(block_.data(), size_t(n));
         cur_ = block_.data() + 1;
         end_ = block_.data() + n;
         b = block_[0];
@@ -195,6 +197,7 @@ private:
     static constexpr size_t kBlockBytes = 256 * 1024;
     int fd_;
     DataLogger& log_;
+    bool raw_;
     std::vector<uint8_t> block_;
     uint64_t read_ = 0;
     std::string error_;
@@ -242,6 +245,8 @@ bool finish(DataLogger& log, const LogArgs& a, bool ok) {
 class ReportPipe {
 public:
     struct Report {
+        template <class Record>
+        Report(uint8_t code, uint8_t subcode, const Record& r) : h1(code), h2(subcode), record(r) {}
         uint8_t h1, h2;
         std::variant<DrDataRecord, GpsFixRecord, TimeConstellationRecord, ChannelStatusRecord,
                      DrCalibrationRecord>
@@ -251,23 +256,25 @@ public:
     static constexpr size_t kBatch = 4096;
     static constexpr size_t kBatchesInFlight = 4;
 
+    ReportPipe() { batch_.reserve(kBatch); }
+
     // Reading side. A report of a kind the text logs do not take is not kept.
     void add(uint8_t h1, uint8_t h2, const RecordArea& area, RecordKind kind) {
         switch (kind) {
         case RecordKind::DrData:
-            if (h1 == 0x30 && h2 == 0x02) batch_.push_back({h1, h2, area.dr_data});
+            if (h1 == 0x30 && h2 == 0x02) batch_.emplace_back(h1, h2, area.dr_data);
             break;
         case RecordKind::GpsFix:
-            if (h1 == 0x31) batch_.push_back({h1, h2, area.gps_fix});
+            if (h1 == 0x31) batch_.emplace_back(h1, h2, area.gps_fix);
             break;
         case RecordKind::TimeConstellation:
-            if (h1 == 0x32) batch_.push_back({h1, h2, area.time_constellation});
+            if (h1 == 0x32) batch_.emplace_back(h1, h2, area.time_constellation);
             break;
         case RecordKind::ChannelStatus:
-            if (h1 == 0x33) batch_.push_back({h1, h2, area.channel_status});
+            if (h1 == 0x33) batch_.emplace_back(h1, h2, area.channel_status);
             break;
         case RecordKind::DrCalibration:
-            if (h1 == 0x36) batch_.push_back({h1, h2, area.dr_calibration});
+            if (h1 == 0x36) batch_.emplace_back(h1, h2, area.dr_calibration);
             break;
         default:
             return;
@@ -294,7 +301,7 @@ public:
         std::unique_lock lk(mu_);
         cv_.wait(lk, [&] { return !full_.empty() || closed_; });
         if (full_.empty() || abandoned_) return false;
-        out.swap(full_.front());
+        out = std::move(full_.front());
         full_.pop_front();
         number = taken_++;
         cv_.notify_all();
@@ -310,6 +317,13 @@ public:
         done_ = number + 1;
         turnCv_.notify_all();
     }
+    // Writing side: a batch written, for the reading side to fill again. Its memory is still
+    // in the caches, where a new one would first have to be brought in.
+    void recycle(Batch&& batch) {
+        batch.clear();
+        std::lock_guard lk(mu_);
+        spare_.push_back(std::move(batch));
+    }
 
 private:
     void push() {
@@ -320,8 +334,13 @@ private:
             return;
         }
         full_.push_back(std::move(batch_));
-        batch_ = Batch();
-        batch_.reserve(kBatch);
+        if (spare_.empty()) {
+            batch_ = Batch();
+            batch_.reserve(kBatch);
+        } else {
+            batch_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
         cv_.notify_all();
     }
 
@@ -329,6 +348,7 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<Batch> full_;
+    std::vector<Batch> spare_;
     std::condition_variable turnCv_;
     uint64_t taken_ = 0; // batches handed to writers
     uint64_t done_ = 0;  // batches written, in order
@@ -361,11 +381,14 @@ int logRecording(DataLogger& log, const LogArgs& a) {
             if (fd > 0) ::close(fd);
         }
     } closeAtEnd{fd};
-    LoggedFileSource src(fd, log);
-    bool ok = true;
     const bool textLogs = std::any_of(a.logs.begin(), a.logs.end(), [](const LogRequest& r) {
         return r.kind == LogKind::FiveHzText || r.kind == LogKind::OneHzText;
     });
+    const bool rawLogs = std::any_of(a.logs.begin(), a.logs.end(), [](const LogRequest& r) {
+        return r.kind != LogKind::FiveHzText && r.kind != LogKind::OneHzText;
+    });
+    LoggedFileSource src(fd, log, rawLogs);
+    bool ok = true;
     if (!textLogs) {
         // The binary logs need the bytes only.
         uint8_t b;
@@ -378,26 +401,30 @@ int logRecording(DataLogger& log, const LogArgs& a) {
         const bool fiveHzText = log.running(LogKind::FiveHzText);
         auto writeBatches = [&] {
             ReportPipe::Batch batch;
-            std::string lines;
+            // Room for a whole batch of the longest lines: one write per batch, no allocation.
+            const size_t room =
+                ReportPipe::kBatch * (kFastFixLineMaxChars + kLogLineEnd.size()) + kFastFixLineRoom;
+            const auto lines = std::make_unique_for_overwrite<char[]>(room);
             uint64_t number = 0;
             while (pipe.take(batch, number)) {
-                lines.clear();
+                char* end = lines.get();
                 uint64_t count = 0;
                 if (fiveHzText) {
                     for (const auto& r : batch) {
                         if (const auto* d = std::get_if<DrDataRecord>(&r.record)) {
-                            appendFastFixLogLine(lines, *d);
-                            lines += kLogLineEnd;
+                            end = putFastFixLogLine(end, *d);
+                            std::memcpy(end, kLogLineEnd.data(), kLogLineEnd.size());
+                            end += kLogLineEnd.size();
                             ++count;
                         }
                     }
                 }
                 pipe.waitTurn(number);
-                if (count > 0) log.logFastFixLines(lines, count);
+                if (count > 0) log.logFastFixLines(lines.get(), size_t(end - lines.get()), count);
                 for (const auto& r : batch)
                     if (!std::holds_alternative<DrDataRecord>(r.record)) logReport(log, r);
                 pipe.done(number);
-                batch.clear();
+                pipe.recycle(std::move(batch));
             }
         };
         std::thread writer(writeBatches);
@@ -406,7 +433,7 @@ int logRecording(DataLogger& log, const LogArgs& a) {
         uint8_t frame[kRxBufferSize];
         for (uint64_t frames = 0;; ++frames) {
             uint16_t count = 0;
-            int r = PacketDeframer::readFrame(src, frame, count);
+            int r = PacketDeframer::readFrameFast(src, frame, count);
             if (r == kFrameEndOfStream) break;
             FrameOutcome o = decodeFrame(r, frame, count, *area);
             if (o.result == kDecodeOk && o.decoded) pipe.add(frame[1], frame[2], *area, o.kind);

@@ -1,5 +1,6 @@
 #include "link/framing.h"
 
+#include <bit>
 #include <chrono>
 #include <thread>
 
@@ -180,6 +181,81 @@ int PacketDeframer::readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count)
             return result;
         }
     }
+}
+
+namespace {
+
+// Nonzero when one of the eight bytes of x is 0x80..0x87 (escape, start, end and the other
+// reserved values): those bytes are zero in (x & 0xF8..) ^ 0x80.., and the usual zero-byte
+// test finds them.
+inline uint64_t reservedBytes(uint64_t x) {
+    const uint64_t y = (x & 0xF8F8F8F8F8F8F8F8u) ^ 0x8080808080808080u;
+    return (y - 0x0101010101010101u) & ~y & 0x8080808080808080u;
+}
+
+} // namespace
+
+int PacketDeframer::readFrameFast(ByteSource& src, uint8_t* buffer, uint16_t& count) {
+    // Well short of the length limit, where readFrame's counting of an escape byte before its
+    // pair could end a frame: longer frames take readFrame's way.
+    constexpr size_t kFastLimit = kMaxRxFrame - 16;
+    if (src.startTaken_) return readFrame(src, buffer, count);
+    const uint8_t* const e = src.end_;
+    const uint8_t* p = src.cur_;
+    const void* found = p == e ? nullptr : std::memchr(p, kStart, size_t(e - p));
+    if (!found) {
+        // Hunting through the whole window: readFrame would pass over it byte by byte.
+        src.cur_ = e;
+        return readFrame(src, buffer, count);
+    }
+    const auto* start = static_cast<const uint8_t*>(found);
+    const uint8_t* q = start + 1;
+    size_t index = 1;
+    buffer[0] = kStart;
+    for (;;) {
+        if (e - q >= 8 && index + 8 <= kFastLimit) {
+            // Eight bytes copied at once; the ordinary ones before the first reserved byte
+            // count (the lowest flag of the zero-byte test is always a true one).
+            uint64_t x;
+            std::memcpy(&x, q, 8);
+            if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+            const uint64_t found = reservedBytes(x);
+            std::memcpy(buffer + index, q, 8);
+            if (found == 0) {
+                q += 8;
+                index += 8;
+                continue;
+            }
+            const auto ordinary = size_t(std::countr_zero(found) >> 3);
+            q += ordinary;
+            index += ordinary;
+        } else {
+            if (q == e || index >= kFastLimit) break;
+            if (!isReserved(*q)) {
+                buffer[index++] = *q++;
+                continue;
+            }
+        }
+        const uint8_t b = *q; // a reserved byte
+        if (b == kEscape) {
+            if (e - q < 2 || isReserved(q[1])) break;
+            buffer[index++] = uint8_t(q[1] + 0x80);
+            q += 2;
+        } else if (b == kEnd) {
+            buffer[index] = kEnd;
+            count = uint16_t(index + 1);
+            src.cur_ = q + 1;
+            return checkFrame(buffer, index + 1);
+        } else if (b == kStart) {
+            break;
+        } else {
+            buffer[index++] = b; // 0x83..0x87 outside an escape are kept as they are
+            ++q;
+        }
+    }
+    // The bytes in front of the frame's start hold no 0x81: readFrame would have passed them.
+    src.cur_ = start;
+    return readFrame(src, buffer, count);
 }
 
 } // namespace vx

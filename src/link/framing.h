@@ -214,6 +214,12 @@ public:
     // followed by 0x81: that 0x81 starts the next frame (as a 0x81 inside a frame does), so
     // a bad escape never costs the frame behind it.
     static int readFrame(ByteSource& src, uint8_t* buffer, uint16_t& count);
+    // The same frames, results and counts as readFrame, faster for sources that hold many
+    // bytes in their window (a file read in blocks, memory): an ordinary frame that lies whole
+    // in the window is cut eight bytes at a time. Anything else (a frame across the window's
+    // end, a bad escape, a start inside a frame, a frame near the length limit) is left to
+    // readFrame, from the frame's start.
+    static int readFrameFast(ByteSource& src, uint8_t* buffer, uint16_t& count);
 };
 
 } // namespace vx

@@ -132,6 +132,38 @@ TEST(LogNumbers, IntegersArePaddedAsPrintfPadsThem) {
     EXPECT_EQ(h, "000AFF");
 }
 
+TEST(LogNumbers, IntegersAgreeWithPrintfAtEveryLengthAndPadding) {
+    // Every value up to 10^5 (the 16-bit fields), the edges of every digit count and of the
+    // integer types, and random values of every length, each at the widths the logs use.
+    std::vector<uint64_t> values;
+    for (uint64_t v = 0; v < 100000; ++v) values.push_back(v);
+    for (uint64_t p = 1; p <= 10000000000000000000u; p *= 10) {
+        for (uint64_t v : {p - 1, p, p + 1, 2 * p - 1, 5 * p}) values.push_back(v);
+        if (p == 10000000000000000000u) break;
+    }
+    for (int b = 0; b < 64; ++b) {
+        const uint64_t two = uint64_t(1) << b;
+        for (uint64_t v : {two - 1, two, two + 1}) values.push_back(v);
+    }
+    values.push_back(UINT64_MAX);
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 100000; ++i) values.push_back(rng() >> (rng() % 64));
+    char buf[64];
+    for (uint64_t v : values) {
+        for (int width : {0, 2, 3, 4}) {
+            std::string u;
+            appendUnsigned(u, v, width);
+            std::snprintf(buf, sizeof buf, "%0*llu", width, (unsigned long long)v);
+            ASSERT_EQ(u, buf) << "width " << width;
+            const auto sv = int64_t(v);
+            std::string i;
+            appendSigned(i, sv, width);
+            std::snprintf(buf, sizeof buf, "%0*lld", width, (long long)sv);
+            ASSERT_EQ(i, buf) << "width " << width;
+        }
+    }
+}
+
 // ---- 5 Hz ---------------------------------------------------------------------------------------
 
 TEST(FastFixLog, HeaderNamesThe34ColumnsInLineOrder) {
@@ -186,6 +218,95 @@ TEST(FastFixLog, LinesOfExtremePayloads) {
         appendFastFixLogLine(line, a->dr_data);
         EXPECT_EQ(line, c.line) << c.name;
     }
+}
+
+// The 5 Hz line as the C library prints the formats of its columns.
+std::string printfFastFixLine(const DrDataRecord& r) {
+    std::string s;
+    char b[512];
+    auto add = [&](const char* fmt, auto... v) {
+        std::snprintf(b, sizeof b, fmt, v...);
+        s += b;
+    };
+    const double pi = 3.14159265358979323846;
+    for (int bit = 0; bit < 8; ++bit) add("%d,", (r.validity_flags >> bit) & 1);
+    for (int bit = 0; bit < 4; ++bit) add("%d,", (r.status_flags >> bit) & 1);
+    add("%d, ", (r.status_flags >> 4) & 3);
+    add("%d,", (r.status_flags & 0x40) ? 0 : 1);
+    add("%02d, ", int(r.gps_age));
+    add("%u, ", unsigned(r.tow));
+    add("%.9f, ", double(r.longitude) * pi / 2147483648.0);
+    add("%.9f, ", double(r.latitude) * pi / 2147483648.0);
+    add("%d, ", int(r.altitude));
+    for (unsigned v : {r.heading, r.speed, r.delta_time}) add("%u, ", v);
+    add("%d, ", int(r.delta_distance));
+    add("%d, ", int(r.delta_heading));
+    for (unsigned v : {r.position_accuracy, r.altitude_accuracy, r.heading_accuracy,
+                       r.speed_accuracy, r.delta_distance_accuracy})
+        add("%u, ", v);
+    add("%u", unsigned(r.delta_heading_accuracy));
+    add(", %d, ", r.gyro_number_and_dir & 0x7F);
+    add("%d,", r.gyro_number_and_dir >> 7);
+    add("%u,", unsigned(r.gyro_count));
+    add("%u", unsigned(r.tacho_count));
+    return s;
+}
+
+TEST(FastFixLog, LinesAgreeWithPrintfAndStayWithinTheirRoom) {
+    // Random payloads through the decoder, and records with every field at an edge: the
+    // widest line of all, angles of +-pi and +-pi/2, near-zero angles that print as -0.
+    std::vector<DrDataRecord> records;
+    std::mt19937 rng(5);
+    auto area = std::make_unique<RecordArea>();
+    for (int i = 0; i < 50000; ++i) {
+        std::vector<uint8_t> p(46);
+        for (auto& b : p) b = uint8_t(rng());
+        // Shorter numbers as often as long ones: shift each 16- and 32-bit field right.
+        if (i % 2) {
+            for (size_t at = 15; at + 1 < 39; at += 2)
+                put16(p, at, uint16_t(rng() >> (rng() % 32)));
+            put32(p, 3, uint32_t(rng() >> (rng() % 32)));
+            put32(p, 40, uint32_t(rng() >> (rng() % 32)));
+        }
+        RecordKind kind{};
+        ASSERT_EQ(decode(0x30, 0x02, p.data(), p.size(), *area, &kind), 0);
+        records.push_back(area->dr_data);
+    }
+    DrDataRecord widest;
+    widest.validity_flags = widest.status_flags = 0xFF;
+    widest.gps_age = 255;
+    widest.tow = widest.gyro_count = UINT32_MAX;
+    widest.latitude = widest.longitude = INT32_MIN;
+    widest.altitude = widest.delta_distance = widest.delta_heading = INT16_MIN;
+    widest.heading = widest.speed = widest.delta_time = widest.position_accuracy =
+        widest.altitude_accuracy = widest.heading_accuracy = widest.speed_accuracy =
+            widest.delta_distance_accuracy = widest.delta_heading_accuracy = widest.tacho_count =
+                UINT16_MAX;
+    widest.gyro_number_and_dir = 0xFF;
+    records.push_back(widest);
+    for (int32_t angle : {INT32_MAX, INT32_MIN + 1, 1 << 30, -(1 << 30), 1, -1, 0, 3, -3, 5}) {
+        DrDataRecord r;
+        r.latitude = angle;
+        r.longitude = -angle;
+        r.gps_age = 99;
+        r.altitude = -1;
+        records.push_back(r);
+    }
+    size_t longest = 0;
+    for (const DrDataRecord& r : records) {
+        // The line is written where the room ends in a guard: nothing past the room changes.
+        std::vector<char> buf(kFastFixLineRoom + 16, '#');
+        char* end = putFastFixLogLine(buf.data(), r);
+        const std::string line(buf.data(), end);
+        ASSERT_EQ(line, printfFastFixLine(r));
+        ASSERT_LE(line.size(), kFastFixLineMaxChars);
+        ASSERT_EQ(std::string(buf.data() + kFastFixLineRoom, 16), std::string(16, '#'));
+        longest = std::max(longest, line.size());
+        std::string appended = "x";
+        appendFastFixLogLine(appended, r);
+        ASSERT_EQ(appended, "x" + line);
+    }
+    EXPECT_EQ(longest, kFastFixLineMaxChars); // the widest record reaches the bound
 }
 
 // ---- 1 Hz parts -------------------------------------------------------------------------------

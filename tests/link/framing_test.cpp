@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 using namespace vx;
 using vxtest::bytes;
@@ -168,21 +170,23 @@ class DeframeTest : public ::testing::TestWithParam<DeframeCase> {};
 
 TEST_P(DeframeTest, ResultsAndFrames) {
     const auto& c = GetParam();
-    auto in = bytes(c.stream);
-    MemorySource src(in.data(), in.size());
-    std::vector<int> results;
-    std::vector<std::string> frames;
-    uint8_t buf[kRxBufferSize];
-    for (;;) {
-        uint16_t n = 0;
-        int r = PacketDeframer::readFrame(src, buf, n);
-        if (r == kFrameEndOfStream) break;
-        results.push_back(r);
-        frames.push_back(hex(buf, n));
+    for (auto read : {&PacketDeframer::readFrame, &PacketDeframer::readFrameFast}) {
+        auto in = bytes(c.stream);
+        MemorySource src(in.data(), in.size());
+        std::vector<int> results;
+        std::vector<std::string> frames;
+        uint8_t buf[kRxBufferSize];
+        for (;;) {
+            uint16_t n = 0;
+            int r = read(src, buf, n);
+            if (r == kFrameEndOfStream) break;
+            results.push_back(r);
+            frames.push_back(hex(buf, n));
+        }
+        EXPECT_EQ(results, c.results);
+        std::vector<std::string> want(c.frames.begin(), c.frames.end());
+        EXPECT_EQ(frames, want);
     }
-    EXPECT_EQ(results, c.results);
-    std::vector<std::string> want(c.frames.begin(), c.frames.end());
-    EXPECT_EQ(frames, want);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -222,6 +226,76 @@ INSTANTIATE_TEST_SUITE_P(
                     {0},
                     {"81 21 01 0A D1 82"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stream handed out in windows of the given sizes, as a file is read in blocks.
+class WindowedSource : public ByteSource {
+public:
+    WindowedSource(const std::vector<uint8_t>& data, std::vector<size_t> sizes)
+        : data_(data), sizes_(std::move(sizes)) {}
+    size_t handedOut() const { return at_ - size_t(end_ - cur_); }
+
+protected:
+    int fetch(uint8_t& b) override {
+        if (at_ == data_.size()) return kEnd;
+        const size_t n = std::min(sizes_[next_++ % sizes_.size()], data_.size() - at_);
+        cur_ = data_.data() + at_ + 1;
+        end_ = data_.data() + at_ + n;
+        b = data_[at_];
+        at_ += n;
+        return kGot;
+    }
+
+private:
+    const std::vector<uint8_t>& data_;
+    std::vector<size_t> sizes_;
+    size_t at_ = 0;
+    size_t next_ = 0;
+};
+
+TEST(Deframer, TheFastWayCutsTheFramesOfReadFrameFromAnyStreamInAnyWindows) {
+    // Streams of good frames (escapes, lengths up to past the limit), frames cut short or
+    // corrupted, bad escapes, starts inside frames and noise rich in reserved bytes; read in
+    // one window, in windows of one byte and in windows of varying sizes.
+    std::mt19937 rng(3);
+    auto reserved = [&] { return uint8_t(0x80 + rng() % 8); };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> s;
+        while (s.size() < 20000) {
+            const unsigned kind = rng() % 10;
+            if (kind < 6) {
+                std::vector<uint8_t> f(2 * kMaxRxFrame + 8);
+                PacketEncoder e(f.data(), f.size());
+                e.startFrame(uint8_t(rng() % 0x80), uint8_t(rng()));
+                const size_t len = rng() % 4 == 0 ? 200 + rng() % 60 : rng() % 60;
+                for (size_t i = 0; i < len; ++i)
+                    e.addByte(rng() % 5 == 0 ? reserved() : uint8_t(rng()));
+                e.finishFrame();
+                f.resize(e.position());
+                if (kind == 5 && f.size() > 3) f[1 + rng() % (f.size() - 2)] = uint8_t(rng());
+                if (kind == 4) f.resize(rng() % f.size());
+                s.insert(s.end(), f.begin(), f.end());
+            } else {
+                for (unsigned n = rng() % 6; n > 0; --n)
+                    s.push_back(rng() % 2 ? reserved() : uint8_t(rng()));
+            }
+        }
+        std::vector<std::vector<size_t>> windows = {{s.size()}, {1}, {}};
+        for (int i = 0; i < 50; ++i) windows[2].push_back(1 + rng() % 300);
+        for (const auto& sizes : windows) {
+            WindowedSource a(s, sizes), b(s, sizes);
+            uint8_t fa[kRxBufferSize], fb[kRxBufferSize];
+            for (int frame = 0;; ++frame) {
+                uint16_t na = 0, nb = 0;
+                const int ra = PacketDeframer::readFrame(a, fa, na);
+                const int rb = PacketDeframer::readFrameFast(b, fb, nb);
+                ASSERT_EQ(rb, ra) << "round " << round << " frame " << frame;
+                ASSERT_EQ(hex(fb, nb), hex(fa, na)) << "round " << round << " frame " << frame;
+                ASSERT_EQ(b.handedOut(), a.handedOut()) << "round " << round;
+                if (ra == kFrameEndOfStream) break;
+            }
+        }
+    }
+}
 
 TEST(Deframer, TwoHundredFortyBytesWithoutEndIsLengthErrorThenHuntsAgain) {
     std::vector<uint8_t> in = {0x81};
