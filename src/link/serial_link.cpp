@@ -312,6 +312,7 @@ void SerialLink::endAfterLoss() {
         std::lock_guard rl(readMu_);
         std::lock_guard wl(writeMu_);
         source_->tapWindowLocked();
+        tapReadAheadLocked();
         if (tapCount_ > 0) flushTapLocked(tapCount_);
         if (port_) port_->close();
         discardReadAheadLocked();
@@ -354,6 +355,7 @@ void SerialLink::stopLocked() {
     std::lock_guard wl(writeMu_);
     // Every byte the worker took from the port reaches the taps, the unfinished chunk too.
     source_->tapWindowLocked();
+    tapReadAheadLocked();
     if (tapCount_ > 0) flushTapLocked(tapCount_);
     if (port_) port_->close();
     port_.reset();
@@ -499,6 +501,15 @@ void SerialLink::purgeLink() {
     if (!replay_.load(std::memory_order_relaxed)) discardReadAheadLocked();
     std::lock_guard wl(writeMu_);
     if (port_) port_->purge(false, true);
+}
+
+void SerialLink::tapReadAheadLocked() {
+    // Bytes read from a port but not yet deframed when the link stops came from the receiver
+    // all the same: the logs of every byte get them. A replay file's read-ahead was never
+    // "received" (the replay stops where the worker was), so it is dropped untapped.
+    if (replay_.load(std::memory_order_relaxed) || raPos_ >= raEnd_) return;
+    tapLocked(ra_.get() + raPos_, raEnd_ - raPos_);
+    raPos_ = raEnd_;
 }
 
 void SerialLink::flushTapLocked(size_t count) {

@@ -243,6 +243,7 @@ private:
     void pushBackLocked(const uint8_t* src, size_t n);
     void tapLocked(const uint8_t* bytes, size_t n);
     void flushTapLocked(size_t count);
+    void tapReadAheadLocked();
     void discardReadAheadLocked() { raPos_ = raEnd_ = 0; }
 
     ComSlots& slots_;

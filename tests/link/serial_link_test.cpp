@@ -237,6 +237,44 @@ TEST_F(LinkFixture, TextModeStillHandsTheRemovedLineEndToTapsThatKeepEveryByte) 
     EXPECT_EQ(all.lineEnds, (std::vector<size_t>{2, 2, 0}));
 }
 
+// A reader that takes one byte and then only waits for the stop: what the link read from the
+// port stays in its read-ahead, not yet deframed.
+class OneByteReader : public vx::LinkReader {
+public:
+    void runReader(vx::LinkSession& session) override {
+        uint8_t b;
+        bool took = false;
+        for (;;) {
+            int r = took ? vx::ByteSource::kNone : session.source().readByte(b);
+            if (r == vx::ByteSource::kStop) return;
+            if (r == vx::ByteSource::kGot) {
+                took = true;
+                continue;
+            }
+            if (stopping.load()) return;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    void interruptReader() override { stopping = true; }
+    std::atomic<bool> stopping{false};
+};
+
+TEST_F(LinkFixture, BytesReadFromThePortButNotYetDeframedReachTheTapsAtStop) {
+    ReceivedBytesTap all;
+    link.addRawTap(&all);
+    OneByteReader slow;
+    link.setReader(&slow);
+    ASSERT_EQ(link.startLink(com3()), 0) << link.lastError();
+    std::vector<uint8_t> sent(1000);
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = uint8_t(i * 7);
+    pty.write(sent);
+    ASSERT_TRUE(waitFor([&] { return link.bytesReceived() == sent.size(); }));
+    EXPECT_EQ(link.stopLink(), 0);
+    link.removeRawTap(&all);
+    // Every byte that came from the receiver is in the logs of every byte, in order.
+    EXPECT_EQ(hex(all.received.data(), all.received.size()), hex(sent.data(), sent.size()));
+}
+
 TEST_F(LinkFixture, ChunksEndAt240BytesAndTheRestIsHandedOnAtStop) {
     startWithReader();
     std::vector<uint8_t> data(250, 0x55);
