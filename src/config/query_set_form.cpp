@@ -63,6 +63,7 @@ QuerySetForm::QuerySetForm(Console& console, vx::WindowId id, QWidget* parent, i
                                 Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       routes_(console, id, this), responseTimer_(new QTimer(this)), scriptTimer_(new QTimer(this)) {
+    centreOnFirstShow();
     responseTimer_->setObjectName("responseTimer");
     responseTimer_->setSingleShot(true);
     responseTimer_->setInterval(timeoutMs);
@@ -143,22 +144,17 @@ void QuerySetForm::onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler)
     routes_.on(role, std::move(handler));
 }
 
+void QuerySetForm::fixSizeOnFirstShow() {
+    adjustSize();
+    // Wide enough that the title bar shows the whole caption beside its buttons.
+    QFont title = font();
+    title.setBold(true);
+    const int captionWidth = QFontMetrics(title).horizontalAdvance(windowTitle()) + 96;
+    setFixedSize(std::max(width(), captionWidth), height());
+}
+
 void QuerySetForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    ConsoleDialog::showEvent(event);
     if (event->spontaneous()) return;
-    if (!placed_) {
-        placed_ = true;
-        adjustSize();
-        // Wide enough that the title bar shows the whole caption beside its buttons.
-        QFont title = font();
-        title.setBold(true);
-        const int captionWidth = QFontMetrics(title).horizontalAdvance(windowTitle()) + 96;
-        setFixedSize(std::max(width(), captionWidth), height());
-        if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
     FormShow();
 }

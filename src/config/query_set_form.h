@@ -168,6 +168,7 @@ protected:
     void onDelivery(vx::HandlerRole role, vx::DeliveryHandler handler);
 
     void showEvent(QShowEvent* event) override;
+    void fixSizeOnFirstShow() override;
 
 private:
     void pumpScripts();
@@ -177,5 +178,4 @@ private:
     QTimer* scriptTimer_;
     std::deque<Request> requests_;
     std::deque<vx::ScriptCursor> scripts_;
-    bool placed_ = false;
 };

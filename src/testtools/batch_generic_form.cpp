@@ -44,6 +44,7 @@ TbatchGenericForm::TbatchGenericForm(Console& console, QWidget* parent)
                                 Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TbatchGenericForm, this) {
+    centreOnFirstShow();
     clock_.start();
 
     // ---- Test Parameters
@@ -224,17 +225,9 @@ TbatchGenericForm::TbatchGenericForm(Console& console, QWidget* parent)
 
 TbatchGenericForm::~TbatchGenericForm() = default;
 
-void TbatchGenericForm::showEvent(QShowEvent* event) {
-    ConsoleDialog::showEvent(event);
-    if (placed_ || event->spontaneous()) return;
-    placed_ = true;
+void TbatchGenericForm::fixSizeOnFirstShow() {
     adjustSize();
     setFixedSize(size().expandedTo(QSize(558, 579)));
-    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }
 
 // ---- The test ------------------------------------------------------------------------------

@@ -65,7 +65,7 @@ public slots:
     void countTimerTimer();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void fixSizeOnFirstShow() override;
 
 private:
     struct RowWidgets {
@@ -136,5 +136,4 @@ private:
     QElapsedTimer clock_;
     int64_t lastRefreshMs_ = -1'000'000;
     std::unique_ptr<vx::OccurrenceScan> scan_;
-    bool placed_ = false;
 };

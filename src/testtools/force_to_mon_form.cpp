@@ -18,6 +18,7 @@
 TforceToMonForm::TforceToMonForm(Console& console, QWidget* parent)
     : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       routes_(console, vx::WindowId::TforceToMonForm, this) {
+    centreOnFirstShow();
     auto box = [&](const char* name, bool readOnly) {
         auto* e = new QLineEdit(this);
         e->setObjectName(name);
@@ -73,17 +74,6 @@ TforceToMonForm::TforceToMonForm(Console& console, QWidget* parent)
     routes_.on(vx::HandlerRole::Reply, [this](const vx::Delivery& d, const vx::RouteStep&) {
         if (d.h1 == 0x30 && d.h2 == 0x02) test_.drData();
     });
-}
-
-void TforceToMonForm::showEvent(QShowEvent* event) {
-    ConsoleDialog::showEvent(event);
-    if (placed_ || event->spontaneous()) return;
-    placed_ = true;
-    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }
 
 void TforceToMonForm::showCounts() {

@@ -34,8 +34,6 @@ public slots:
     void restartForceTimerTimer();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void sendForce();
     void endTest();
@@ -56,5 +54,4 @@ private:
 
     int32_t forces_ = 0, forceRestartMs_ = 0, restartForceMs_ = 0;
     vx::ForceToMonitorTest test_;
-    bool placed_ = false;
 };

@@ -23,6 +23,7 @@ TrandomSerialForm::TrandomSerialForm(Console& console, QWidget* parent)
     : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       routes_(console, vx::WindowId::TrandomSerialForm, this),
       rng_(std::make_unique<vx::StdRandomDraw>()) {
+    centreOnFirstShow();
     auto* layout = new QVBoxLayout(this);
     buildStream(byteStream_, "Random Bytes", "Send Random Bytes ", "byte");
     buildStream(messageStream_, "Random Messages",
@@ -91,17 +92,6 @@ void TrandomSerialForm::buildStream(Stream& s, const char*, const char* checkTex
     s.maxTime = box("MaxTimeWin");
     s.timer = new QTimer(this);
     s.timer->setObjectName(p + "Timer");
-}
-
-void TrandomSerialForm::showEvent(QShowEvent* event) {
-    ConsoleDialog::showEvent(event);
-    if (placed_ || event->spontaneous()) return;
-    placed_ = true;
-    if (QScreen* sc = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(sc->availableGeometry().center());
-        move(frame.topLeft());
-    }
 }
 
 std::string TrandomSerialForm::readStream(Stream& s, const char* group, vx::RandomLimits& out) {

@@ -54,8 +54,6 @@ public slots:
     void statusTimerTimer();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     struct Stream {
         QCheckBox* check = nullptr;
@@ -81,5 +79,4 @@ private:
     QLabel* statusLabel_;
     QTimer* statusTimer_;
     std::unique_ptr<vx::RandomDraw> rng_;
-    bool placed_ = false;
 };

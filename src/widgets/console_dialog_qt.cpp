@@ -1,6 +1,9 @@
 #include "widgets/console_dialog_qt.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QShowEvent>
 
 void ConsoleDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -8,4 +11,16 @@ void ConsoleDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void ConsoleDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!centre_ || placed_ || event->spontaneous()) return;
+    placed_ = true;
+    fixSizeOnFirstShow();
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }

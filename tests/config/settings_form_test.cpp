@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 
@@ -327,6 +328,25 @@ TEST(SettingsForm, GroupsOnTabPagesAreJudgedOnTheirOwn) {
     EXPECT_EQ(d.led("setLED4")->colour(), kRed);
     EXPECT_EQ(d.led("setLED5")->colour(), kWhite);
     EXPECT_EQ(d.led("queryLED7")->colour(), kGreen);
+}
+
+// The windows on the console's dialog base are centred on their screen the first time they are
+// shown, with their size fixed first; later showings leave them where the user put them.
+TEST(ConsoleDialogPlacement, CentredOnFirstShowingOnly) {
+    vxtest::OfflineConsole offline;
+    TmaskForm form(offline.console);
+    form.show();
+    QApplication::processEvents();
+    QScreen* screen = form.screen();
+    ASSERT_NE(screen, nullptr);
+    const QPoint centre = screen->availableGeometry().center();
+    EXPECT_LE((form.frameGeometry().center() - centre).manhattanLength(), 2);
+    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // fixed size
+    form.hide();
+    form.move(10, 20);
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(form.pos(), QPoint(10, 20));
 }
 
 // ---- Each dialog's own texts --------------------------------------------------------------------
