@@ -3,6 +3,7 @@
 #include "app/log_formats.h"
 #include "link/decoders.h"
 #include "support/hex.h"
+#include "support/payload.h"
 
 #include <gtest/gtest.h>
 
@@ -18,27 +19,12 @@
 
 using namespace vx;
 
+using vxtest::decoded;
+using vxtest::put16;
+using vxtest::put32;
+using vxtest::putFloat;
+
 namespace {
-
-std::unique_ptr<RecordArea> decoded(uint8_t code, uint8_t sub, const std::vector<uint8_t>& p) {
-    auto area = std::make_unique<RecordArea>();
-    RecordKind kind = RecordKind::None;
-    EXPECT_EQ(decode(code, sub, p.data(), p.size(), *area, &kind), 0);
-    return area;
-}
-
-void put16(std::vector<uint8_t>& p, size_t at, uint16_t v) {
-    p[at] = uint8_t(v);
-    p[at + 1] = uint8_t(v >> 8);
-}
-void put32(std::vector<uint8_t>& p, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
-void putFloat(std::vector<uint8_t>& p, size_t at, float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    put32(p, at, u);
-}
 
 std::string printed(const char* fmt, double v) {
     char buf[512];

@@ -6,6 +6,7 @@
 #include "sim/sim_runner.h"
 #include "support/console_fixture_qt.h"
 #include "support/hex.h"
+#include "support/payload.h"
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
 
@@ -28,15 +29,10 @@ using vxtest::frame;
 using vxtest::hex;
 using vxtest::pumpUntil;
 
-namespace {
+using vxtest::put16;
+using vxtest::put32;
 
-void put16(std::vector<uint8_t>& p, size_t at, uint16_t v) {
-    p[at] = uint8_t(v);
-    p[at + 1] = uint8_t(v >> 8);
-}
-void put32(std::vector<uint8_t>& p, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
+namespace {
 
 QAction* findAction(QWidget* w, const QString& caption) {
     for (QAction* a : w->findChildren<QAction*>())

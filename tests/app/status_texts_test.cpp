@@ -2,6 +2,7 @@
 // decoders (so the payload offsets are checked too).
 #include "app/status_texts.h"
 #include "link/decoders.h"
+#include "support/payload.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +11,11 @@
 
 using namespace vx;
 
+using vxtest::decoded;
+using vxtest::put16;
+using vxtest::put32;
+
 namespace {
-
-// Decodes a payload of the given code and subcode into a fresh record area.
-std::unique_ptr<RecordArea> decoded(uint8_t code, uint8_t sub, const std::vector<uint8_t>& p) {
-    auto area = std::make_unique<RecordArea>();
-    RecordKind kind = RecordKind::None;
-    EXPECT_EQ(decode(code, sub, p.data(), p.size(), *area, &kind), 0);
-    return area;
-}
-
-void put16(std::vector<uint8_t>& p, size_t at, uint16_t v) {
-    p[at] = uint8_t(v);
-    p[at + 1] = uint8_t(v >> 8);
-}
-void put32(std::vector<uint8_t>& p, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
 
 TEST(StartupStatus, BbramAndSelfTestTexts) {
     struct Case {
