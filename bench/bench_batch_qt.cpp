@@ -10,7 +10,7 @@
 //     10 ms timer (what a user feels as a frozen window), with every response still counted.
 //
 //   bench_batch_qt [CYCLES] [SECONDS]
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 #include "sim/sim_runner.h"
 #include "testtools/batch_generic_form.h"
 

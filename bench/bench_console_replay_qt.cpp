@@ -9,10 +9,10 @@
 // (default 8) Stop Monitor is timed.
 //
 //   bench_console_replay_qt [MB] [SECONDS]
-#include "app/console_qt.h"
 #include "app/main_form.h"
-#include "app/window_catalogue_qt.h"
-#include "link/sio_form.h"
+#include "app/sio_form.h"
+#include "console/console_qt.h"
+#include "program/window_catalogue_qt.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     vx::ComSlots comMap;
     vx::SerialLink link(comMap);
     Console console(link);
-    WindowSet windows(console, comMap);
+    WindowSet windows(console, comMap, windowCatalogue());
     windows.createStartupWindows();
     auto* main = windows.find<TmainForm>(vx::WindowId::TmainForm);
     auto* sio = windows.find<TsioForm>(vx::WindowId::TsioForm);

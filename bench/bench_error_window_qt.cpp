@@ -9,8 +9,8 @@
 // loop's latency; the time of each memo append is recorded by memo size.
 //
 //   bench_error_window_qt [FRAMES]        (default 500000)
-#include "app/console_qt.h"
 #include "app/error_form.h"
+#include "console/console_qt.h"
 #include "link/framing.h"
 #include "link/link_settings.h"
 #include "widgets/line_memo_qt.h"

@@ -1,7 +1,7 @@
 // The error window's line store under a corrupt replay: refused frames of 6..60 bytes as the
 // window writes them ("Checksum Error:     81 21 ... 82 "), appended into the 32 MiB store.
 // Reports lines per second and the memory per line held once the store is full.
-#include "app/line_store.h"
+#include "widgets/line_store.h"
 
 #include <benchmark/benchmark.h>
 

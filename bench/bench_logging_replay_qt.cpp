@@ -8,11 +8,11 @@
 // faster run of each counts. The log files go to a temporary folder and are removed.
 //
 //   bench_logging_replay_qt [MB]
-#include "app/console_qt.h"
 #include "app/log_form.h"
 #include "app/main_form.h"
 #include "app/raw_data_form.h"
-#include "app/window_catalogue_qt.h"
+#include "console/console_qt.h"
+#include "program/window_catalogue_qt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     vx::ComSlots comMap;
     vx::SerialLink link(comMap);
     Console console(link);
-    WindowSet windows(console, comMap);
+    WindowSet windows(console, comMap, windowCatalogue());
     windows.createStartupWindows();
     windows.find<TmainForm>(vx::WindowId::TmainForm)->show();
     auto* log = windows.find<TlogForm>(vx::WindowId::TlogForm);

@@ -3,7 +3,7 @@
 
 #include "widgets/console_dialog_qt.h"
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 
 #include <QWidget>
 

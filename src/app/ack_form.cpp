@@ -1,7 +1,7 @@
 #include "app/ack_form.h"
 
-#include "app/ack_texts.h"
-#include "app/console_qt.h"
+#include "console/console_qt.h"
+#include "link/ack_texts.h"
 #include "link/framing.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // newest at the bottom, at most 299 rows. Rows arrive while the window is visible.
 #pragma once
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 
 #include <QDialog>
 

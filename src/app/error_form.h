@@ -12,8 +12,8 @@
 // in; closing the window clears the flag, so it stays hidden until the next refused frame.
 #pragma once
 
-#include "app/console_qt.h"
-#include "app/line_store.h"
+#include "console/console_qt.h"
+#include "widgets/line_store.h"
 
 #include <QDialog>
 

@@ -1,12 +1,12 @@
 #include "app/main_form.h"
 
-#include "app/catalogue.h"
-#include "app/console_qt.h"
-#include "app/monitor_ops.h"
-#include "app/window_catalogue_qt.h"
-#include "link/io_replay_form.h"
+#include "app/io_replay_form.h"
+#include "app/sio_form.h"
+#include "console/console_qt.h"
+#include "console/window_set_qt.h"
+#include "link/catalogue.h"
 #include "link/link_texts.h"
-#include "link/sio_form.h"
+#include "link/monitor_ops.h"
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
 #include "widgets/window_show_qt.h"
@@ -428,7 +428,7 @@ void TmainForm::buildMenus() {
     std::map<std::string, QMenu*> menus;
     std::map<std::string, QMenu*> submenus;
     internalMenu_ = nullptr;
-    for (const MenuItemSpec& item : windowMenu()) {
+    for (const MenuItemSpec& item : windows_.menu()) {
         QMenu*& menu = menus[item.menu];
         if (!menu) {
             menu = bar->addMenu(QString::fromLatin1(item.menu));

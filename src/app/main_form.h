@@ -15,9 +15,9 @@
 // "StartMonitor1", "comWin0"), by which tests find it.
 #pragma once
 
-#include "app/console_qt.h"
 #include "app/status_texts.h"
-#include "app/window_catalogue_qt.h"
+#include "console/console_qt.h"
+#include "console/window_set_qt.h"
 #include "link/records.h"
 #include "link/serial_link.h"
 

@@ -16,8 +16,8 @@
 
 #include "widgets/console_dialog_qt.h"
 
-#include "app/console_qt.h"
 #include "app/data_log.h"
+#include "console/console_qt.h"
 #include "link/serial_link.h"
 
 #include <QWidget>

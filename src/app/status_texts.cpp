@@ -1,7 +1,7 @@
 #include "app/status_texts.h"
 
-#include "app/event_texts.h"
 #include "link/angles.h"
+#include "link/event_texts.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -9,7 +9,7 @@
 // size, with its frame, so that its bottom edge is the work area's.
 #pragma once
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "app/version_form.h"
 
-#include "app/catalogue.h"
 #include "app/version_texts.h"
+#include "link/catalogue.h"
 #include "widgets/lamp_qt.h"
 #include "widgets/panel_qt.h"
 

@@ -10,7 +10,7 @@
 // 1202. The 11xx replies are taken while the window is shown, the 12xx replies always.
 #pragma once
 
-#include "config/query_set_form.h"
+#include "console/query_set_form.h"
 
 class Panel;
 class QGroupBox;

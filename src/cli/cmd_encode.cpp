@@ -1,9 +1,9 @@
 // vexor encode query|set|system|command|raw|monitor ...: prints the frame a command sends.
-#include "app/ack_texts.h"
-#include "app/catalogue.h"
-#include "app/monitor_ops.h"
 #include "cli/cli.h"
+#include "link/ack_texts.h"
+#include "link/catalogue.h"
 #include "link/framing.h"
+#include "link/monitor_ops.h"
 
 #include <cstdio>
 #include <vector>

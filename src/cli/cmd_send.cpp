@@ -6,9 +6,9 @@
 // console's receive worker and are printed exactly as `vexor decode` prints those frames. A
 // monitor-mode command reads the receiver's answer bytes (0x06, 0x15 or a monitor reply frame)
 // from the port directly.
-#include "app/monitor_ops.h"
 #include "cli/cli.h"
 #include "cli/packet_line.h"
+#include "link/monitor_ops.h"
 #include "link/receive_worker.h"
 #include "testtools/generic_packet.h"
 

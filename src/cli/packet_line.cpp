@@ -1,6 +1,6 @@
 #include "cli/packet_line.h"
 
-#include "app/ack_texts.h"
+#include "link/ack_texts.h"
 #include "link/record_format.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "cli/stream_stats.h"
 
-#include "app/ack_texts.h"
+#include "link/ack_texts.h"
 
 #include <cstdio>
 

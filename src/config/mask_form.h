@@ -3,7 +3,7 @@
 // eight; the Set frames go out 50 ms apart.
 #pragma once
 
-#include "config/settings_form.h"
+#include "console/settings_form.h"
 
 class TmaskForm : public SettingsForm {
     Q_OBJECT

@@ -2,7 +2,7 @@
 // code 0x21 subcode 0x01. Showing the window queries the receiver.
 #pragma once
 
-#include "config/settings_form.h"
+#include "console/settings_form.h"
 
 class Tpkt2101Form : public SettingsForm {
     Q_OBJECT

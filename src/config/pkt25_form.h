@@ -2,7 +2,7 @@
 // subcode each. Showing the window queries all of them.
 #pragma once
 
-#include "config/settings_form.h"
+#include "console/settings_form.h"
 
 class Tpkt25Form : public SettingsForm {
     Q_OBJECT

@@ -2,7 +2,7 @@
 // receive worker's record area.
 #pragma once
 
-#include "app/ack_texts.h"
+#include "link/ack_texts.h"
 #include "link/records.h"
 
 #include <cstddef>

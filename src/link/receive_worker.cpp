@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/ack_texts.h"
+#include "link/ack_texts.h"
 #include "link/decoders.h"
 #include "link/packet_decode.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "app/monitor_ops.h"
+#include "link/monitor_ops.h"
 #include "link/serial_link.h"
 
 namespace vx {

@@ -8,9 +8,9 @@
 // a double and back without change.
 #pragma once
 
-#include "app/ack_texts.h"
-#include "app/paced_script.h"
+#include "link/ack_texts.h"
 #include "link/framing.h"
+#include "link/paced_script.h"
 
 #include <array>
 #include <cmath>

@@ -15,7 +15,7 @@
 
 #include "widgets/console_dialog_qt.h"
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 #include "link/async_writer.h"
 #include "testtools/batch_schedule.h"
 #include "testtools/occurrence_counter.h"

@@ -1,7 +1,7 @@
 #include "testtools/force_to_mon_form.h"
 
-#include "app/catalogue.h"
-#include "app/monitor_ops.h"
+#include "link/catalogue.h"
+#include "link/monitor_ops.h"
 #include "testtools/tool_fields.h"
 #include "widgets/message_qt.h"
 

@@ -10,7 +10,7 @@
 // the LED red with "Not sent: ...".
 #pragma once
 
-#include "config/query_set_form.h"
+#include "console/query_set_form.h"
 #include "link/async_writer.h"
 #include "testtools/generic_packet.h"
 

@@ -1,8 +1,8 @@
 #include "testtools/generic_packet.h"
 
-#include "app/catalogue.h"
-#include "app/monitor_ops.h"
+#include "link/catalogue.h"
 #include "link/framing.h"
+#include "link/monitor_ops.h"
 
 #include <cstdio>
 #include <span>

@@ -9,7 +9,7 @@
 // its 128-byte buffer is refused before anything is sent.
 #pragma once
 
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "link/records.h"
 
 #include <cstddef>

@@ -12,7 +12,7 @@
 
 #include "widgets/console_dialog_qt.h"
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 #include "link/async_writer.h"
 #include "testtools/random_serial.h"
 

@@ -1,6 +1,6 @@
 #include "testtools/repeated_reset_test_form.h"
 
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "widgets/message_qt.h"
 #include "widgets/panel_qt.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/line_memo_qt.h"
 
-#include "app/line_store.h"
+#include "widgets/line_store.h"
 
 #include <QApplication>
 #include <QClipboard>

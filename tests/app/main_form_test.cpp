@@ -1,8 +1,8 @@
 // The main window: start-up, menus, monitoring states, source switching, lamps, timers and the
 // live status display, with a scripted receiver on a pseudo-terminal where the link is
 // involved.
-#include "app/catalogue.h"
-#include "app/console_application_qt.h"
+#include "link/catalogue.h"
+#include "program/console_application_qt.h"
 #include "sim/sim_runner.h"
 #include "support/console_fixture_qt.h"
 #include "support/hex.h"
@@ -22,8 +22,10 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <set>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleWindows;
 using vxtest::frame;
 using vxtest::hex;
@@ -77,7 +79,7 @@ TEST_F(ConsoleWindows, StartupCreatesTheWindowsInOrderWithTheirNamesAndCaptions)
     EXPECT_EQ(windows->find(vx::WindowId::TNMEAOutputForm), nullptr);
     // Every catalogue entry names a distinct window.
     std::set<vx::WindowId> ids;
-    for (const WindowSpec& s : windowCatalogue()) EXPECT_TRUE(ids.insert(s.id).second);
+    for (const WindowSpec& s : windowCatalogue().windows) EXPECT_TRUE(ids.insert(s.id).second);
 }
 
 // The window list: one line per window, every name distinct, positions 1..60 each once.
@@ -98,27 +100,23 @@ TEST(WindowList, NamesCaptionsAndPositionsAreDistinct) {
     EXPECT_EQ(*positions.rbegin(), 60);
 }
 
-// Every menu item names a window that is built or is on the not-built-yet list (never both),
-// and every built window but the few opened otherwise has its menu item.
+// Every window of the list but the few opened otherwise has exactly one menu item; the windows
+// not built are exactly those of the list the catalogue lacks.
 TEST(WindowList, MenuAndCatalogueAgree) {
-    std::set<vx::WindowId> built, notYet, inMenu;
-    for (const WindowSpec& s : windowCatalogue()) built.insert(s.id);
-    for (vx::WindowId id : windowsNotBuiltYet()) {
-        EXPECT_TRUE(notYet.insert(id).second) << vx::windowName(id);
-        EXPECT_FALSE(built.count(id)) << vx::windowName(id) << " is built: take it off the list";
-    }
-    for (const MenuItemSpec& item : windowMenu()) {
-        inMenu.insert(item.window);
-        EXPECT_TRUE(built.count(item.window) || notYet.count(item.window))
-            << item.caption << " names a window that is neither built nor listed as not built";
-    }
+    std::set<vx::WindowId> built;
+    std::map<vx::WindowId, int> items;
+    for (const WindowSpec& s : windowCatalogue().windows) built.insert(s.id);
+    for (const MenuItemSpec& item : windowCatalogue().menu) ++items[item.window];
     // Windows that no menu item shows: the main window itself, and the windows that other
     // windows open (the System command acknowledgement, the RTCM data view).
     const std::set<vx::WindowId> noItem = {vx::WindowId::TmainForm, vx::WindowId::TSysAckForm,
                                            vx::WindowId::Tpkt23From};
-    for (vx::WindowId id : built)
-        EXPECT_TRUE(noItem.count(id) || inMenu.count(id))
-            << vx::windowName(id) << " has no menu item";
+    std::vector<vx::WindowId> expectNotBuilt;
+    for (const vx::WindowInfo& w : vx::kWindowInfo) {
+        EXPECT_EQ(items[w.id], noItem.count(w.id) ? 0 : 1) << w.className;
+        if (!built.count(w.id)) expectNotBuilt.push_back(w.id);
+    }
+    EXPECT_EQ(windowsNotBuilt(windowCatalogue().windows), expectNotBuilt);
 }
 
 TEST_F(ConsoleWindows, InitialStateOfTheMainWindow) {
@@ -163,7 +161,7 @@ TEST_F(ConsoleWindows, MenuBarHasEverySystemCommandAndTheWindowsThatExist) {
     // Items for the windows that exist; none for windows not built.
     EXPECT_NE(findAction(main, "&COM Setup..."), nullptr);
     EXPECT_NE(findAction(main, "Io Replay..."), nullptr);
-    for (const MenuItemSpec& item : windowMenu())
+    for (const MenuItemSpec& item : windowCatalogue().menu)
         EXPECT_EQ(findAction(main, item.caption) != nullptr, windows->inCatalogue(item.window))
             << item.caption;
 }
@@ -582,13 +580,8 @@ TEST_F(ConsoleWindows, RowsNineToTwelveAreBlankedAfter41ReportsForRowsOneToEight
     EXPECT_EQ(main->channelRowCount(), 0u);
 }
 
-TEST_F(ConsoleWindows, TheSimulatedReceiverFillsTheDisplayAndAnswersSystemCommands) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+TEST_F(ConsoleOnSimulatedReceiver, FillsTheDisplayAndAnswersSystemCommands) {
+    startSimulatedReceiver({}, false);
     ASSERT_TRUE(pumpUntil(
         [&] {
             return !panel("latWin")->text().isEmpty() && !panel("timeWin")->text().isEmpty() &&
@@ -604,7 +597,7 @@ TEST_F(ConsoleWindows, TheSimulatedReceiverFillsTheDisplayAndAnswersSystemComman
     main->findChild<QAction*>("WarmReset1")->trigger();
     EXPECT_TRUE(pumpUntil([&] { return main->runningSeconds() == 0; }, 30000));
     main->StopMonitor1Click();
-    sim.stop();
+    sim->stop();
     EXPECT_TRUE(panel("latWin")->text().isEmpty());
 }
 
@@ -720,24 +713,19 @@ TEST_F(ConsoleWindows, ACommandThatCannotBeSentSaysSoInTheStatusBar) {
     EXPECT_EQ(statusMessage(), "Not monitoring: Shut Down (0304) was not sent");
 }
 
-TEST_F(ConsoleWindows, AKilledSimulatedReceiverShowsAsDisconnected) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+TEST_F(ConsoleOnSimulatedReceiver, AKilledReceiverShowsAsDisconnected) {
+    startSimulatedReceiver({}, false);
     timer("runningTimer")->stop();
     ASSERT_TRUE(pumpUntil([&] { return !panel("latWin")->text().isEmpty(); }, 30000));
 
-    sim.stop(); // the receiver's process ends: its side of the pseudo-terminal closes
+    sim->stop(); // the receiver's process ends: its side of the pseudo-terminal closes
     QElapsedTimer shown;
     shown.start();
     // The loss arrives as an event of its own (no timer runs here) as soon as the port's
     // poll() sees the hang-up; the wait below only bounds a failing test.
     ASSERT_TRUE(pumpUntil([&] { return statusMessage().contains("device disconnected"); }));
     RecordProperty("disconnect_shown_after_ms", int(shown.elapsed()));
-    EXPECT_TRUE(statusMessage().startsWith(QString::fromStdString("COM1 (" + path + ")")))
+    EXPECT_TRUE(statusMessage().startsWith(QString::fromStdString("COM1 (" + simPath + ")")))
         << statusMessage().toStdString();
     EXPECT_FALSE(main->monitoring());
     EXPECT_EQ(sourcePanel(0)->colour(), lamp::kRed);

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
 
@@ -217,20 +218,11 @@ TEST(RawDataForm, TheViewKeepsTheNewestLinesAndSaysWhatItLeftOut) {
     std::filesystem::remove_all(dir);
 }
 
-TEST_F(ConsoleWindows, RawDataFromTheMenuShowsTheSimulatedReceiversFrames) {
+TEST_F(ConsoleOnSimulatedReceiver, RawDataFromTheMenuShowsTheReceiversFrames) {
     vx::sim::SimRunnerOptions o;
     o.speed = 4;
-    vx::sim::SimRunner sim(o);
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring());
-    QAction* item = nullptr;
-    for (QAction* a : main->findChildren<QAction*>())
-        if (a->text() == "&Raw Data...") item = a;
-    ASSERT_NE(item, nullptr);
-    item->trigger();
+    startSimulatedReceiver(o, false);
+    menuItem("&Raw Data...")->trigger();
     auto* form = windows->find<TrawDataForm>(vx::WindowId::TrawDataForm);
     ASSERT_NE(form, nullptr);
     auto* memo = form->findChild<QPlainTextEdit*>("rawDataWin");
@@ -241,8 +233,6 @@ TEST_F(ConsoleWindows, RawDataFromTheMenuShowsTheSimulatedReceiversFrames) {
     for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next())
         if (b.text().endsWith("82 ") && b.text().contains("81 ")) ++frames;
     EXPECT_GT(frames, 20);
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

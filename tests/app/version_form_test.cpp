@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
 
@@ -201,21 +202,9 @@ TEST(VersionForm, TheLedTellsWhetherAllSixCame) {
     EXPECT_FALSE(w.form.findChild<QGroupBox*>()->title().isEmpty());
 }
 
-TEST_F(ConsoleWindows, VersionAndAboutFromTheMenuOnTheSimulatedReceiver) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring());
-    // The receiver has booted once it reports.
-    ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
-    auto trigger = [&](const QString& caption) {
-        for (QAction* a : main->findChildren<QAction*>())
-            if (a->text() == caption) return a->trigger(), true;
-        return false;
-    };
-    ASSERT_TRUE(trigger("&Version (1101-1103), Product Info (1202-1204)..."));
+TEST_F(ConsoleOnSimulatedReceiver, VersionAndAboutFromTheMenu) {
+    startSimulatedReceiver();
+    menuItem("&Version (1101-1103), Product Info (1202-1204)...")->trigger();
     auto* form = windows->find<TversionForm>(vx::WindowId::TversionForm);
     ASSERT_NE(form, nullptr);
     auto* led = form->findChild<Lamp*>("queryLED");
@@ -229,7 +218,7 @@ TEST_F(ConsoleWindows, VersionAndAboutFromTheMenuOnTheSimulatedReceiver) {
     EXPECT_EQ(text("snWin"), "24051301");
     EXPECT_EQ(text("hardwareIdWin"), "HWID-SIM-0001");
 
-    ASSERT_TRUE(trigger("&About..."));
+    menuItem("&About...")->trigger();
     auto* about = windows->find<TaboutForm>(vx::WindowId::TaboutForm);
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
@@ -240,8 +229,6 @@ TEST_F(ConsoleWindows, VersionAndAboutFromTheMenuOnTheSimulatedReceiver) {
     EXPECT_EQ(lines.value(1), "June 8, 2007");
     about->findChild<QPushButton*>("closeButton")->click();
     EXPECT_FALSE(about->isVisible());
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
@@ -293,28 +294,15 @@ TEST(Pkt2101Form, WithNoLinkTheDialogGoesOnAndTimesOut) {
 
 namespace {
 
-QAction* menuItem(QWidget* w, const QString& caption) {
-    for (QAction* a : w->findChildren<QAction*>())
-        if (a->text() == caption) return a;
-    return nullptr;
-}
-
-TEST_F(ConsoleWindows, DrEngineRateFromTheMenuOnTheSimulatedReceiver) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
-    // The receiver has booted once it reports.
-    ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
+TEST_F(ConsoleOnSimulatedReceiver, DrEngineRateFromTheMenu) {
+    startSimulatedReceiver();
 
     auto* form = windows->find<Tpkt2101Form>(vx::WindowId::Tpkt2101Form);
     ASSERT_NE(form, nullptr);
     Controls c(*form);
     Controls* dlg = &c;
     EXPECT_FALSE(form->isVisible());
-    QAction* item = menuItem(main, "DR Engine Rate (2101)...");
+    QAction* item = menuItem("DR Engine Rate (2101)...");
     ASSERT_NE(item, nullptr);
     item->trigger();
     EXPECT_TRUE(form->isVisible());
@@ -335,7 +323,7 @@ TEST_F(ConsoleWindows, DrEngineRateFromTheMenuOnTheSimulatedReceiver) {
     // A silent receiver: the query LED turns red after a second.
     vx::sim::SimFaults silent;
     silent.silent = true;
-    sim.setFaults(silent);
+    sim->setFaults(silent);
     // What was on its way has arrived, and the previous request's timer has run out (a new
     // request does not restart a running one).
     form->responseTimerTimer();
@@ -344,9 +332,6 @@ TEST_F(ConsoleWindows, DrEngineRateFromTheMenuOnTheSimulatedReceiver) {
     QTest::mouseClick(dlg->queryButton, Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return dlg->queryLED->colour() != kWhite; }));
     EXPECT_EQ(dlg->queryLED->colour(), kRed);
-
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // status line of a lost link, the line of a command not sent.
 #include "link/link_texts.h"
 
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 
 #include <gtest/gtest.h>
 

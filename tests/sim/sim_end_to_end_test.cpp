@@ -1,7 +1,7 @@
 // The simulated receiver on a pseudo-terminal, read through the console's own receive path:
 // serial link, receive worker, hand-over queue and consumer.
-#include "app/catalogue.h"
-#include "app/event_texts.h"
+#include "link/catalogue.h"
+#include "link/event_texts.h"
 #include "link/receive_worker.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_runner.h"

@@ -1,6 +1,6 @@
 // Faults on demand: each does what it says, counted over many packets, and the same seed gives
 // the same run.
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "sim/sim_harness.h"
 
 #include <gtest/gtest.h>

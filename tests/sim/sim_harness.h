@@ -2,9 +2,9 @@
 // commands through the real command catalogue, and cut what it sends into packets.
 #pragma once
 
-#include "app/monitor_ops.h"
 #include "link/decoders.h"
 #include "link/framing.h"
+#include "link/monitor_ops.h"
 #include "sim/sim_receiver.h"
 #include "support/hex.h"
 

@@ -1,7 +1,7 @@
 // Monitor mode: memory written can be read back, the flash tools' sequences work end to end,
 // and refused commands answer 0x15.
-#include "app/catalogue.h"
-#include "app/monitor_ops.h"
+#include "link/catalogue.h"
+#include "link/monitor_ops.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_monitor.h"
 

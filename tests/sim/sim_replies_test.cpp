@@ -1,6 +1,6 @@
 // The simulated receiver answers every Query of the command catalogue with a reply that the
 // core decodes, acknowledges every Set, keeps what was set, and acts on System commands.
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "sim/sim_harness.h"
 
 #include <gtest/gtest.h>

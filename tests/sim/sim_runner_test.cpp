@@ -1,6 +1,6 @@
 // The simulated receiver on its thread: on a real pseudo-terminal with a reader on the slave
 // side, on an in-memory transport, with a recording, and stopped cleanly.
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "link/serial_link.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_runner.h"

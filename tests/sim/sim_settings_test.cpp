@@ -2,7 +2,7 @@
 // subcode is in sim_replies_test): what it refuses carries the result code it always had, its
 // subcode bitmap lists every subcode it answers, and its store stays valid whatever bytes a
 // BBRAM upload put there.
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_store.h"
 

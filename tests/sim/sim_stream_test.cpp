@@ -1,6 +1,6 @@
 // The periodic report stream: rates, decodability, soft events, diagnostics when enabled, and
 // a believable world behind the numbers.
-#include "app/catalogue.h"
+#include "link/catalogue.h"
 #include "sim/sim_harness.h"
 
 #include <gtest/gtest.h>

@@ -9,15 +9,24 @@
 //         EXPECT_EQ(panel("latWin")->text(), ...);
 //     }
 //
+// End-to-end tests run against the simulated receiver on a pseudo-terminal:
+//
+//     TEST_F(ConsoleOnSimulatedReceiver, Something) {
+//         startSimulatedReceiver();            // COM1 is the simulator; it has reported
+//         menuItem("GPS Configuration (0x24)...")->trigger();
+//         ...
+//     }
+//
 // Widgets are found by their object names: child<QComboBox>(sio, "comBox").
 #pragma once
 
-#include "app/console_qt.h"
+#include "app/io_replay_form.h"
 #include "app/main_form.h"
-#include "app/window_catalogue_qt.h"
+#include "app/sio_form.h"
+#include "console/console_qt.h"
 #include "link/framing.h"
-#include "link/io_replay_form.h"
-#include "link/sio_form.h"
+#include "program/window_catalogue_qt.h"
+#include "sim/sim_runner.h"
 #include "support/pty.h"
 #include "widgets/lamp_qt.h"
 #include "widgets/message_qt.h"
@@ -100,6 +109,11 @@ protected:
         createWindows(WindowOptions{});
     }
     void TearDown() override {
+        if (sim) {
+            console->stopMonitor();
+            sim->stop();
+            sim.reset();
+        }
         windows.reset();
         console.reset();
         msg::setInterceptor(nullptr);
@@ -107,7 +121,7 @@ protected:
 
     void createWindows(WindowOptions options) {
         windows.reset();
-        windows = std::make_unique<WindowSet>(*console, comMap, options);
+        windows = std::make_unique<WindowSet>(*console, comMap, windowCatalogue(), options);
         windows->createStartupWindows();
         main = windows->find<TmainForm>(vx::WindowId::TmainForm);
         sio = windows->find<TsioForm>(vx::WindowId::TsioForm);
@@ -126,6 +140,28 @@ protected:
         main->switchSource(index);
         ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
         timer("runningTimer")->stop();
+    }
+
+    // Starts the simulated receiver on a pseudo-terminal, maps COM1 to it and monitors COM1
+    // through the main window; with waitForReport, returns once the receiver has reported.
+    void startSimulatedReceiver(const vx::sim::SimRunnerOptions& options = {},
+                                bool waitForReport = true) {
+        sim = std::make_unique<vx::sim::SimRunner>(options);
+        ASSERT_TRUE(sim->startOnPty(&simPath)) << sim->error();
+        comMap.setPath(0, simPath);
+        main->switchSource(0);
+        ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+        if (waitForReport) {
+            ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
+        }
+    }
+
+    // The menu bar's item with this caption (accelerator ampersands included), or an exception
+    // naming it.
+    QAction* menuItem(const QString& caption) const {
+        for (QAction* a : main->findChildren<QAction*>())
+            if (a->text() == caption) return a;
+        throw std::runtime_error("no menu item " + caption.toStdString());
     }
 
     // The main window's widgets by object name.
@@ -165,10 +201,15 @@ protected:
     TsioForm* sio = nullptr;
     TfrmIoReplay* io = nullptr;
     Pty pty;
+    std::unique_ptr<vx::sim::SimRunner> sim; // startSimulatedReceiver()
+    std::string simPath;                     // its pseudo-terminal
     std::vector<Message> messages;
 
 private:
     uint64_t seen_ = 0;
 };
+
+// The console against the simulated receiver (startSimulatedReceiver()): the end-to-end tests.
+class ConsoleOnSimulatedReceiver : public ConsoleWindows {};
 
 } // namespace vxtest

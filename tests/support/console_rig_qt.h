@@ -12,7 +12,7 @@
 //     ASSERT_TRUE(rig.pumpUntil([&] { return ...; }));
 #pragma once
 
-#include "app/console_qt.h"
+#include "console/console_qt.h"
 #include "link/com_slots.h"
 #include "link/framing.h"
 #include "link/serial_link.h"

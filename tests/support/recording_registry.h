@@ -2,7 +2,7 @@
 // record every call, and a consumer running on its own thread.
 #pragma once
 
-#include "app/ack_texts.h"
+#include "link/ack_texts.h"
 #include "link/handover.h"
 
 #include <array>

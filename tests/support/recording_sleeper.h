@@ -1,7 +1,7 @@
 // A sleeper that records the pauses asked of it instead of waiting.
 #pragma once
 
-#include "app/paced_script.h"
+#include "link/paced_script.h"
 
 #include <numeric>
 #include <vector>

@@ -2,7 +2,7 @@
 // frame, and a record of everything the code under test did (frames, reads, purges, pauses).
 #pragma once
 
-#include "app/monitor_ops.h"
+#include "link/monitor_ops.h"
 #include "support/hex.h"
 
 #include <deque>

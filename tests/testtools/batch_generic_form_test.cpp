@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <mutex>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
@@ -321,20 +322,10 @@ namespace {
 
 // The packet tools from the menu: a generic Query, a refused oversize raw frame, then a batch of
 // five rows with and without the receiver's acknowledgements.
-TEST_F(ConsoleWindows, PacketToolsOnTheSimulatedReceiver) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
-    ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
-    auto menu = [&](const QString& caption) {
-        for (QAction* a : main->findChildren<QAction*>())
-            if (a->text() == caption) a->trigger();
-    };
+TEST_F(ConsoleOnSimulatedReceiver, PacketTools) {
+    startSimulatedReceiver();
 
-    menu("Send Generic Packet...");
+    menuItem("Send Generic Packet...")->trigger();
     auto* gen = windows->find<TgenPktForm>(vx::WindowId::TgenPktForm);
     ASSERT_TRUE(gen && gen->isVisible());
     gen->findChild<QComboBox*>("commandCB")->setCurrentIndex(1); // Query
@@ -352,7 +343,7 @@ TEST_F(ConsoleWindows, PacketToolsOnTheSimulatedReceiver) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Size of data is greater than 128 bytes.");
 
-    menu("Batch Generic Packets...");
+    menuItem("Batch Generic Packets...")->trigger();
     auto* form = windows->find<TbatchGenericForm>(vx::WindowId::TbatchGenericForm);
     ASSERT_TRUE(form && form->isVisible());
     // Query 2101, Set 2101, Query 1101, System 030A (refused: "Data not available"),
@@ -386,7 +377,7 @@ TEST_F(ConsoleWindows, PacketToolsOnTheSimulatedReceiver) {
     // get their replies.
     vx::sim::SimFaults noAcks;
     noAcks.dropAckFraction = 1.0;
-    sim.setFaults(noAcks);
+    sim->setFaults(noAcks);
     vxtest::pumpFor(50);
     run(10);
     for (int row : {0, 2, 4}) {
@@ -398,9 +389,6 @@ TEST_F(ConsoleWindows, PacketToolsOnTheSimulatedReceiver) {
         EXPECT_EQ(form->findChild<QLineEdit*>(QString("respWin%1").arg(row))->text(),
                   "No response");
     }
-
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <mutex>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
@@ -203,14 +204,8 @@ TEST(RandomSerialForm, IntervalZeroStopsTheStreamAndNoStreamOnlySwapsTheButtons)
 
 namespace {
 
-TEST_F(ConsoleWindows, RandomDataAgainstTheSimulatedReceiverWhichStillAnswers) {
-    vx::sim::SimRunner sim;
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    comMap.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
-    ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
+TEST_F(ConsoleOnSimulatedReceiver, RandomDataAndTheReceiverStillAnswers) {
+    startSimulatedReceiver();
 
     auto* form = windows->find<TrandomSerialForm>(vx::WindowId::TrandomSerialForm);
     ASSERT_NE(form, nullptr);
@@ -244,7 +239,7 @@ TEST_F(ConsoleWindows, RandomDataAgainstTheSimulatedReceiverWhichStillAnswers) {
     EXPECT_GT(form->messageCounts().ticks, 20u);
     EXPECT_GT(form->byteWriter().bytesWritten(), 1000u);
     EXPECT_LT(worst, 1000) << "the window froze";
-    EXPECT_GT(sim.stats().badFramesReceived + sim.stats().commandsReceived, 0u);
+    EXPECT_GT(sim->stats().badFramesReceived + sim->stats().commandsReceived, 0u);
 
     // The receiver still answers a Query.
     auto* gen = windows->find<TgenPktForm>(vx::WindowId::TgenPktForm);
@@ -263,8 +258,6 @@ TEST_F(ConsoleWindows, RandomDataAgainstTheSimulatedReceiverWhichStillAnswers) {
         },
         30000));
     EXPECT_EQ(gen->findChild<QPlainTextEdit*>("responseMemo")->toPlainText(), "05 ");
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

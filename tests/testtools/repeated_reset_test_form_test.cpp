@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+using vxtest::ConsoleOnSimulatedReceiver;
 using vxtest::ConsoleRig;
 using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
@@ -208,15 +209,6 @@ TEST(ForceToMonForm, SequenceCountsAndRefusals) {
 
 namespace {
 
-void startSim(vx::sim::SimRunner& sim, TmainForm* main, vx::ComSlots& map, Console& console) {
-    std::string path;
-    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
-    map.setPath(0, path);
-    main->switchSource(0);
-    ASSERT_TRUE(main->monitoring()) << console.lastError().toStdString();
-    ASSERT_TRUE(pumpUntil([&] { return console.delivered() > 0; }, 30000));
-}
-
 vx::sim::SimRunnerOptions fast() {
     vx::sim::SimRunnerOptions o;
     o.speed = 10; // a restart takes 100 ms instead of a second
@@ -225,16 +217,15 @@ vx::sim::SimRunnerOptions fast() {
 
 // Five cold resets counting five start-up reports, then three forces to the monitor, then a
 // receiver that does not come back.
-TEST_F(ConsoleWindows, RestartTestsOnTheSimulatedReceiver) {
-    vx::sim::SimRunner sim(fast());
-    startSim(sim, main, comMap, *console);
+TEST_F(ConsoleOnSimulatedReceiver, RestartTests) {
+    startSimulatedReceiver(fast());
     auto* reset = windows->find<TRepeatedResetTestForm>(vx::WindowId::TRepeatedResetTestForm);
     ASSERT_NE(reset, nullptr);
     windows->open(vx::WindowId::TRepeatedResetTestForm);
     reset->findChild<QRadioButton*>("resetType2")->setChecked(true); // 0302 Cold
     reset->findChild<QSpinBox*>("seMaxReqs")->setValue(5);
     reset->findChild<QSpinBox*>("seWait")->setValue(0);
-    const uint64_t resetsBefore = sim.stats().resets;
+    const uint64_t resetsBefore = sim->stats().resets;
     reset->btnStartClick();
     ASSERT_TRUE(pumpUntil([&] { return !reset->test().running(); }, 60000));
     // The fifth start-up report comes after the test has ended: it is still counted.
@@ -243,7 +234,7 @@ TEST_F(ConsoleWindows, RestartTestsOnTheSimulatedReceiver) {
     EXPECT_EQ(reset->findChild<Panel*>("pnlSent")->text(), "5");
     EXPECT_EQ(reset->findChild<Panel*>("pnlAcks")->text(), "5");
     EXPECT_EQ(reset->findChild<Panel*>("pnlStartups")->text(), "5");
-    EXPECT_EQ(sim.stats().resets - resetsBefore, 5u);
+    EXPECT_EQ(sim->stats().resets - resetsBefore, 5u);
 
     auto* form = windows->find<TforceToMonForm>(vx::WindowId::TforceToMonForm);
     ASSERT_NE(form, nullptr);
@@ -261,15 +252,13 @@ TEST_F(ConsoleWindows, RestartTestsOnTheSimulatedReceiver) {
     // A receiver that answers nothing: the test stops after the first restart.
     vx::sim::SimFaults silent;
     silent.silent = true;
-    sim.setFaults(silent);
+    sim->setFaults(silent);
     vxtest::pumpFor(100);
     form->startButtonClick();
     ASSERT_TRUE(pumpUntil([&] { return !form->test().running(); }, 60000));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Receiver not responding.");
     EXPECT_EQ(form->test().correct(), 0);
-    console->stopMonitor();
-    sim.stop();
 }
 
 } // namespace

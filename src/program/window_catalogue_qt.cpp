@@ -1,0 +1,127 @@
+#include "program/window_catalogue_qt.h"
+
+#include "app/about_form.h"
+#include "app/ack_form.h"
+#include "app/error_form.h"
+#include "app/io_replay_form.h"
+#include "app/log_form.h"
+#include "app/main_form.h"
+#include "app/raw_data_form.h"
+#include "app/sio_form.h"
+#include "app/sys_ack_form.h"
+#include "app/version_form.h"
+#include "config/mask_form.h"
+#include "config/pkt2101_form.h"
+#include "config/pkt25_form.h"
+#include "config/pkt27_form.h"
+#include "testtools/batch_generic_form.h"
+#include "testtools/force_to_mon_form.h"
+#include "testtools/gen_pkt_form.h"
+#include "testtools/random_serial_form.h"
+#include "testtools/repeated_reset_test_form.h"
+
+namespace {
+
+using W = vx::WindowId;
+
+// The windows of the console that are built. Start-up creates the AtStartup ones by position
+// (1 is the main window).
+const WindowSpec kWindows[] = {
+    {W::TmainForm, make<TmainForm>},
+    {W::TsioForm, make<TsioForm>},
+    {W::TerrorForm, make<TerrorForm>},
+    {W::Tpkt2101Form, make<Tpkt2101Form>},
+    {W::TSysAckForm, make<TSysAckForm>},
+    {W::TackForm, make<TackForm>},
+    {W::TfrmIoReplay, make<TfrmIoReplay>},
+    {W::TmaskForm, make<TmaskForm>},
+    {W::Tpkt25Form, make<Tpkt25Form>},
+    {W::Tpkt27Form, make<Tpkt27Form>},
+    {W::TgenPktForm, make<TgenPktForm>},
+    {W::TbatchGenericForm, make<TbatchGenericForm>},
+    {W::TrandomSerialForm, make<TrandomSerialForm>},
+    {W::TRepeatedResetTestForm, make<TRepeatedResetTestForm>},
+    {W::TforceToMonForm, make<TforceToMonForm>},
+    {W::TlogForm, make<TlogForm>},
+    {W::TrawDataForm, make<TrawDataForm>},
+    {W::TversionForm, make<TversionForm>},
+    {W::TaboutForm, make<TaboutForm>},
+};
+
+constexpr MenuExtra None = MenuExtra::None;
+
+// Every window item of the menu bar, in menu order. An item shows only when its window is in
+// kWindows.
+const MenuItemSpec kMenu[] = {
+    // clang-format off
+    {"Initialize", "Initialize2", nullptr, "Almanac download/Upload (2812-2814)...", nullptr, W::TalmanacForm, None},
+    {"Initialize", "Initialize2", nullptr, "Time, Pos, Alt, Freq, Heading (2901-2905)...", nullptr, W::Tpkt29Form, None},
+    {"Initialize", "Initialize2", nullptr, "Short Map Match Data (2907)...", nullptr, W::Tpkt2907Form, None},
+    {"Initialize", "Initialize2", nullptr, "Tacho Data (2908)...", nullptr, W::Tpkt2908Form, None},
+
+    {"&Config", nullptr, nullptr, "&COM Setup...", nullptr, W::TsioForm, None},
+    {"&Config", nullptr, nullptr, "Protocol...", nullptr, W::TForm_ProtocolConfig, None},
+    {"&Config", nullptr, nullptr, "VEXOR->NMEA Output...", "NMEAOutput", W::TNMEAOutputForm, None},
+    {"&Config", nullptr, nullptr, "NMEA Output Control (2202)...", nullptr, W::Tpkt2202Form, None},
+    {"&Config", nullptr, nullptr, "DR Engine Rate (2101)...", nullptr, W::Tpkt2101Form, None},
+    {"&Config", nullptr, nullptr, "GPS Configuration (0x24)...", nullptr, W::TmaskForm, None},
+    {"&Config", nullptr, nullptr, "&Kalman Filter Parameters (0x25)", nullptr, W::Tpkt25Form, None},
+    {"&Config", nullptr, nullptr, "DR Filter (0x27)...", nullptr, W::Tpkt27Form, None},
+    {"&Config", nullptr, nullptr, "Output Interval Control (2A, 2B, 2C, 2D)...", nullptr, W::TintervalControlForm, None},
+    {"&Config", nullptr, nullptr, "&DR Calibration (3603-3608)...", nullptr, W::Tpkt36Form, None},
+    {"&Config", nullptr, nullptr, "Diagnostic Message Output (707F)...", nullptr, W::Tpkt707FForm, None},
+
+    {"&View", nullptr, nullptr, "&Version (1101-1103), Product Info (1202-1204)...", nullptr, W::TversionForm, None},
+    {"&View", nullptr, nullptr, "Soft Event Mask and Event Logs (1401, 1402, 2E01)...", nullptr, W::TsoftEventForm, None},
+    {"&View", nullptr, nullptr, "Customer Data Blocks (0x15)...", nullptr, W::Tpkt15Form, None},
+    {"&View", nullptr, nullptr, "Health Status and Start-Up Reports (1601, 1602)...", nullptr, W::Tpkt1601_1602Form, None},
+    {"&View", nullptr, nullptr, "Available Report and Sub Codes (2601, 2602)...", nullptr, W::Tpkt2601Form, None},
+    {"&View", nullptr, nullptr, "DPP Model (2603 - 2605)...", nullptr, W::Tpkt2603_04_05Form, None},
+    {"&View", nullptr, nullptr, "Fast Fix with Raw DR Data (3002)...", nullptr, W::Tpkt3002Form, None},
+    {"&View", nullptr, nullptr, "Buffered Cumulative DR Data (3003)...", nullptr, W::TpktBufferedDr, None},
+    {"&View", nullptr, nullptr, "GPS Fix Message (3101)...", nullptr, W::Tpkt31Form, None},
+    {"&View", nullptr, nullptr, "Time and Constellation Summary (3201)...", nullptr, W::Tpkt32Form, None},
+    {"&View", nullptr, nullptr, "Constellation/Time Summaries (3202, 3203)...", nullptr, W::Tpkt3202_3203Form, None},
+    {"&View", nullptr, nullptr, "GPS Channel Status (3301)...", nullptr, W::Tpkt33Form, None},
+    {"&View", nullptr, nullptr, "Diagnostic Startup (7020)...", nullptr, W::Tpkt7020Form, None},
+    {"&View", nullptr, nullptr, "&Raw Data...", nullptr, W::TrawDataForm, None},
+    {"&View", nullptr, nullptr, "&Error Window...", "Errorlog1", W::TerrorForm, MenuExtra::RaiseErrorFlag},
+    {"&View", nullptr, nullptr, "Acknowledgements...", nullptr, W::TackForm, None},
+
+    {"T&est", "Test", nullptr, "ADC and Gyro Self Test (3F01)... ", nullptr, W::TselfTestForm, None},
+    {"T&est", "Test", nullptr, "Data Positioning Collection Test (3F02)...", nullptr, W::TDataCollectionTestForm, None},
+    {"T&est", "Test", nullptr, "Gyro Bench Test (3F04)...", nullptr, W::TgyroBenchTest, None},
+    {"T&est", "Test", nullptr, "Tacho/Reverse Production Test (3F06)...", nullptr, W::TtachoReverseBenchForm, None},
+
+    {"&Tools", nullptr, nullptr, "Data &Logging...", nullptr, W::TlogForm, None},
+    {"&Tools", nullptr, "&Plot", "Sky Plot...", nullptr, W::TskyPlotForm, None},
+    {"&Tools", nullptr, "&Plot", "Heading Plot...", nullptr, W::TheadingPlotForm, None},
+    {"&Tools", nullptr, nullptr, "Send Generic Packet...", nullptr, W::TgenPktForm, None},
+    {"&Tools", nullptr, nullptr, "Batch Generic Packets...", nullptr, W::TbatchGenericForm, None},
+    {"&Tools", nullptr, nullptr, "Random Serial Data...", nullptr, W::TrandomSerialForm, None},
+
+    {"&VORSAND", "VorsandInternal", nullptr, "Device Flash Configuration", "DeviceFlashConfiguration1", W::TdiagForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Flash BBRAM...", nullptr, W::TBBRAM_Form, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Unit Test...", nullptr, W::TBbramUnitTestForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "BBRAM Trace...", nullptr, W::TBbramTraceForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Vexor Trace...", "VexorTrace", W::TVexorTraceForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Raw GPS Fixes...", nullptr, W::TGpsRawPositionForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Repeated Reset Test...", nullptr, W::TRepeatedResetTestForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Adc Calibration Parameters...", nullptr, W::TAdcCalParamsForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Force to Monitor Test...", nullptr, W::TforceToMonForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Buffered DR Test...", nullptr, W::TbufferedDrForm, None},
+    {"&VORSAND", "VorsandInternal", "ZANT", "Configure ZANT like DR...", "ConfigureZANTlikeDR1", W::TZANTconfiguratorForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Io Replay...", nullptr, W::TfrmIoReplay, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "12 ch monitor", nullptr, W::Tfrm12ChanMon, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "TTCA Test...", nullptr, W::TTtcaForm, None},
+    {"&VORSAND", "VorsandInternal", nullptr, "Set RTC...", nullptr, W::TsetRtcForm, None},
+
+    {"&Help", nullptr, nullptr, "&About...", nullptr, W::TaboutForm, None},
+    // clang-format on
+};
+
+} // namespace
+
+WindowCatalogue windowCatalogue() {
+    return {kWindows, kMenu};
+}
