@@ -735,7 +735,7 @@ TEST_F(ConsoleOnSimulatedReceiver, AKilledReceiverShowsAsDisconnected) {
 // ---- Every window ----------------------------------------------------------------------------
 
 // Assistive technology sees every window as a dialog or a window (never as "filler"), each
-// titled with its caption alone, and each value panel by its caption with its text as value.
+// titled with its caption alone, and each value panel by its caption with its text readable.
 TEST_F(ConsoleWindows, WindowsAreDialogsOrWindowsToAssistiveTechnology) {
     for (QWidget* w : windows->windows()) {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
@@ -763,6 +763,8 @@ TEST_F(ConsoleWindows, ValuePanelsAnnounceTheirCaptionAndTheirText) {
         ASSERT_NE(a, nullptr) << c.panel;
         EXPECT_EQ(a->text(QAccessible::Name), c.name) << c.panel;
         EXPECT_EQ(a->text(QAccessible::Value), panel(c.panel)->text()) << c.panel;
+        ASSERT_NE(a->textInterface(), nullptr) << c.panel;
+        EXPECT_EQ(a->textInterface()->text(0, -1), panel(c.panel)->text()) << c.panel;
         EXPECT_TRUE(a->state().readOnly) << c.panel;
     }
     // An empty panel is still announced by its caption; a filled one gives its value.
@@ -775,6 +777,7 @@ TEST_F(ConsoleWindows, ValuePanelsAnnounceTheirCaptionAndTheirText) {
     ASSERT_TRUE(waitDelivered(1));
     EXPECT_EQ(lat->text(QAccessible::Name), "Latitute");
     EXPECT_EQ(lat->text(QAccessible::Value), "1.570796327");
+    EXPECT_EQ(lat->textInterface()->text(0, -1), "1.570796327");
 }
 
 TEST(ConsoleApplicationIdentity, NoDisplayNameIsAddedToTheWindowTitles) {
