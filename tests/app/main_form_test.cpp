@@ -780,6 +780,22 @@ TEST_F(ConsoleWindows, ValuePanelsAnnounceTheirCaptionAndTheirText) {
     EXPECT_EQ(lat->textInterface()->text(0, -1), "1.570796327");
 }
 
+// A value panel of any window is named by its caption, not by the text it shows, so a reader
+// says what a value is before it has one. (Panels without an object name are captions drawn as
+// panels.)
+TEST_F(ConsoleWindows, EveryValuePanelOfEveryWindowIsNamedByItsCaption) {
+    for (const WindowSpec& spec : windowCatalogue().windows) {
+        QWidget* w = windows->open(spec.id);
+        ASSERT_NE(w, nullptr) << spec.info().objectName;
+        for (const Panel* p : w->findChildren<Panel*>()) {
+            if (p->objectName().isEmpty()) continue;
+            EXPECT_FALSE(p->accessibleName().isEmpty())
+                << spec.info().objectName << " " << p->objectName().toStdString();
+        }
+        if (w != main) w->hide();
+    }
+}
+
 TEST(ConsoleApplicationIdentity, NoDisplayNameIsAddedToTheWindowTitles) {
     const QString before = QCoreApplication::applicationName();
     ConsoleApplication::setIdentity();
