@@ -119,14 +119,18 @@ def announce_screen_reader():
                   None, Gio.DBusCallFlags.NONE, int(TIMEOUT_S * 1000), None)
 
 
-def walk(node, depth=0):
-    """Every accessible under node, depth first."""
-    yield node
-    if depth > 40:
-        return
+def children(node):
     for i in range(node.childCount):
         child = node.getChildAtIndex(i)
         if child is not None:
+            yield child
+
+
+def walk(node, depth=0):
+    """Every accessible under node, depth first."""
+    yield node
+    if depth < 40:
+        for child in children(node):
             yield from walk(child, depth + 1)
 
 
@@ -169,17 +173,12 @@ def inner(args):
         def application():
             if console.poll() is not None:
                 fail("ornivex ended with status %d" % console.returncode)
-            for i in range(desktop.childCount):
-                app = desktop.getChildAtIndex(i)
-                if app is not None and app.name == "Ornivex":
-                    return app
-            return None
+            return next((a for a in children(desktop) if a.name == "Ornivex"), None)
 
         app = poll("the console on the accessibility registry", application)
         main = poll("the main window",
-                    lambda: next((app.getChildAtIndex(i) for i in range(app.childCount)
-                                  if app.getChildAtIndex(i).getRoleName() == "frame"
-                                  and app.getChildAtIndex(i).name.startswith("Ornivex")), None))
+                    lambda: next((w for w in children(app) if w.getRoleName() == "frame"
+                                  and w.name.startswith("Ornivex")), None))
 
         # Start Monitor (SysCmd menu) through the bus.
         item = poll("the Start Monitor menu item", lambda: find(main, "menu item",
@@ -214,9 +213,9 @@ def inner(args):
             window = find(app, "dialog", "Error Window")
             memo = window and find(window, "text", "Refused frames")
             lines = (text_of(memo) or "").split("\n") if memo else []
-            return memo, next((l for l in lines if l.startswith("Checksum Error:")), None)
+            return next((l for l in lines if l.startswith("Checksum Error:")), None)
 
-        memo, line = poll("a line of the Error Window", lambda: error_line()[1] and error_line())
+        line = poll("a Checksum Error line in the Error Window", error_line)
         if not re.fullmatch(r"Checksum Error:     81( [0-9A-F]{2})+ 82 ", line):
             fail("the Error Window's line reads %r" % line)
         print("Error Window line: %r" % line)
