@@ -58,6 +58,9 @@ Panel* valuePanel(QWidget* parent, const QString& name, const QString& caption, 
     return p;
 }
 
+const QString kLinkOwnedText =
+    "A flash tool is working with the receiver: the menus and closing wait until it is done.";
+
 QString withoutAccelerator(QString caption) {
     return caption.remove(QLatin1Char('&'));
 }
@@ -120,7 +123,9 @@ TmainForm::TmainForm(WindowSet& windows)
     }
 }
 
-TmainForm::~TmainForm() = default;
+TmainForm::~TmainForm() {
+    console_.setMonitorCommands({});
+}
 
 // ---- Layout ------------------------------------------------------------------------------------
 
@@ -486,6 +491,22 @@ void TmainForm::registerHandlers() {
         [this](const vx::ChannelStatusRecord& r, const vx::Routed&) { showChannel(r); });
     connect(&console_, &Console::frameSent, this, &TmainForm::txLamp);
     connect(&console_, &Console::linkLost, this, &TmainForm::linkLost);
+    // The flash tools restart monitoring as Stop Monitor and Start Monitor do.
+    console_.setMonitorCommands({[this] { StopMonitor1Click(); }, [this] { StartMonitor1Click(); },
+                                 [this] {
+                                     TsioForm* sio = sioForm();
+                                     return sio && sio->settings().replay;
+                                 }});
+    connect(&console_, &Console::linkClaimChanged, this, &TmainForm::linkClaimChanged);
+}
+
+void TmainForm::linkClaimChanged(bool claimed) {
+    // While a tool owns the link nothing else may send: no menu, no closing.
+    menuBar()->setEnabled(!claimed);
+    if (claimed)
+        statusBar()->showMessage(kLinkOwnedText);
+    else if (statusBar()->currentMessage() == kLinkOwnedText)
+        statusBar()->clearMessage();
 }
 
 void TmainForm::peersCreated(WindowSet&) {
@@ -780,6 +801,13 @@ void TmainForm::resetDisplay() {
 // ---- Shut-down ---------------------------------------------------------------------------------
 
 void TmainForm::closeEvent(QCloseEvent* e) {
+    if (!shutDown_ && console_.linkClaimed()) {
+        // A flash tool is in the middle of its work with the receiver: stopping now would
+        // leave the receiver in its monitor, or its flash half written.
+        e->ignore();
+        statusBar()->showMessage(kLinkOwnedText);
+        return;
+    }
     if (!shutDown_) {
         shutDown_ = true;
         runningTimer_->stop();

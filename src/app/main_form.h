@@ -7,6 +7,9 @@
 // handlers registered here in routing-table order. They take the decoded records; the texts
 // and colours come from status_texts.h.
 //
+// While a tool owns the link (a flash tool working in the receiver's monitor) the menus are
+// disabled and closing the window is refused.
+//
 // When the link loses its port (receiver unplugged or killed) the window stops monitoring as
 // Stop Monitor does, paints the source panel red and says so in the status bar. A command
 // that cannot be sent because nothing is monitored says so in the status bar too.
@@ -113,6 +116,8 @@ private:
     void sendCommand(const QString& caption, const std::function<int(vx::FrameSink&)>& send);
     // The link lost its port (on the GUI thread).
     void linkLost(const vx::LinkLoss& loss);
+    // A tool claimed the link or gave it back.
+    void linkClaimChanged(bool claimed);
 
     WindowSet& windows_;
     Console& console_;

@@ -33,6 +33,8 @@ const char* kSimHelp =
     "  --record FILE     also write everything sent to FILE, a recording the console replays\n"
     "  --duration S      stop after S seconds of receiver time\n"
     "  --speed N         run N times faster than real time (default 1)\n"
+    "  --line-rate BAUD  send and take bytes no faster than a line of BAUD (4800 to 115200;\n"
+    "                    a pseudo-terminal has no speed of its own)\n"
     "  --seed N          seed of the simulated world and of the faults (default 1)\n"
     "  --utc TIME        UTC at start as YYYY-MM-DDTHH:MM:SS (default: the host clock)\n"
     "  --quiet           no summary on standard error at the end\n"
@@ -45,6 +47,11 @@ const char* kSimHelp =
     "  --garbage F       put a burst of garbage bytes before this fraction of frames\n"
     "  --delay MS        answer this many milliseconds late\n"
     "  --silent          send nothing at all\n"
+    "\n"
+    "monitor faults (after Force to Monitor, 0303):\n"
+    "  --monitor-refuse CMD   refuse the monitor command CMD (hex; FF: every one) with 0x15\n"
+    "  --monitor-drop N       do not send the next N monitor answers\n"
+    "  --monitor-corrupt N    send the next N memory read replies with a wrong checksum\n"
     "\n"
     "Example: vexor sim --speed 10 --duration 60 --record sample.vxr\n";
 
@@ -110,6 +117,17 @@ int cmdSim(const std::vector<std::string>& args) {
                 uint32_t(parseNumber(value("milliseconds"), "--delay", 0, 600000));
         else if (a == "--silent")
             o.sim.faults.silent = true;
+        else if (a == "--line-rate")
+            o.lineBaud = int32_t(parseNumber(value("a baud rate"), "--line-rate", 4800, 115200));
+        else if (a == "--monitor-refuse") {
+            o.sim.faults.monitorRefuse = parseHexByte(value("a command"), "--monitor-refuse");
+            if (!o.sim.faults.monitorRefuse) throw UsageError("--monitor-refuse must not be 00");
+        } else if (a == "--monitor-drop")
+            o.sim.faults.monitorDropAnswers =
+                uint32_t(parseNumber(value("a count"), "--monitor-drop", 0, 1e9));
+        else if (a == "--monitor-corrupt")
+            o.sim.faults.monitorCorruptReplies =
+                uint32_t(parseNumber(value("a count"), "--monitor-corrupt", 0, 1e9));
         else
             throw UsageError("unknown option '" + a + "'");
     }

@@ -16,12 +16,15 @@ Console::Console(vx::SerialLink& link, QObject* parent)
     link_->setTxObserver(&txRelay_);
     lossRelay_.console = this;
     link_->setLossObserver(&lossRelay_);
+    claimRelay_.console = this;
+    link_->setClaimObserver(&claimRelay_);
 }
 
 Console::~Console() {
     link_->stopLink();
     link_->setTxObserver(nullptr);
     link_->setLossObserver(nullptr);
+    link_->setClaimObserver(nullptr);
     link_->setReader(nullptr);
 }
 
@@ -64,6 +67,34 @@ void Console::drainAll() {
     while (consumer_.drain(kDrainBatch)) {
     }
     queue_.armWake();
+}
+
+void Console::runStopMonitor() {
+    if (monitorCommands_.stop)
+        monitorCommands_.stop();
+    else
+        stopMonitor();
+}
+
+bool Console::runStartMonitor() {
+    if (monitorCommands_.start)
+        monitorCommands_.start();
+    else
+        startMonitor(link_->settings());
+    return monitoring();
+}
+
+bool Console::replayChosen() const {
+    if (monitorCommands_.replayChosen) return monitorCommands_.replayChosen();
+    return link_->replaying();
+}
+
+void Console::ClaimRelay::linkClaimChanged(bool claimed) {
+    // Claims are made and released on the GUI thread (the signal is then emitted at once), or
+    // on a worker (then it is posted).
+    Console* c = console;
+    QMetaObject::invokeMethod(
+        c, [c, claimed] { emit c->linkClaimChanged(claimed); }, Qt::AutoConnection);
 }
 
 void Console::TxRelay::frameSent() {

@@ -58,6 +58,29 @@ public:
 
     // Runs every waiting delivery now (tests; shutdown).
     void drainAll();
+
+    // ---- Stop Monitor and Start Monitor for the windows of other families
+    // The main window hands in what its Stop Monitor and Start Monitor do (the display
+    // blanked, the source panel painted, the capture armed, ...) and which source COM Setup
+    // has chosen; a tool that must restart monitoring (the flash tools) runs them here.
+    struct MonitorCommands {
+        std::function<void()> stop;
+        std::function<void()> start;
+        std::function<bool()> replayChosen; // COM Setup's source is a replay file
+    };
+    void setMonitorCommands(MonitorCommands commands) { monitorCommands_ = std::move(commands); }
+    // Stop Monitor as the main window does it; without a main window the link is stopped.
+    void runStopMonitor();
+    // Start Monitor as the main window does it; without one the link is started with the
+    // settings of its last start. True when the link then runs.
+    bool runStartMonitor();
+    // The source COM Setup has chosen (or, without a main window, the running link) is a
+    // replay file.
+    bool replayChosen() const;
+
+    // True while a tool owns the link (SerialLink::claim): every other sender is refused, and
+    // the main window keeps its menus disabled and refuses to close.
+    bool linkClaimed() const { return link_->claimed(); }
     // Deliveries run so far.
     uint64_t delivered() const { return consumer_.delivered(); }
 
@@ -73,6 +96,8 @@ signals:
     // itself (link().lost() is true until the next start); the main window then stops
     // monitoring as Stop Monitor does.
     void linkLost(const vx::LinkLoss& loss);
+    // A tool claimed the link (true) or gave it back (false); emitted on the GUI thread.
+    void linkClaimChanged(bool claimed);
 
 private:
     class Registry : public vx::WindowRegistry {
@@ -95,6 +120,11 @@ private:
         Console* console;
         void linkLost(const vx::LinkLoss& loss) override;
     };
+    // Told by the link of each claim and release: emits linkClaimChanged on the GUI thread.
+    struct ClaimRelay : vx::ClaimObserver {
+        Console* console;
+        void linkClaimChanged(bool claimed) override;
+    };
     void scheduleDrain();
     void drainBatch();
 
@@ -108,6 +138,8 @@ private:
     std::unique_ptr<vx::ReceiveWorker> worker_;
     TxRelay txRelay_;
     LossRelay lossRelay_;
+    ClaimRelay claimRelay_;
+    MonitorCommands monitorCommands_;
     bool drainScheduled_ = false;
 };
 

@@ -162,6 +162,15 @@ void MonitorLink::sleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+int64_t MonitorLink::nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void MonitorLink::waitReadable(int ms) {
+    sleepMs(std::clamp(ms, 0, kMonitorPollMs));
+}
+
 int sendWakeBytes(MonitorLink& link) {
     static constexpr uint8_t wake[5] = {kMonitorWake, kMonitorWake, kMonitorWake, kMonitorWake,
                                         kMonitorWake};
@@ -169,29 +178,43 @@ int sendWakeBytes(MonitorLink& link) {
 }
 
 bool waitMonitorAck(MonitorLink& link, int allowanceMs) {
-    while (allowanceMs > 0) {
+    if (allowanceMs <= 0) return false;
+    const int64_t deadline = link.nowMs() + allowanceMs;
+    for (;;) {
         uint8_t b = 0;
         if (link.rawRead(&b, 1) == 1) {
             if (b == kMonitorAck) return true;
             if (b == kMonitorNak) return false;
+            continue; // something else: look at the next byte at once
         }
-        link.sleepMs(kMonitorPollMs);
-        allowanceMs -= kMonitorPollMs;
+        const int64_t left = deadline - link.nowMs();
+        if (left <= 0) return false;
+        link.waitReadable(int(left));
     }
-    return false;
 }
 
 bool readMonitorReply(MonitorLink& link, std::span<uint8_t> buffer, uint8_t count) {
-    size_t total = size_t(count) + kMonitorOverhead;
+    const size_t total = size_t(count) + kMonitorOverhead;
     if (buffer.size() < total) return false;
-    for (size_t i = 0; i < total; ++i) {
-        int tries = 0;
-        while (link.rawRead(&buffer[i], 1) != 1) {
-            link.sleepMs(kMonitorPollMs);
-            if (++tries == kReplyByteTries) return false;
+    size_t got = 0;
+    int64_t deadline = link.nowMs() + kReplyGapMs;
+    while (got < total) {
+        int n = link.rawRead(buffer.data() + got, int(total - got));
+        if (n > 0) {
+            got += size_t(std::min<int>(n, int(total - got)));
+            deadline = link.nowMs() + kReplyGapMs;
+            continue;
         }
+        const int64_t left = deadline - link.nowMs();
+        if (left <= 0) return false;
+        link.waitReadable(int(left));
     }
     return true;
+}
+
+int64_t wireTimeMs(size_t bytes, int32_t baudRate) {
+    if (baudRate <= 0) return 0;
+    return int64_t((uint64_t(bytes) * 10 * 1000 + uint64_t(baudRate) - 1) / uint64_t(baudRate));
 }
 
 bool monitorReadMemory(MonitorLink& link, uint32_t address, uint8_t count,

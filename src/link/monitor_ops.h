@@ -105,8 +105,13 @@ int monitorSetHardwareId(FrameSink& sink, std::string_view hardwareId);
 int monitorCommand8E(FrameSink& sink);
 
 // The link as the monitor exchanges see it while the receive worker is paused: whole writes
-// through sendFrame, unlocked single reads, a purge, and waits. The serial link implements it;
-// tests script it.
+// through sendFrame, reads of what is waiting, a purge, waits for bytes, and a clock. The
+// serial link implements it (serial_monitor_link.h); tests script it or run a simulated
+// receiver behind it on simulated time.
+//
+// Waiting: an exchange never polls on a timer. It reads what is there; when nothing is, it
+// waits in waitReadable until a byte may have come or its allowance (measured on nowMs) has
+// run out. So an answer is taken the moment it arrives, and a silent receiver costs no CPU.
 class MonitorLink : public FrameSink, public Sleeper {
 public:
     // Reads up to count bytes that are waiting; returns how many were read (0 when none, a
@@ -114,23 +119,33 @@ public:
     virtual int rawRead(uint8_t* buf, int count) = 0;
     // Empties the receive buffer, then the transmit buffer.
     virtual void purgeLink() = 0;
+    // Holds the receive worker so that rawRead sees the receiver's bytes, and lets it go on
+    // again (SerialLink::pauseLink, resumeLink). False when the link is not running. A link
+    // without a receive worker has nothing to hold: true.
+    virtual bool pauseLink() { return true; }
+    virtual bool resumeLink() { return true; }
+    // Milliseconds on a monotonic clock (the host's unless overridden).
+    virtual int64_t nowMs();
+    // Waits up to ms milliseconds, or less once a byte may be waiting. The default looks
+    // again after at most 10 ms (a link that cannot be watched).
+    virtual void waitReadable(int ms);
     // Waits on the calling thread; real sleep unless overridden.
     void sleepMs(int ms) override;
 };
 
-inline constexpr int kMonitorPollMs = 10;     // one poll of the acknowledge wait / reply read
-inline constexpr int kReplyByteTries = 10;    // tries per reply byte
+inline constexpr int kMonitorPollMs = 10;     // the longest nap of the default waitReadable
+inline constexpr int kReplyGapMs = 100;       // a reply whose next byte is this late has failed
 inline constexpr int kReadMemoryAttempts = 5; // attempts of monitorReadMemory
 
 // Writes five 0x05 bytes through sendFrame, unframed. Returns the sink's result.
 int sendWakeBytes(MonitorLink& link);
-// Polls for one byte every 10 ms, taking 10 ms from the allowance each poll, until the
-// allowance is used up. True on 0x06; false on 0x15 or when the allowance runs out. Other bytes
-// are skipped.
+// Waits up to allowanceMs for the monitor's answer: true on 0x06, false on 0x15 (at once) or
+// when the allowance runs out. Other bytes are skipped. Bytes are taken one at a time, so
+// nothing behind the answer is read. An allowance of 0 or less reads nothing.
 bool waitMonitorAck(MonitorLink& link, int allowanceMs);
-// Reads count + 6 bytes one at a time into buffer; each byte is tried up to 10 times with a
-// 10 ms pause after each empty try. False when a byte does not come, or when buffer is smaller
-// than count + 6 (nothing is read then).
+// Reads count + 6 bytes into buffer, taking what is waiting each time; fails when the next
+// byte is more than 100 ms late, or when buffer is smaller than count + 6 (nothing is read
+// then). Never reads beyond the reply.
 bool readMonitorReply(MonitorLink& link, std::span<uint8_t> buffer, uint8_t count);
 // Reads count bytes of receiver memory at address into destination: up to 5 attempts, each
 // purgeLink, the 0x80 request, readMonitorReply(count) and a check of the reply (header,
@@ -140,5 +155,9 @@ bool readMonitorReply(MonitorLink& link, std::span<uint8_t> buffer, uint8_t coun
 // (nothing is sent then).
 bool monitorReadMemory(MonitorLink& link, uint32_t address, uint8_t count,
                        std::span<uint8_t> destination);
+
+// How long bytes take on a line of baudRate with one start and one stop bit (10 bits a byte),
+// in milliseconds, rounded up. 0 for a baud rate of 0 or less.
+int64_t wireTimeMs(size_t bytes, int32_t baudRate);
 
 } // namespace vx

@@ -351,6 +351,10 @@ void SerialLink::stopLocked() {
     if (reader_) reader_->interruptReader();
     if (worker_.joinable()) worker_.join();
     workerActive_.store(false, std::memory_order_release);
+    {
+        // A tool waiting in waitRawReadable has been woken; it leaves the port alone from now.
+        std::lock_guard wait(rawWaitMu_);
+    }
 
     std::lock_guard rl(readMu_);
     std::lock_guard wl(writeMu_);
@@ -399,14 +403,71 @@ void SerialLink::paceFor(int32_t ms) {
 }
 
 int SerialLink::sendFrame(const uint8_t* bytes, uint16_t length) {
+    return writeFrame(nullptr, bytes, length);
+}
+
+int SerialLink::writeFrame(const LinkClaim* as, const uint8_t* bytes, uint16_t length) {
     if (!running_.load(std::memory_order_acquire)) return -1;
+    if (owner_.load(std::memory_order_acquire) != as) return -1;
     {
         std::lock_guard wl(writeMu_);
-        if (!port_ || !running_.load(std::memory_order_acquire)) return -1;
+        // Looked at again under the lock: once claim() has returned, no other sender's frame
+        // starts on the wire.
+        if (!port_ || !running_.load(std::memory_order_acquire) ||
+            owner_.load(std::memory_order_acquire) != as)
+            return -1;
         if (port_->write(bytes, length) != 0) return -1;
     }
     if (TxObserver* obs = txObserver_.load()) obs->frameSent();
     return 0;
+}
+
+std::unique_ptr<LinkClaim> SerialLink::claim() {
+    std::unique_ptr<LinkClaim> c(new LinkClaim(*this));
+    const LinkClaim* none = nullptr;
+    {
+        // Under the write lock: a frame being written when the claim is made ends first.
+        std::lock_guard wl(writeMu_);
+        if (!owner_.compare_exchange_strong(none, c.get(), std::memory_order_acq_rel))
+            return nullptr;
+    }
+    if (ClaimObserver* obs = claimObserver_.load()) obs->linkClaimChanged(true);
+    return c;
+}
+
+void SerialLink::release(const LinkClaim* claim) {
+    const LinkClaim* mine = claim;
+    {
+        std::lock_guard wl(writeMu_);
+        if (!owner_.compare_exchange_strong(mine, nullptr, std::memory_order_acq_rel)) return;
+    }
+    if (ClaimObserver* obs = claimObserver_.load()) obs->linkClaimChanged(false);
+}
+
+LinkClaim::~LinkClaim() {
+    link_.release(this);
+}
+
+int LinkClaim::sendFrame(const uint8_t* bytes, uint16_t length) {
+    return link_.writeFrame(this, bytes, length);
+}
+
+bool SerialLink::waitRawReadable(int timeoutMs) {
+    if (!running_.load(std::memory_order_acquire)) return false;
+    if (workerOwnsRead()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(timeoutMs, 0, 10)));
+        return false;
+    }
+    {
+        std::lock_guard lk(readMu_);
+        if (raPos_ < raEnd_) return true;
+    }
+    // The port is polled without the read lock (a long wait must not hold up the taps); stopLink
+    // wakes the poll through the wake pipe and takes rawWaitMu_ before it closes the port.
+    std::lock_guard wait(rawWaitMu_);
+    if (!running_.load(std::memory_order_acquire) || !port_) return false;
+    port_->waitReadable(std::max(timeoutMs, 0), wakeRead_);
+    return true;
 }
 
 size_t SerialLink::takeLocked(uint8_t* dst, size_t n) {

@@ -35,7 +35,13 @@
 // - pauseLink is cooperative too: after pauseLink returns the worker does not touch the port,
 //   the read-ahead buffer or the taps until resumeLink; the bytes it already held in hand
 //   (at most kWindowBytes, all received before the pause) may still be deframed. The worker
-//   holds no lock while it is held, so a tool may then use rawRead, readBytes and sendFrame.
+//   holds no lock while it is held, so a tool may then use rawRead, readBytes and sendFrame,
+//   and wait for the receiver's bytes in waitRawReadable.
+// - One owner at a time: a tool that must be the only sender for a while (the flash tools,
+//   which talk to the receiver's monitor) claims the link. Until its LinkClaim is released,
+//   sendFrame returns -1 for every other sender (menus, test tools, timers, writer threads),
+//   and the tool sends through the claim. Starting, stopping, pausing and reading are not
+//   affected; the claim outlives a restart of the link.
 #pragma once
 
 #include <atomic>
@@ -152,6 +158,15 @@ public:
     virtual void readerIdle() {}
 };
 
+class LinkClaim;
+
+// Told when the link is claimed and when the claim is released, on the thread that did it.
+class ClaimObserver {
+public:
+    virtual ~ClaimObserver() = default;
+    virtual void linkClaimChanged(bool claimed) = 0;
+};
+
 class SerialLink : public FrameSink {
 public:
     // Bytes handed to the deframer at a time; stop and pause requests are checked between
@@ -194,9 +209,17 @@ public:
     int stopLink();
 
     // Writes one frame whole under the write lock and tells the TX observer. 0, or -1 when
-    // the link is not running or the write failed. In replay mode nothing is written and the
-    // write counts as successful.
+    // the link is not running, is claimed by a tool (see claim), or the write failed. In replay
+    // mode nothing is written and the write counts as successful.
     int sendFrame(const uint8_t* bytes, uint16_t length) override;
+
+    // Makes the caller the link's only sender until the returned claim is destroyed: from now
+    // on sendFrame returns -1 and only the claim's sendFrame writes. nullptr when another
+    // claim holds the link. The link must outlive the claim.
+    std::unique_ptr<LinkClaim> claim();
+    bool claimed() const { return owner_.load(std::memory_order_acquire) != nullptr; }
+    // Told of every claim and release (null for none).
+    void setClaimObserver(ClaimObserver* observer) { claimObserver_.store(observer); }
 
     // Reads count bytes into buffer, trying every 20 units of budget with a 1 ms pause (a
     // budget of 10 allows one attempt), and feeds them to the raw taps. 1 when count bytes
@@ -208,6 +231,13 @@ public:
     // read (0 when none were waiting). For a tool while the worker is paused (or a link
     // without a reader): returns 0 while the worker is reading.
     size_t rawRead(uint8_t* buffer, size_t count);
+
+    // Waits up to timeoutMs, or less once a byte that rawRead can take may be waiting (bytes in
+    // the read-ahead, the port readable or hung up). For a tool while the worker is paused;
+    // stopLink wakes it. Returns false at once when the link is not running (nothing will
+    // come: the caller must not spin on it), and after a nap of at most 10 ms while the worker
+    // owns the read side; true otherwise.
+    bool waitRawReadable(int timeoutMs);
 
     // Holds the worker and empties the receive and transmit buffers (the read-ahead too; a
     // replay file loses nothing). false when the link is not running.
@@ -243,6 +273,10 @@ private:
     class Session;
     friend class WorkerSource;
     friend class Session;
+    friend class LinkClaim;
+
+    int writeFrame(const LinkClaim* as, const uint8_t* bytes, uint16_t length);
+    void release(const LinkClaim* claim);
 
     void stopLocked();
     void workerMain();
@@ -264,7 +298,9 @@ private:
     mutable std::mutex lifeMu_; // serialises startLink / stopLink
     std::mutex readMu_;
     std::mutex writeMu_;
-    std::mutex ctlMu_; // pause and pacing waits
+    std::mutex ctlMu_;     // pause and pacing waits
+    std::mutex rawWaitMu_; // held by a tool waiting in waitRawReadable; stopLink takes it
+                           // before it closes the port
     std::condition_variable ctlCv_;
 
     std::unique_ptr<SerialPort> port_; // changed only while no worker runs, under both locks
@@ -282,6 +318,8 @@ private:
 
     LinkReader* reader_ = nullptr;
     std::atomic<TxObserver*> txObserver_{nullptr};
+    std::atomic<const LinkClaim*> owner_{nullptr};
+    std::atomic<ClaimObserver*> claimObserver_{nullptr};
     ReplayClock* replayClock_ = nullptr; // set while stopped
     std::thread worker_;
     std::atomic<bool> workerActive_{false};
@@ -305,6 +343,24 @@ private:
 
     std::unique_ptr<WorkerSource> source_;
     std::unique_ptr<Session> session_;
+};
+
+// The link held by one tool (SerialLink::claim): its sendFrame is the only one that writes
+// until it is destroyed, which gives the link back to every sender.
+class LinkClaim : public FrameSink {
+public:
+    ~LinkClaim() override;
+    LinkClaim(const LinkClaim&) = delete;
+    LinkClaim& operator=(const LinkClaim&) = delete;
+
+    // As SerialLink::sendFrame, for the owner.
+    int sendFrame(const uint8_t* bytes, uint16_t length) override;
+    SerialLink& link() const { return link_; }
+
+private:
+    friend class SerialLink;
+    explicit LinkClaim(SerialLink& link) : link_(link) {}
+    SerialLink& link_;
 };
 
 } // namespace vx

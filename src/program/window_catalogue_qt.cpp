@@ -14,6 +14,11 @@
 #include "config/pkt2101_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt27_form.h"
+#include "flash/bbram_form.h"
+#include "flash/bbram_trace_form.h"
+#include "flash/bbram_unit_test_form.h"
+#include "flash/diag_form.h"
+#include "flash/vexor_trace_form.h"
 #include "testtools/batch_generic_form.h"
 #include "testtools/force_to_mon_form.h"
 #include "testtools/gen_pkt_form.h"
@@ -46,6 +51,11 @@ const WindowSpec kWindows[] = {
     {W::TrawDataForm, make<TrawDataForm>},
     {W::TversionForm, make<TversionForm>},
     {W::TaboutForm, make<TaboutForm>},
+    {W::TdiagForm, make<TdiagForm>},
+    {W::TBBRAM_Form, make<TBBRAM_Form>},
+    {W::TBbramUnitTestForm, make<TBbramUnitTestForm>},
+    {W::TBbramTraceForm, make<TBbramTraceForm>},
+    {W::TVexorTraceForm, make<TVexorTraceForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;

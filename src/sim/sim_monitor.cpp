@@ -104,7 +104,8 @@ void MonitorPort::feed(uint8_t b, int64_t tMs, std::vector<Answer>& out) {
         state_ = State::Idle;
         uint8_t s = uint8_t(cmd_ + len_);
         for (uint8_t d : data_) s = uint8_t(s + d);
-        if (b != 0x03 || s != sum_) {
+        if (b != 0x03 || s != sum_ ||
+            (refusedCommand_ && (refusedCommand_ == 0xFF || refusedCommand_ == cmd_))) {
             answer(out, kMonitorNak);
             break;
         }

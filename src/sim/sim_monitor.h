@@ -45,6 +45,9 @@ public:
     // Ends a flash image transfer that stopped arriving.
     void tick(int64_t tMs, std::vector<Answer>& out);
     bool restartRequested() const { return restart_; }
+    // Frames with this command byte (0xFF: every command) are refused with 0x15 and not
+    // carried out; 0 refuses none.
+    void setRefused(uint8_t command) { refusedCommand_ = command; }
 
     bool read(uint32_t address, uint32_t count, uint8_t* dst) const;
     bool writeRam(uint32_t address, const uint8_t* src, uint32_t count);
@@ -77,6 +80,7 @@ private:
     int64_t rawLastMs_ = 0;
     int64_t lastByteMs_ = 0;
     uint32_t accepted_ = 0, refused_ = 0;
+    uint8_t refusedCommand_ = 0;
 };
 
 } // namespace vx::sim

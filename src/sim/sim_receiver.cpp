@@ -28,6 +28,7 @@ SimReceiver::SimReceiver(const SimOptions& o)
     : faults_(o.faults), faultRng_(o.seed ^ 0x5EEDFA17C0FFEEull), seed_(o.seed),
       store_(defaultStore()), factory_(std::make_unique<FactoryData>(defaultFactoryData())),
       world_(o.seed), monitor_(*factory_) {
+    monitor_.setRefused(faults_.monitorRefuse);
     int64_t utc = o.utcStartUnixMs ? o.utcStartUnixMs : hostUnixMs();
     world_.setUtcStart(utc - ((utc % 1000) + 1000) % 1000);
     // As shipped, RAM and flash both hold a valid image of the default settings.
@@ -445,6 +446,21 @@ void SimReceiver::send(const Pending& p) {
     }
     if (p.kind == Kind::Reply && faultRng_.chance(faults_.dropReplyFraction)) {
         ++stats_.repliesDropped;
+        return;
+    }
+    if (p.kind == Kind::Monitor && faults_.monitorDropAnswers > 0) {
+        --faults_.monitorDropAnswers;
+        ++stats_.monitorDropped;
+        return;
+    }
+    if (p.kind == Kind::Monitor && p.bytes.size() > 1 && faults_.monitorCorruptReplies > 0) {
+        // A memory read's reply: its checksum (the byte before the end byte) is spoiled.
+        --faults_.monitorCorruptReplies;
+        ++stats_.monitorCorrupted;
+        std::vector<uint8_t> bad = p.bytes;
+        bad[bad.size() - 2] ^= 0x5A;
+        write(bad.data(), bad.size());
+        ++stats_.monitorAnswers;
         return;
     }
     if (p.kind == Kind::Monitor || p.kind == Kind::Text) {

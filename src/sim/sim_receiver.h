@@ -37,6 +37,16 @@ struct SimFaults {
     uint8_t garbageMaxBytes = 16;       // a burst has 1..this many bytes, never 0x81
     uint32_t answerDelayMs = 0; // replies, acknowledgements and monitor answers come this late
     bool silent = false;        // nothing at all is sent (commands are still carried out)
+
+    // The monitor (after "Force to Monitor (0303)"). The counts are used up by the receiver:
+    // setting them again starts a new count.
+    // When not 0: monitor frames with this command byte (0xFF: every command) are refused
+    // with 0x15 and not carried out.
+    uint8_t monitorRefuse = 0;
+    uint32_t monitorDropAnswers = 0;    // the next this many answers (0x06, 0x15 or a memory
+                                        // read's reply) are not sent
+    uint32_t monitorCorruptReplies = 0; // the next this many memory read replies go out with
+                                        // a wrong checksum
 };
 
 struct SimStats {
@@ -46,7 +56,9 @@ struct SimStats {
     uint64_t repliesSent = 0;
     uint64_t acksSent = 0;
     uint64_t monitorAnswers = 0;
-    uint64_t textLines = 0; // NMEA sentences
+    uint64_t monitorDropped = 0;   // monitor answers not sent (monitorDropAnswers)
+    uint64_t monitorCorrupted = 0; // memory read replies sent with a wrong checksum
+    uint64_t textLines = 0;        // NMEA sentences
     uint64_t acksDropped = 0;
     uint64_t repliesDropped = 0;
     uint64_t framesCorrupted = 0;
@@ -79,7 +91,10 @@ public:
     SimReceiver& operator=(const SimReceiver&) = delete;
 
     void setOutput(Output out) { output_ = std::move(out); }
-    void setFaults(const SimFaults& f) { faults_ = f; }
+    void setFaults(const SimFaults& f) {
+        faults_ = f;
+        monitor_.setRefused(f.monitorRefuse);
+    }
     const SimFaults& faults() const { return faults_; }
 
     // Bytes from the console, received at the current simulated time.

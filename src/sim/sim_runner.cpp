@@ -5,6 +5,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace vx::sim {
 
@@ -124,6 +128,22 @@ void SimRunner::setFaults(const SimFaults& faults) {
     progressCv_.wait(lock, [&] { return !faultsChanged_ || ended_; });
 }
 
+bool SimRunner::inspect(const std::function<void(const SimReceiver&)>& fn) {
+    std::shared_ptr<SimTransport> tr;
+    {
+        std::lock_guard lock(m_);
+        if (!transport_ || ended_ || inspect_) return false;
+        inspect_ = &fn;
+        tr = transport_;
+    }
+    tr->wake();
+    std::unique_lock lock(m_);
+    progressCv_.wait(lock, [&] { return !inspect_ || ended_; });
+    const bool ran = !inspect_;
+    inspect_ = nullptr;
+    return ran;
+}
+
 SimFaults SimRunner::faults() const {
     std::lock_guard lock(m_);
     return faults_;
@@ -134,16 +154,93 @@ SimStats SimRunner::stats() const {
     return stats_;
 }
 
+namespace {
+
+// The line's speed on the receiver's side (SimRunnerOptions::lineBaud): bytes from the console
+// are handed to the receiver when the line would have delivered them, bytes to the console
+// are written when the line would have carried them. Times are host microseconds.
+class LinePacer {
+public:
+    using clock = std::chrono::steady_clock;
+    explicit LinePacer(int32_t baud) : usPerByte_(baud > 0 ? 10.0e6 / baud : 0) {}
+    bool on() const { return usPerByte_ > 0; }
+
+    // How many bytes to take from the port at a time: about two milliseconds of the line.
+    size_t readChunk(size_t capacity) const {
+        size_t n = size_t(2000.0 / usPerByte_);
+        return std::clamp<size_t>(n, 1, capacity);
+    }
+    // The console's bytes just read: held until the line has delivered the last of them.
+    void received(const uint8_t* p, size_t n) {
+        int64_t now = nowUs();
+        inFree_ = std::max(inFree_, now) + int64_t(double(n) * usPerByte_);
+        held_.assign(p, p + n);
+        heldUntil_ = inFree_;
+    }
+    bool holding() const { return !held_.empty(); }
+    // The held bytes once the line has delivered them (cleared), else empty.
+    std::vector<uint8_t> takeDelivered() {
+        if (held_.empty() || nowUs() < heldUntil_) return {};
+        return std::exchange(held_, {});
+    }
+    // The receiver's bytes: written when the line has carried them.
+    void send(const uint8_t* p, size_t n) {
+        int64_t now = nowUs();
+        outFree_ = std::max(outFree_, now) + int64_t(double(n) * usPerByte_);
+        out_.push_back({outFree_, std::vector<uint8_t>(p, p + n)});
+    }
+    template <class Write> void writeDue(Write&& write) {
+        int64_t now = nowUs();
+        while (!out_.empty() && out_.front().at <= now) {
+            write(out_.front().bytes.data(), out_.front().bytes.size());
+            out_.pop_front();
+        }
+    }
+    // Milliseconds until the next held or queued bytes are due (limit when none).
+    int msUntilDue(int limit) const {
+        int64_t next = INT64_MAX;
+        if (!held_.empty()) next = heldUntil_;
+        if (!out_.empty()) next = std::min(next, out_.front().at);
+        if (next == INT64_MAX) return limit;
+        int64_t us = next - nowUs();
+        return int(std::clamp<int64_t>((us + 999) / 1000, 0, limit));
+    }
+
+private:
+    struct Out {
+        int64_t at;
+        std::vector<uint8_t> bytes;
+    };
+    static int64_t nowUs() {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   clock::now().time_since_epoch())
+            .count();
+    }
+    double usPerByte_;
+    int64_t inFree_ = 0, outFree_ = 0, heldUntil_ = 0;
+    std::vector<uint8_t> held_;
+    std::deque<Out> out_;
+};
+
+} // namespace
+
 void SimRunner::loop() {
     using clock = std::chrono::steady_clock;
     SimReceiver sim(options_.sim);
     SimTransport& tr = *transport_;
-    sim.setOutput([&](const uint8_t* p, size_t n) {
+    LinePacer pacer(options_.lineBaud);
+    auto toLine = [&](const uint8_t* p, size_t n) {
         tr.write(p, n);
         if (record_ && std::fwrite(p, 1, n, record_) != n) {
             std::fclose(record_);
             record_ = nullptr;
         }
+    };
+    sim.setOutput([&](const uint8_t* p, size_t n) {
+        if (pacer.on())
+            pacer.send(p, n);
+        else
+            toLine(p, n);
     });
     const auto t0 = clock::now();
     const double speed = options_.speed;
@@ -174,11 +271,20 @@ void SimRunner::loop() {
                 sim.setFaults(faults_);
                 faultsChanged_ = false;
             }
+            if (inspect_) {
+                (*inspect_)(sim);
+                inspect_ = nullptr;
+            }
             skip = skippedMs_;
             advances = advances_;
         }
         int64_t t = simNow(skip);
         sim.advanceTo(t);
+        if (pacer.on()) {
+            std::vector<uint8_t> in = pacer.takeDelivered();
+            if (!in.empty()) sim.receive(in.data(), in.size());
+            pacer.writeDue(toLine);
+        }
         simNow_ = t;
         dropped_ = tr.droppedBytes();
         {
@@ -201,15 +307,31 @@ void SimRunner::loop() {
             const double waitReal = double(sim.nextWakeMs() - t) / speed;
             waitMs = int(std::clamp(std::ceil(waitReal), 0.0, 50.0));
         }
-        int n = tr.read(buf, sizeof buf, waitMs);
+        if (pacer.on()) {
+            waitMs = pacer.msUntilDue(waitMs);
+            if (pacer.holding()) {
+                // The line is still delivering what was read: take nothing more yet.
+                std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+                continue;
+            }
+        }
+        const size_t capacity = pacer.on() ? pacer.readChunk(sizeof buf) : sizeof buf;
+        int n = tr.read(buf, capacity, waitMs);
         if (n > 0) {
             sim.advanceTo(simNow(skipped()));
-            sim.receive(buf, size_t(n));
+            if (pacer.on())
+                pacer.received(buf, size_t(n));
+            else
+                sim.receive(buf, size_t(n));
         } else if (n < 0) {
             std::lock_guard lock(m_);
             error_ = "the transport failed";
             break;
         }
+    }
+    if (pacer.on()) {
+        // What the receiver had sent still goes out (as stopping lets output drain).
+        pacer.writeDue([&](const uint8_t* p, size_t n) { toLine(p, n); });
     }
     tr.drain(100);
     {

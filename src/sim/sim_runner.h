@@ -32,6 +32,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +45,11 @@ struct SimRunnerOptions {
     double speed = 1.0;     // simulated seconds per real second; 0: only advance() moves it
     int64_t durationMs = 0; // simulated time after which the runner stops; 0 = never
     std::string recordPath; // when set, everything sent is also written to this file
+    // When not 0: the receiver's side of the line runs at this baud rate (10 bits a byte). It
+    // takes the console's bytes no faster than such a line delivers them and sends its own
+    // only as fast as the line carries them (a pseudo-terminal has no speed of its own), on
+    // the host's clock. For measuring the console against a line of a given speed.
+    int32_t lineBaud = 0;
 };
 
 class SimRunner {
@@ -84,6 +90,9 @@ public:
     SimFaults faults() const;
     // A snapshot of the receiver's counters.
     SimStats stats() const;
+    // Runs fn on the receiver's thread between two passes of its loop (a test looks at its
+    // memory or settings) and returns when it has run. False when the thread does not run.
+    bool inspect(const std::function<void(const SimReceiver&)>& fn);
     // Simulated time reached so far.
     int64_t simulatedMs() const { return simNow_; }
     uint64_t droppedBytes() const { return dropped_; }
@@ -108,6 +117,7 @@ private:
     bool ended_ = false;
     SimFaults faults_;
     bool faultsChanged_ = false;
+    const std::function<void(const SimReceiver&)>* inspect_ = nullptr;
     SimStats stats_;
     int64_t skippedMs_ = 0;    // simulated time added by advance()
     uint64_t advances_ = 0;    // advance() calls so far

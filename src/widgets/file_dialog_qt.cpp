@@ -25,6 +25,12 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& cur
     return name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
 }
 
+QString openFileName(QWidget* parent, const QString& caption, const QString& current) {
+    QString name =
+        chooser() ? chooser()(caption) : QFileDialog::getOpenFileName(parent, caption, current);
+    return name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
+}
+
 void setChooser(Chooser c) {
     chooser() = std::move(c);
 }

@@ -16,6 +16,10 @@ namespace fileDialog {
 QString saveFileName(QWidget* parent, const QString& caption, const QString& current,
                      bool confirmOverwrite);
 
+// An open dialog: only an existing file can be chosen. Returns its full path, or an empty
+// string when the user cancelled.
+QString openFileName(QWidget* parent, const QString& caption, const QString& current);
+
 // Tests: every dialog is answered by the chooser (the dialog's caption in, a path or an empty
 // string out); nullptr restores the dialogs.
 using Chooser = std::function<QString(const QString& caption)>;

@@ -61,6 +61,17 @@ bool ask(QWidget* parent, Kind kind, const QString& title, const QString& text) 
     return box.exec() == QMessageBox::Yes;
 }
 
+bool confirm(QWidget* parent, Kind kind, const QString& title, const QString& text) {
+    if (answerer()) return answerer()(kind, title, text);
+    if (interceptor()) {
+        interceptor()(kind, title, text);
+        return false;
+    }
+    QMessageBox box(iconOf(kind), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 void setInterceptor(Interceptor i) {
     interceptor() = std::move(i);
 }

@@ -21,6 +21,10 @@ void notify(QWidget* parent, Kind kind, const QString& title, const QString& tex
 // A modal Yes/No box; true when the user answered Yes.
 bool ask(QWidget* parent, Kind kind, const QString& title, const QString& text);
 
+// A modal OK/Cancel box (Cancel the default); true when the user chose OK. Tests answer it as
+// they answer ask().
+bool confirm(QWidget* parent, Kind kind, const QString& title, const QString& text);
+
 // Tests: every message goes to the interceptor instead of a box (nullptr restores the boxes).
 using Interceptor = std::function<void(Kind, const QString& title, const QString& text)>;
 void setInterceptor(Interceptor interceptor);

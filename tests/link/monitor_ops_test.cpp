@@ -223,8 +223,8 @@ TEST(WaitMonitorAck, AckFoundAfterJunkAndGaps) {
     ScriptedMonitorLink link;
     link.incoming = {0x41, 0x02, kGap, 0x03, 0x06, 0x15};
     EXPECT_TRUE(waitMonitorAck(link, 3000));
-    EXPECT_EQ(link.reads, 5);
-    EXPECT_EQ(link.pauses, std::vector<int>(4, 10));
+    EXPECT_EQ(link.reads, 5) << "one byte at a time: junk is skipped at once";
+    EXPECT_EQ(link.waits.size(), 1u) << "a wait only when nothing was there";
     EXPECT_EQ(link.incoming.size(), 1u) << "nothing read beyond the acknowledge byte";
 }
 
@@ -233,60 +233,74 @@ TEST(WaitMonitorAck, RefusalEndsTheWaitAtOnce) {
     link.incoming = {kGap, 0x41, 0x15, 0x06};
     EXPECT_FALSE(waitMonitorAck(link, 3000));
     EXPECT_EQ(link.reads, 3);
-    EXPECT_EQ(link.pauses.size(), 2u);
+    EXPECT_EQ(link.clockMs, 10);
 }
 
-TEST(WaitMonitorAck, TimeoutCountsTenMsSteps) {
-    ScriptedMonitorLink link;
-    EXPECT_FALSE(waitMonitorAck(link, 3000));
-    EXPECT_EQ(link.reads, 300);
-    EXPECT_EQ(link.pauses, std::vector<int>(300, 10));
-
-    ScriptedMonitorLink longWait;
-    EXPECT_FALSE(waitMonitorAck(longWait, 10000));
-    EXPECT_EQ(longWait.reads, 1000);
-
-    ScriptedMonitorLink partial; // 25 ms: polls at 25, 15 and 5 ms left
-    EXPECT_FALSE(waitMonitorAck(partial, 25));
-    EXPECT_EQ(partial.reads, 3);
-
+TEST(WaitMonitorAck, TimeoutIsTheAllowanceOnTheLinksClock) {
+    struct Case {
+        int allowance;
+        int64_t elapsed;
+    };
+    for (Case c : {Case{3000, 3000}, Case{10000, 10000}, Case{25, 25}, Case{1, 1}, Case{0, 0},
+                   Case{-5, 0}}) {
+        ScriptedMonitorLink link;
+        EXPECT_FALSE(waitMonitorAck(link, c.allowance)) << c.allowance;
+        EXPECT_EQ(link.clockMs, c.elapsed) << c.allowance;
+        // Every wait is given what is left of the allowance, never more.
+        int64_t left = c.allowance;
+        for (int w : link.waits) {
+            EXPECT_LE(w, left);
+            left -= std::min(w, 10);
+        }
+    }
     ScriptedMonitorLink none;
     EXPECT_FALSE(waitMonitorAck(none, 0));
-    EXPECT_EQ(none.reads, 0);
+    EXPECT_EQ(none.reads, 0) << "no allowance, no read";
 }
 
 TEST(WaitMonitorAck, AckJustInsideAndJustOutsideTheAllowance) {
     ScriptedMonitorLink inside;
     inside.feed(gaps(4) + entries("06"));
-    EXPECT_TRUE(waitMonitorAck(inside, 50)); // fifth poll
+    EXPECT_TRUE(waitMonitorAck(inside, 50)); // found at 40 ms
+
+    ScriptedMonitorLink atTheEnd;
+    atTheEnd.feed(gaps(5) + entries("06"));
+    EXPECT_TRUE(waitMonitorAck(atTheEnd, 50)); // found at 50 ms: the allowance's last look
 
     ScriptedMonitorLink outside;
-    outside.feed(gaps(5) + entries("06"));
-    EXPECT_FALSE(waitMonitorAck(outside, 50)); // would be the sixth poll
-    EXPECT_EQ(outside.reads, 5);
+    outside.feed(gaps(6) + entries("06"));
+    EXPECT_FALSE(waitMonitorAck(outside, 50)); // would be found at 60 ms
+    EXPECT_EQ(outside.reads, 6);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Reply read
 
-TEST(ReadMonitorReply, BytesArrivingWithGapsAreCollected) {
+TEST(ReadMonitorReply, TakesWhatIsWaitingAndToleratesShortGaps) {
     ScriptedMonitorLink link;
-    // Nine empty tries before a byte still count as arrival; gaps between other bytes too.
+    // 90 ms before the first byte and between others are still in time.
     link.feed(gaps(9) + entries("02 00") + gaps(3) + entries("80 04 11 22") + gaps(9) +
-              entries("33 44 2E 03"));
+              entries("33 44 2E 03 77 77"));
     std::array<uint8_t, 10> buf{};
     EXPECT_TRUE(readMonitorReply(link, buf, 4));
     EXPECT_EQ(vxtest::hex(buf.data(), buf.size()), "02 00 80 04 11 22 33 44 2E 03");
-    EXPECT_EQ(link.pauses.size(), 21u);
+    EXPECT_EQ(link.incoming.size(), 2u) << "nothing read beyond the reply";
+    EXPECT_LT(link.reads, 25) << "bytes that are there are taken in one read";
+    for (int w : link.waits) EXPECT_LE(w, kReplyGapMs);
 }
 
-TEST(ReadMonitorReply, ByteMissingForTenTriesFails) {
-    ScriptedMonitorLink link;
-    link.feed(entries("02 00 80") + gaps(10) + entries("04 11 22 33 44 2E 03"));
+TEST(ReadMonitorReply, AByteMoreThanAGapLateFails) {
+    ScriptedMonitorLink late;
+    // The read that takes the first three bytes stops at the first gap; eleven more reads find
+    // nothing, so the fourth byte would come 110 ms after the third.
+    late.feed(entries("02 00 80") + gaps(12) + entries("04 11 22 33 44 2E 03"));
     std::array<uint8_t, 10> buf{};
-    EXPECT_FALSE(readMonitorReply(link, buf, 4));
-    EXPECT_EQ(link.reads, 3 + 10);
-    EXPECT_EQ(link.pauses, std::vector<int>(10, 10));
+    EXPECT_FALSE(readMonitorReply(late, buf, 4));
+    EXPECT_EQ(late.clockMs, kReplyGapMs);
+
+    ScriptedMonitorLink silent;
+    EXPECT_FALSE(readMonitorReply(silent, buf, 4));
+    EXPECT_EQ(silent.clockMs, kReplyGapMs);
 }
 
 TEST(ReadMonitorReply, BufferSmallerThanTheReplyIsNotRead) {
@@ -316,7 +330,7 @@ TEST(MonitorReadMemory, SendsRequestAndReadsTwentyTwoBytes) {
     EXPECT_EQ(vxtest::hex(dest.data(), dest.size()), kData16);
     ASSERT_EQ(link.sent.size(), 1u);
     EXPECT_EQ(vxtest::hex(link.sent[0]), kRequest16);
-    EXPECT_EQ(link.reads, 22);
+    EXPECT_EQ(link.reads, 1) << "a reply that is all there is taken in one read";
     EXPECT_EQ(link.incoming.size(), 2u);
     ASSERT_GE(link.events.size(), 2u);
     EXPECT_EQ(link.events[0], "purge");
@@ -373,13 +387,12 @@ TEST(MonitorReadMemory, FiveFailedAttemptsGiveFalseAndLeaveTheDestination) {
     for (uint8_t b : dest) EXPECT_EQ(b, 0x5A);
 }
 
-TEST(MonitorReadMemory, SilentReceiverCostsTenTriesPerAttempt) {
+TEST(MonitorReadMemory, SilentReceiverCostsOneGapPerAttempt) {
     ScriptedMonitorLink link;
     std::array<uint8_t, 128> dest{};
     EXPECT_FALSE(monitorReadMemory(link, 0x1800, 128, dest));
     EXPECT_EQ(link.sent.size(), 5u);
-    EXPECT_EQ(link.reads, 50);
-    EXPECT_EQ(link.pauses, std::vector<int>(50, 10));
+    EXPECT_EQ(link.clockMs, 5 * kReplyGapMs);
 }
 
 TEST(MonitorReadMemory, RefusedRequestCountsAsAFailedAttempt) {
@@ -409,7 +422,15 @@ TEST(MonitorReadMemory, LargestCountFitsTheReplyBuffer) {
     std::vector<uint8_t> dest(255);
     EXPECT_TRUE(monitorReadMemory(link, 0xC00000, 255, dest));
     EXPECT_EQ(dest, data);
-    EXPECT_EQ(link.reads, 261);
+}
+
+TEST(WireTime, TenBitsAByteRoundedUp) {
+    EXPECT_EQ(wireTimeMs(16384, 115200), 1423);
+    EXPECT_EQ(wireTimeMs(16384, 38400), 4267);
+    EXPECT_EQ(wireTimeMs(1, 115200), 1);
+    EXPECT_EQ(wireTimeMs(0, 115200), 0);
+    EXPECT_EQ(wireTimeMs(100, 0), 0);
+    EXPECT_EQ(wireTimeMs(size_t(1) << 32, 4800), int64_t(8947848534));
 }
 
 TEST(CheckMonitorReply, AcceptsOnlyTheExpectedLength) {

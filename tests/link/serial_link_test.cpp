@@ -686,4 +686,99 @@ TEST_F(LinkFixture, AToolTalksToTheReceiverWhileTheWorkerIsPaused) {
     EXPECT_EQ(mon.rawRead(nullptr, 0), -1);
 }
 
+// The one-owner rule: while a tool holds the link's claim, every other sender is refused and
+// the tool's frames alone reach the wire; the claim survives a restart and its end gives the
+// link back.
+class ClaimRecorder : public vx::ClaimObserver {
+public:
+    void linkClaimChanged(bool claimed) override { changes.push_back(claimed); }
+    std::vector<bool> changes;
+};
+
+TEST_F(LinkFixture, AClaimMakesItsOwnerTheOnlySender) {
+    ClaimRecorder observer;
+    link.setClaimObserver(&observer);
+    startWithReader();
+    auto query = bytes("81 02 21 01 D9 82");
+    auto restart = bytes("02 00 8C 00 8C 03");
+    auto claim = link.claim();
+    ASSERT_NE(claim, nullptr);
+    EXPECT_TRUE(link.claimed());
+    EXPECT_EQ(link.claim(), nullptr) << "one owner at a time";
+    EXPECT_EQ(link.sendFrame(query.data(), uint16_t(query.size())), -1);
+    EXPECT_EQ(claim->sendFrame(restart.data(), uint16_t(restart.size())), 0);
+    EXPECT_EQ(hex(pty.read(6)), "02 00 8C 00 8C 03");
+    EXPECT_EQ(tx.sent.load(), 1) << "the owner's frames light the TX lamp like any other";
+
+    // Stop and Start Monitor while the tool owns the link: it still does.
+    EXPECT_EQ(link.stopLink(), 0);
+    EXPECT_EQ(claim->sendFrame(restart.data(), uint16_t(restart.size())), -1) << "stopped";
+    ASSERT_EQ(link.startLink(com3()), 0);
+    EXPECT_EQ(link.sendFrame(query.data(), uint16_t(query.size())), -1);
+    EXPECT_EQ(claim->sendFrame(restart.data(), uint16_t(restart.size())), 0);
+    EXPECT_EQ(hex(pty.read(6)), "02 00 8C 00 8C 03");
+
+    claim.reset();
+    EXPECT_FALSE(link.claimed());
+    EXPECT_EQ(link.sendFrame(query.data(), uint16_t(query.size())), 0);
+    EXPECT_EQ(hex(pty.read(6)), "81 02 21 01 D9 82");
+    EXPECT_EQ(observer.changes, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(pty.readAvailable().empty()) << "nothing else reached the wire";
+    link.setClaimObserver(nullptr);
+}
+
+TEST_F(LinkFixture, NoOtherFrameStartsOnTheWireOnceTheClaimIsMade) {
+    startWithReader();
+    auto query = bytes("81 02 21 01 D9 82");
+    std::atomic<bool> stop{false};
+    std::atomic<int> accepted{0};
+    std::thread sender([&] {
+        while (!stop) {
+            if (link.sendFrame(query.data(), uint16_t(query.size())) == 0) ++accepted;
+            std::this_thread::sleep_for(std::chrono::microseconds(200)); // the pty keeps up
+        }
+    });
+    ASSERT_TRUE(waitFor([&] { return accepted > 10; }));
+    auto claim = link.claim();
+    ASSERT_NE(claim, nullptr);
+    const int before = accepted;
+    auto restart = bytes("02 00 8C 00 8C 03");
+    ASSERT_EQ(claim->sendFrame(restart.data(), uint16_t(restart.size())), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the sender keeps trying
+    stop = true;
+    sender.join();
+    EXPECT_EQ(accepted.load(), before);
+    std::vector<uint8_t> wire = pty.readAvailable();
+    ASSERT_EQ(wire.size(), size_t(before) * 6 + 6);
+    EXPECT_EQ(hex(wire.data() + wire.size() - 6, 6), "02 00 8C 00 8C 03")
+        << "the owner's frame is the last on the wire";
+}
+
+TEST_F(LinkFixture, AToolWaitingForBytesIsWokenByThemAndByStop) {
+    startWithReader();
+    ASSERT_TRUE(link.pauseLink());
+    std::atomic<bool> woke{false};
+    std::thread waiter([&] {
+        link.waitRawReadable(60000);
+        woke = true;
+    });
+    pty.write(bytes("06"));
+    EXPECT_TRUE(waitFor([&] { return woke.load(); }));
+    waiter.join();
+    uint8_t b = 0;
+    EXPECT_EQ(link.rawRead(&b, 1), 1u);
+    EXPECT_EQ(b, 0x06);
+
+    woke = false;
+    std::thread stopped([&] {
+        link.waitRawReadable(60000);
+        woke = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let it reach its poll
+    EXPECT_EQ(link.stopLink(), 0) << "stop wakes the waiting tool and closes the port";
+    EXPECT_TRUE(waitFor([&] { return woke.load(); }));
+    stopped.join();
+    EXPECT_FALSE(link.waitRawReadable(60000)) << "a stopped link returns at once";
+}
+
 } // namespace

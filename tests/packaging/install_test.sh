@@ -85,11 +85,12 @@ share/man/man1/ornivex.1.gz"
         got=$(complete_vexor "${words[@]}")
         [ "$got" = "$offers" ] || fail "completing 'vexor ${words[*]}': got '$got', want '$offers'"
     done <<'EOF'
-vexor,|decode encode log monitor send sim stats
+vexor,|bbram decode encode log monitor send sim stats
 vexor,de|decode
 vexor,encode,|command monitor query raw set system
 vexor,encode,s|set system
 vexor,sim,--drop|--drop-acks --drop-replies
+vexor,sim,--monitor-|--monitor-corrupt --monitor-drop --monitor-refuse
 vexor,stats,--|--json --link
 vexor,monitor,--parity,|even none odd
 vexor,monitor,--duration,|

@@ -96,6 +96,10 @@ public:
     }
     void purgeLink() override { out.clear(); }
     void sleepMs(int ms) override { run(ms); }
+    // Waits run the receiver on in steps of at most 10 ms: what it sends becomes readable the
+    // moment it is due.
+    void waitReadable(int ms) override { run(std::min(ms, 10)); }
+    int64_t nowMs() override { return sim.now(); }
 
     void run(int64_t ms) { sim.advanceTo(sim.now() + ms); }
     // Power-on takes a second; afterwards commands are answered.

@@ -333,3 +333,56 @@ TEST(SimMonitor, BbramUnitTestRepliesDecode) {
         }
     }
 }
+
+// Failures on demand: a refused command is answered 0x15 and not carried out; dropped answers
+// never come; spoiled replies fail their check; each count is used up and then the monitor
+// answers as before.
+TEST(SimMonitor, FailsOnDemand) {
+    SimHarness h;
+    h.boot();
+    forceToMonitor(h);
+    std::vector<uint8_t> data(16, 0xA5);
+    vx::sim::SimFaults f;
+    f.monitorRefuse = 0x81;
+    h.sim.setFaults(f);
+    vx::monitorWriteMemory(h, 0x3000, data);
+    h.run(10);
+    EXPECT_EQ(h.takeRaw(), std::vector<uint8_t>{0x15});
+    EXPECT_NE(h.sim.monitor().ram()[0x3000], 0xA5) << "a refused write changes nothing";
+    vx::monitorCommand83(h);
+    EXPECT_TRUE(vx::waitMonitorAck(h, 3000)) << "other commands are carried out";
+
+    f.monitorRefuse = 0xFF;
+    h.sim.setFaults(f);
+    vx::monitorCommand83(h);
+    EXPECT_FALSE(vx::waitMonitorAck(h, 3000));
+    vx::monitorRestart(h);
+    h.run(10);
+    EXPECT_EQ(h.takeRaw(), std::vector<uint8_t>{0x15});
+    EXPECT_EQ(h.sim.mode(), SimMode::Monitor) << "even the restart is refused";
+
+    f = {};
+    f.monitorDropAnswers = 2;
+    h.sim.setFaults(f);
+    std::vector<uint8_t> buf(128);
+    vx::monitorCommand83(h);
+    EXPECT_FALSE(vx::waitMonitorAck(h, 500));
+    EXPECT_TRUE(vx::monitorReadMemory(h, 0x1800, 128, buf)) << "its second attempt is answered";
+    EXPECT_EQ(h.sim.stats().monitorDropped, 2u);
+    vx::monitorCommand83(h);
+    EXPECT_TRUE(vx::waitMonitorAck(h, 500));
+
+    f = {};
+    f.monitorCorruptReplies = 1;
+    h.sim.setFaults(f);
+    h.purgeLink();
+    vx::monitorReadMemoryRequest(h, 0x1800, 16);
+    h.run(10);
+    std::vector<uint8_t> reply = h.takeRaw();
+    ASSERT_EQ(reply.size(), 22u);
+    EXPECT_FALSE(vx::checkMonitorReply(reply, 16));
+    EXPECT_TRUE(std::equal(reply.begin() + 4, reply.begin() + 20, h.sim.monitor().ram() + 0x1800))
+        << "the data are the receiver's; only the checksum is spoiled";
+    EXPECT_TRUE(vx::monitorReadMemory(h, 0x1800, 16, std::span(buf.data(), 16)));
+    EXPECT_EQ(h.sim.stats().monitorCorrupted, 1u);
+}

@@ -2,11 +2,13 @@
 // side, on an in-memory transport, with a recording, and stopped cleanly.
 #include "link/catalogue.h"
 #include "link/serial_link.h"
+#include "link/serial_monitor_link.h"
 #include "sim/sim_harness.h"
 #include "sim/sim_runner.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -287,4 +289,34 @@ TEST(SimRunner, TheSerialLinkReadsTheSimulatedReceiver) {
     std::lock_guard lock(reader.m);
     EXPECT_EQ(reader.errors, 0u);
     EXPECT_GT(reader.good, 100u);
+}
+
+// Paced at a line's speed, the receiver takes and answers no faster than the line carries
+// the bytes: a 128-byte memory read (11 bytes out, 134 back) takes at least their 37.8 ms at
+// 38400 baud. (Only the lower bound is certain; the benchmark measures the rest.)
+TEST(SimRunner, ALinePacedReceiverIsNoFasterThanItsLine) {
+    SimRunnerOptions o;
+    o.speed = 0;
+    o.lineBaud = 38400;
+    SimRunner sim(o);
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    ASSERT_TRUE(sim.advance(vx::sim::SimReceiver::restartMs()));
+    vx::ComSlots slots;
+    slots.setPath(0, path);
+    vx::SerialLink link(slots); // no reader: the test reads
+    ASSERT_EQ(link.startLink(vx::LinkSettings{}), 0) << link.lastError();
+    vx::SerialMonitorLink mon(link);
+    ASSERT_EQ(vx::sendSystem(mon, 0x03), 0);
+    ASSERT_TRUE(waitFor([&] { return sim.stats().acksSent >= 1; }, 10000));
+    mon.sleepMs(20); // the acknowledgement crosses the line
+    mon.purgeLink();
+    std::array<uint8_t, 128> data{};
+    const auto t0 = Clock::now();
+    ASSERT_TRUE(vx::monitorReadMemory(mon, 0x1800, 128, data));
+    const auto ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    EXPECT_GE(ms, 145 * 10 * 1000.0 / 38400);
+    EXPECT_EQ(data[0], 'V') << "the BBRAM image's header";
+    link.stopLink();
+    sim.stop();
 }

@@ -1,10 +1,13 @@
 // A monitor link played from a script: what each rawRead finds, what arrives after each sent
 // frame, and a record of everything the code under test did (frames, reads, purges, pauses).
+// Its clock is virtual: a sleep moves it by the sleep, a wait for bytes by at most 10 ms (the
+// time a kGap stands for), so allowances and gaps are counted without any time passing.
 #pragma once
 
 #include "link/monitor_ops.h"
 #include "support/hex.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -17,7 +20,8 @@ public:
     // An entry of `incoming` that makes one rawRead find nothing.
     static constexpr int kGap = -1;
 
-    // Each rawRead takes the next entry: a byte (0..255) or kGap. Empty: nothing waiting.
+    // Each rawRead takes entries up to count: bytes (0..255) until a kGap, which it takes and
+    // stops at (a read that finds a kGap first finds nothing). Empty: nothing waiting.
     std::deque<int> incoming;
     // Entries appended to `incoming` when the frame with this index (0-based) has been sent,
     // as the receiver answers a request.
@@ -26,7 +30,10 @@ public:
     int sendResult = 0;
 
     std::vector<std::vector<uint8_t>> sent;
-    std::vector<int> pauses;
+    std::vector<int> pauses; // sleeps
+    std::vector<int> waits;  // waits for bytes, with the allowance each was given
+    int64_t clockMs = 0;
+    int pausesLink = 0, resumesLink = 0;
     int reads = 0;
     int purges = 0;
     std::vector<std::string> events; // "purge", "send <hex>", "read", "sleep <ms>"
@@ -58,7 +65,23 @@ public:
     }
     void sleepMs(int ms) override {
         pauses.push_back(ms);
+        clockMs += ms;
         events.push_back("sleep " + std::to_string(ms));
+    }
+    void waitReadable(int ms) override {
+        waits.push_back(ms);
+        clockMs += std::min(ms, 10);
+    }
+    int64_t nowMs() override { return clockMs; }
+    bool pauseLink() override {
+        ++pausesLink;
+        events.push_back("pause");
+        return true;
+    }
+    bool resumeLink() override {
+        ++resumesLink;
+        events.push_back("resume");
+        return true;
     }
 
     // Appends entries to what the next reads find.
