@@ -56,6 +56,7 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_batch_qt
 	build/release/bench/bench_log_formats
+	build/release/bench/bench_bbram_line
 	bench/log_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_logging_replay_qt
 

@@ -128,6 +128,9 @@ private:
             return fail(why);
         link_.sleepMs(100);
         status("Uploading " + name() + " BBRAM...");
+        // The monitor says nothing unasked: whatever came in since the purge (the end of a
+        // report sent before the receiver entered its monitor) is not an answer.
+        link_.discardReceived();
         for (size_t off = 0; off < image.size(); off += kBbramChunk) {
             if (cancelled()) return fail("Cancelled.");
             std::span<const uint8_t> chunk(image.data() + off, kBbramChunk);
@@ -165,6 +168,7 @@ private:
         if (std::string why = enterMonitor(true, 1000); !why.empty()) return fail(why);
         if (cancelled()) return fail("Cancelled.");
         status("Starting daemon...");
+        link_.discardReceived(); // as for RAM: nothing before the daemon's answer is one
         if (monitorCommand83(link_) != 0 || !waitMonitorAck(link_, kAckMs) ||
             monitorCommand82(link_) != 0 || !waitMonitorAck(link_, kAckMs))
             return fail("Error starting daemon.");

@@ -133,7 +133,7 @@ bool enterDiagnosticsMonitor(MonitorLink& link) {
     link.purgeLink();
     const bool sent = sendSystem(link, 0x03) == 0;
     link.sleepMs(100);
-    link.purgeLink();
+    link.discardReceived();
     return sent;
 }
 

@@ -59,8 +59,9 @@ public:
 };
 
 // Showing the window: the receiver is forced to its monitor with the receive worker held
-// (pause, purge, Force to Monitor (0303), 100 ms, purge again so that its acknowledgement is
-// not taken for a monitor answer). False when the link does not run or the command was not
+// (pause, purge, Force to Monitor (0303), 100 ms, then what it sent before it entered the
+// monitor is dropped, so that no byte of a report or of the acknowledgement is taken for a
+// monitor answer). False when the link does not run or the command was not
 // sent.
 bool enterDiagnosticsMonitor(MonitorLink& link);
 // Closing it: the receiver is restarted, and a second later the receive worker goes on.

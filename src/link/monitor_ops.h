@@ -119,6 +119,8 @@ public:
     virtual int rawRead(uint8_t* buf, int count) = 0;
     // Empties the receive buffer, then the transmit buffer.
     virtual void purgeLink() = 0;
+    // Empties the receive buffer only (what was written still goes out). By default a purge.
+    virtual void discardReceived() { purgeLink(); }
     // Holds the receive worker so that rawRead sees the receiver's bytes, and lets it go on
     // again (SerialLink::pauseLink, resumeLink). False when the link is not running. A link
     // without a receive worker has nothing to hold: true.

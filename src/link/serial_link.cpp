@@ -569,6 +569,13 @@ void SerialLink::purgeLink() {
     if (port_) port_->purge(false, true);
 }
 
+void SerialLink::discardReceived() {
+    if (!running_.load(std::memory_order_acquire)) return;
+    std::lock_guard rl(readMu_);
+    if (port_) port_->purge(true, false);
+    if (!replay_.load(std::memory_order_relaxed)) discardReadAheadLocked();
+}
+
 void SerialLink::tapReadAheadLocked() {
     // Bytes read from a port but not yet deframed when the link stops came from the receiver
     // all the same: the logs of every byte get them. A replay file's read-ahead was never

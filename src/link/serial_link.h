@@ -246,6 +246,9 @@ public:
     bool resumeLink();
     // Empties the receive buffer (and the read-ahead; not in replay), then the transmit buffer.
     void purgeLink();
+    // Empties the receive buffer and the read-ahead (not in replay) only: what was written
+    // still goes out.
+    void discardReceived();
 
     bool running() const { return running_.load(std::memory_order_acquire); }
     // True once the link has lost its port (until the next startLink).

@@ -28,6 +28,7 @@ public:
         return int(link_.rawRead(buf, size_t(std::max(count, 0))));
     }
     void purgeLink() override { link_.purgeLink(); }
+    void discardReceived() override { link_.discardReceived(); }
     bool pauseLink() override { return link_.pauseLink(); }
     bool resumeLink() override { return link_.resumeLink(); }
     void waitReadable(int ms) override {

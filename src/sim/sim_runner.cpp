@@ -170,10 +170,13 @@ public:
         size_t n = size_t(2000.0 / usPerByte_);
         return std::clamp<size_t>(n, 1, capacity);
     }
-    // The console's bytes just read: held until the line has delivered the last of them.
+    // The console's bytes just read: held until the line has delivered the last of them. Bytes
+    // found waiting right after the line was busy followed the earlier ones back to back (the
+    // loop's own delays do not slow the line down).
     void received(const uint8_t* p, size_t n) {
-        int64_t now = nowUs();
-        inFree_ = std::max(inFree_, now) + int64_t(double(n) * usPerByte_);
+        const int64_t now = nowUs();
+        const int64_t start = now - inFree_ <= kBackToBackUs ? inFree_ : now;
+        inFree_ = start + int64_t(double(n) * usPerByte_);
         held_.assign(p, p + n);
         heldUntil_ = inFree_;
     }
@@ -216,6 +219,7 @@ private:
                    clock::now().time_since_epoch())
             .count();
     }
+    static constexpr int64_t kBackToBackUs = 2000;
     double usPerByte_;
     int64_t inFree_ = 0, outFree_ = 0, heldUntil_ = 0;
     std::vector<uint8_t> held_;
