@@ -594,6 +594,12 @@ void TmainForm::sendCommand(const QString& caption,
 }
 
 void TmainForm::switchSource(int index) {
+    // A source panel's double-click or COM Setup's OK must not pull the link from under a
+    // flash tool that owns it.
+    if (console_.linkClaimed()) {
+        statusBar()->showMessage(kLinkOwnedText);
+        return;
+    }
     StopMonitor1Click();
     TsioForm* sio = sioForm();
     if (!sio) return;

@@ -62,6 +62,8 @@ public:
     // ---- Operations offered to the other windows
     void StartMonitor1Click();
     void StopMonitor1Click();
+    // Stop Monitor, then Start Monitor on source index; refused (status bar) while a tool
+    // owns the link.
     void switchSource(int index);
     void setSourceText(const QString& text);
     void setSourcePanelColour(int index, const QColor& colour);

@@ -135,6 +135,8 @@ protected:
         EXPECT_TRUE(f->isVisible()) << "the window refuses to close";
         main->close();
         EXPECT_TRUE(main->isVisible()) << "so does the main window";
+        main->comWinDblClick(1);
+        EXPECT_TRUE(main->monitoring()) << "no source switch pulls the link away";
         const uint8_t query[] = {0x81, 0x02, 0x21, 0x01, 0xD9, 0x82};
         EXPECT_EQ(console->sink().sendFrame(query, sizeof query), -1) << "other senders wait";
         ASSERT_TRUE(pumpUntil([&] { return !f->working(); }, 60000));
