@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vx::cli {
 
@@ -78,10 +79,58 @@ std::string withoutSlotName(std::string text, const std::string& slot, const std
     return text;
 }
 
+std::string shellQuoted(const std::string& name) {
+    bool plain = !name.empty(), control = false;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            control = true;
+            plain = false;
+        } else if (!std::isalnum(u) && u < 0x80 && !std::strchr("-_./:@%+=,", c)) {
+            plain = false;
+        }
+    }
+    if (plain) return name;
+    if (!control) {
+        std::string out = "'";
+        for (char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
+    }
+    std::string out = "$'";
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+        case '\'':
+            out += '\\';
+            out += c;
+            break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", u);
+                out += hex;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "'";
+}
+
 namespace {
 volatile std::sig_atomic_t gStop = 0;
-extern "C" void onStopSignal(int) {
-    gStop = 1;
+extern "C" void onStopSignal(int sig) {
+    gStop = sig;
 }
 } // namespace
 
@@ -111,6 +160,21 @@ StopSignals::~StopSignals() {
 
 bool StopSignals::requested() {
     return gStop != 0;
+}
+
+int StopSignals::signal() {
+    return int(gStop);
+}
+
+const char* StopSignals::signalName() {
+    switch (gStop) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return gStop ? "a signal" : "";
+    }
 }
 
 } // namespace vx::cli

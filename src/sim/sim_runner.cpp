@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <pthread.h>
+#include <utility>
 
 namespace vx::sim {
 
@@ -80,11 +83,17 @@ void SimRunner::stop() {
     if (thread_.joinable()) thread_.join();
     running_ = false;
     if (record_) {
-        std::fclose(record_);
-        record_ = nullptr;
+        std::FILE* f = std::exchange(record_, nullptr);
+        if (std::fclose(f) != 0) stopRecording(errno);
     }
     std::lock_guard lock(m_);
     transport_.reset();
+}
+
+void SimRunner::stopRecording(int err) {
+    if (record_) std::fclose(std::exchange(record_, nullptr));
+    std::lock_guard lock(m_);
+    if (recordError_.empty()) recordError_ = std::strerror(err);
 }
 
 bool SimRunner::waitFinished(int timeoutMs) {
@@ -115,14 +124,17 @@ SimStats SimRunner::stats() const {
 
 void SimRunner::loop() {
     using clock = std::chrono::steady_clock;
+    // A recording into a FIFO whose reader has gone fails its write (EPIPE) instead of
+    // killing the process: SIGPIPE is held on this thread, which does every record write.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     SimReceiver sim(options_.sim);
     SimTransport& tr = *transport_;
     sim.setOutput([&](const uint8_t* p, size_t n) {
         tr.write(p, n);
-        if (record_ && std::fwrite(p, 1, n, record_) != n) {
-            std::fclose(record_);
-            record_ = nullptr;
-        }
+        if (record_ && std::fwrite(p, 1, n, record_) != n) stopRecording(errno);
     });
     const auto t0 = clock::now();
     const double speed = options_.speed;
@@ -151,7 +163,7 @@ void SimRunner::loop() {
         }
         dropped_ = tr.droppedBytes();
         if (record_ && t - lastFlush >= 1000) {
-            std::fflush(record_);
+            if (std::fflush(record_) != 0) stopRecording(errno);
             lastFlush = t;
         }
         if (duration > 0 && t >= duration) {
@@ -179,7 +191,7 @@ void SimRunner::loop() {
         ended_ = true;
     }
     running_ = false;
-    if (record_) std::fflush(record_);
+    if (record_ && std::fflush(record_) != 0) stopRecording(errno);
     endedCv_.notify_all();
 }
 
