@@ -19,7 +19,8 @@
 // - A write error stops that log at once (nothing more is written to it) and is reported
 //   through events(): the window then closes it, turns its lamp red and says so. The other
 //   logs go on.
-// - Two running logs never write the same file: start() refuses it.
+// - Two running logs never write the same file: start() refuses it (start() on a descriptor
+//   leaves that check to its caller, which compares the open files).
 #pragma once
 
 #include "app/log_formats.h"

@@ -22,6 +22,7 @@
 #include "link/framing.h"
 #include "link/records.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -168,6 +169,10 @@ public:
     }
 
 private:
+    // Counts the logged frame's bytes from p up to end, its 0x82 or the next 0x81; returns
+    // where it stopped, or the byte after the one that made the frame too long (tooLong).
+    const uint8_t* countFrameBytes(const uint8_t* p, const uint8_t* end, bool& tooLong);
+
     int dest_ = -1;             // destination of the frame whose bytes are passing, or -1
     bool awaitingCode_ = false; // a 0x81 came; its code byte has not
     bool escaped_ = false;      // the last byte of the logged frame was an escape
@@ -206,30 +211,25 @@ void FrameClassifier::feed(const uint8_t* p, size_t n, Decide&& decide, Emit&& e
             continue;
         }
         // Inside a logged frame: up to and with its 0x82, up to the next 0x81, or up to and
-        // with the byte that makes it too long.
+        // with the byte that makes it too long. While the frame cannot reach the limit (a byte
+        // adds at most one to its length) its bytes are only scanned; they are counted when
+        // the frame goes on past them.
+        const uint8_t* const safe = p + std::min(size_t(end - p), kMaxRxFrame - 1 - length_);
         const uint8_t* q = p;
-        bool tooLong = false;
-        for (; q < end && *q != 0x82 && *q != 0x81; ++q) {
-            if (escaped_) {
-                escaped_ = false; // the second byte of an escape pair counts with the first
+        while (q < safe && *q != 0x82 && *q != 0x81) ++q;
+        if (q == safe) {
+            bool tooLong = false;
+            q = countFrameBytes(p, end, tooLong);
+            if (tooLong) {
+                emit(dest_, p, size_t(q - p));
+                p = q;
+                dest_ = -1;
                 continue;
             }
-            escaped_ = *q == 0x80;
-            if (++length_ == kMaxRxFrame) {
-                tooLong = true;
-                ++q;
-                break;
+            if (q == end) {
+                emit(dest_, p, size_t(end - p));
+                return;
             }
-        }
-        if (tooLong) {
-            emit(dest_, p, size_t(q - p));
-            p = q;
-            dest_ = -1;
-            continue;
-        }
-        if (q == end) {
-            emit(dest_, p, size_t(end - p));
-            return;
         }
         if (*q == 0x82) {
             emit(dest_, p, size_t(q + 1 - p));

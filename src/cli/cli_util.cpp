@@ -2,6 +2,7 @@
 
 #include "link/link_settings.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -128,9 +129,12 @@ std::string shellQuoted(const std::string& name) {
 }
 
 namespace {
-volatile std::sig_atomic_t gStop = 0;
+// Set by the handler on whichever thread takes the signal, read by the command's threads: an
+// atomic, lock-free and so safe in a signal handler.
+std::atomic<int> gStop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 extern "C" void onStopSignal(int sig) {
-    gStop = sig;
+    gStop.store(sig, std::memory_order_relaxed);
 }
 } // namespace
 
@@ -140,7 +144,7 @@ struct StopSignals::Saved {
 };
 
 StopSignals::StopSignals() : saved_(std::make_unique<Saved>()) {
-    gStop = 0;
+    gStop.store(0);
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -159,21 +163,22 @@ StopSignals::~StopSignals() {
 }
 
 bool StopSignals::requested() {
-    return gStop != 0;
+    return gStop.load(std::memory_order_relaxed) != 0;
 }
 
 int StopSignals::signal() {
-    return int(gStop);
+    return gStop.load(std::memory_order_relaxed);
 }
 
 const char* StopSignals::signalName() {
-    switch (gStop) {
+    const int sig = signal();
+    switch (sig) {
     case SIGINT:
         return "SIGINT";
     case SIGTERM:
         return "SIGTERM";
     default:
-        return gStop ? "a signal" : "";
+        return sig ? "a signal" : "";
     }
 }
 

@@ -63,7 +63,7 @@ const char* kLogHelp =
     "end byte stops where the deframer refuses it as too long. Logs of a slow source (a FIFO,\n"
     "a pipe, a port) are on the disk within a second of what arrives. Ctrl-C or SIGTERM ends\n"
     "any run cleanly: the logs keep everything read until then, and a last line says how far\n"
-    "it got. A recording that ends in the middle of a frame is said to.\n"
+    "it got. When a recording ends in the middle of a frame, a line says so.\n"
     "\n"
     "Exit status:\n"
     "  0  every log was written to the end of the input, the end of --duration, or a stop by\n"

@@ -267,7 +267,12 @@ int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& 
             return good ? kExitOk : kExitFailure;
         }
     }
-    if (reader.vexorFrames() > 0) {
+    if (!reader.synced()) {
+        std::fprintf(stderr,
+                     "vexor send: no answer within %d ms: the line never fell quiet between "
+                     "frames, so the request was not sent\n",
+                     o.timeoutMs);
+    } else if (reader.vexorFrames() > 0) {
         std::fprintf(stderr,
                      "vexor send: no answer within %d ms; the receiver sends VEXOR frames, so it "
                      "is not in its monitor ('system 03' puts it there)\n",
