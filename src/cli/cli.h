@@ -43,9 +43,9 @@ std::string withoutSlotName(std::string text, const std::string& slot, const std
 // a message line).
 std::string shellQuoted(const std::string& name);
 
-// While it lives: SIGINT and SIGTERM ask the command to stop (requested()), SIGPIPE is ignored
-// (a closed output pipe then ends the run through a failed write, with the link stopped). The
-// old dispositions come back when it goes.
+// While it lives: SIGINT and SIGTERM ask the command to stop (requested()); a second one then
+// has its default effect. SIGPIPE is ignored (a closed output pipe then ends the run through a
+// failed write, with the link stopped). The old dispositions come back when it goes.
 class StopSignals {
 public:
     StopSignals();

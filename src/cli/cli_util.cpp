@@ -147,6 +147,9 @@ StopSignals::StopSignals() : saved_(std::make_unique<Saved>()) {
     gStop.store(0);
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
+    // A second Ctrl-C ends the program the usual way, should the clean stop hang (a log
+    // written into a pipe nobody reads any more).
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &saved_->oldInt);
     sigaction(SIGTERM, &sa, &saved_->oldTerm);
