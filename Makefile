@@ -3,8 +3,8 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-.PHONY: deps test test-asan test-tsan fuzz bench build run screenshot install package clean format \
-  format-check
+.PHONY: deps test check test-asan test-tsan fuzz bench build run screenshot install package clean \
+  format format-check
 
 deps:
 	@scripts/install-deps.sh
@@ -17,18 +17,27 @@ test: deps
 	@$(MAKE) --no-print-directory test-tsan
 	@$(MAKE) --no-print-directory fuzz
 
+# The inner loop: the Release build (warnings are errors) and the quick tests (CTest label
+# "unit": logic, decoders, windows fed by hand; no simulated receiver, no programs started).
+check: deps
+	cmake -S . -B build/check -DCMAKE_BUILD_TYPE=Release -DORNIVEX_WERROR=ON
+	cmake --build build/check -j $(JOBS)
+	cd build/check && QT_QPA_PLATFORM=offscreen ctest -L unit --output-on-failure -j $(JOBS)
+
 test-asan:
-	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_SANITIZE=address,undefined
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_WERROR=ON \
+	  -DORNIVEX_SANITIZE=address,undefined
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 test-tsan:
-	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_SANITIZE=thread -DORNIVEX_GUI=OFF
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DORNIVEX_WERROR=ON -DORNIVEX_SANITIZE=thread \
+	  -DORNIVEX_GUI=OFF
 	cmake --build build/tsan -j $(JOBS) --target core_tests
 	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 fuzz:
-	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNIVEX_FUZZ=ON \
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORNIVEX_FUZZ=ON -DORNIVEX_WERROR=ON \
 	  -DORNIVEX_TESTS=OFF -DORNIVEX_GUI=OFF
 	cmake --build build/fuzz -j $(JOBS) --target fuzz_deframe_decode
 	mkdir -p build/fuzz/corpus

@@ -19,7 +19,7 @@ QString hex02(uint8_t v) {
 } // namespace
 
 TackForm::TackForm(Console& console, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TackForm, this) {
 
     ackList_ = new QTableWidget(0, ColumnCount, this);

@@ -4,7 +4,7 @@
 
 #include "console/console_qt.h"
 
-#include <QDialog>
+#include "widgets/console_dialog_qt.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +14,7 @@ class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 
-class TackForm : public QDialog {
+class TackForm : public ConsoleDialog {
     Q_OBJECT
 public:
     // The list never holds more rows than this; the oldest goes first.

@@ -5,7 +5,6 @@
 #include "link/framing.h"
 #include "widgets/line_memo_qt.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +14,7 @@
 #include <vector>
 
 TerrorForm::TerrorForm(Console& console, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TerrorForm, this) {
 
     memo_ = new LineMemo(store_, this);
@@ -91,13 +90,7 @@ void TerrorForm::closeButtonClick() {
     close();
 }
 
-void TerrorForm::reject() {
+bool TerrorForm::closeRequested() {
     routes_.console().flags().errorPending.store(0);
-    QDialog::reject();
-}
-
-void TerrorForm::closeEvent(QCloseEvent* event) {
-    // Also when the window is hidden already (QDialog only rejects a visible one).
-    routes_.console().flags().errorPending.store(0);
-    QDialog::closeEvent(event);
+    return true;
 }

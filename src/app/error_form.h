@@ -15,7 +15,7 @@
 #include "console/console_qt.h"
 #include "widgets/line_store.h"
 
-#include <QDialog>
+#include "widgets/console_dialog_qt.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +24,7 @@ class LineMemo;
 class QLabel;
 class QPushButton;
 
-class TerrorForm : public QDialog {
+class TerrorForm : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TerrorForm(Console& console, QWidget* parent = nullptr);
@@ -51,11 +51,10 @@ public:
 public slots:
     void clearButtonClick();
     void closeButtonClick();
-    // Escape, the close box and Close all end here: the flag is cleared, the window hidden.
-    void reject() override;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Closing clears the error flag (so the running timer does not show the window again).
+    bool closeRequested() override;
 
 private:
     RouteBinding routes_;

@@ -30,7 +30,7 @@ std::tm localNow() {
 } // namespace
 
 TfrmIoReplay::TfrmIoReplay(Console& console, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TfrmIoReplay, this) {
     now = localNow;
 

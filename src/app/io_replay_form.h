@@ -11,7 +11,7 @@
 #include "console/console_qt.h"
 #include "link/records.h"
 
-#include <QDialog>
+#include "widgets/console_dialog_qt.h"
 #include <QString>
 
 #include <cstdio>
@@ -23,7 +23,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 
-class TfrmIoReplay : public QDialog {
+class TfrmIoReplay : public ConsoleDialog {
     Q_OBJECT
 public:
     explicit TfrmIoReplay(Console& console, QWidget* parent = nullptr);

@@ -196,6 +196,10 @@ void TrawDataForm::logButtonClick() {
 }
 
 void TrawDataForm::closeButtonClick() {
-    if (logging_.load()) stopLogging();
     close();
+}
+
+bool TrawDataForm::closeRequested() {
+    if (logging_.load()) stopLogging();
+    return true;
 }

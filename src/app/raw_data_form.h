@@ -61,6 +61,8 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Closing the window ends logging (a window hidden otherwise keeps its file open).
+    bool closeRequested() override;
 
 private:
     class Tap : public vx::RawTap {

@@ -32,7 +32,7 @@ bool fileExists(const QString& name) {
 } // namespace
 
 TsioForm::TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent)
-    : QDialog(parent), console_(console), slots_(slotMap) {
+    : ConsoleDialog(parent), console_(console), slots_(slotMap) {
     nameWindow(this, vx::WindowId::TsioForm);
     // Single border (fixed size), system-menu icon only.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -168,7 +168,7 @@ TsioForm::~TsioForm() {
 }
 
 void TsioForm::resizeEvent(QResizeEvent* e) {
-    QDialog::resizeEvent(e);
+    ConsoleDialog::resizeEvent(e);
     placeRadioButtons();
 }
 
@@ -183,7 +183,7 @@ void TsioForm::placeRadioButtons() {
 }
 
 void TsioForm::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    ConsoleDialog::showEvent(e);
     placeRadioButtons();
     FormShow();
 }

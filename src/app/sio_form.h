@@ -13,7 +13,7 @@
 #include "link/com_slots.h"
 #include "link/link_settings.h"
 
-#include <QDialog>
+#include "widgets/console_dialog_qt.h"
 #include <QString>
 
 #include <atomic>
@@ -28,7 +28,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
-class TsioForm : public QDialog {
+class TsioForm : public ConsoleDialog {
     Q_OBJECT
 public:
     TsioForm(Console& console, vx::ComSlots& slotMap, QWidget* parent = nullptr);
@@ -71,6 +71,9 @@ public slots:
     void cancelButtonClick();
 
 protected:
+    // Enter clicks OK, the window's default button (unlike the other windows, where Enter in a
+    // field clicks nothing).
+    void keyPressEvent(QKeyEvent* e) override { QDialog::keyPressEvent(e); }
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 

@@ -16,7 +16,8 @@
 #include <QVBoxLayout>
 
 TSysAckForm::TSysAckForm(Console& console, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
+    : ConsoleDialog(parent,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
       routes_(console, vx::WindowId::TSysAckForm, this) {
 
     commandLabel_ = new QLabel(this);
@@ -85,7 +86,7 @@ void TSysAckForm::placeBottomLeft() {
 }
 
 void TSysAckForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
+    ConsoleDialog::showEvent(event);
     if (event->spontaneous()) return;
     placeBottomLeft();
     // Once more when the platform has had its say about the frame.
@@ -95,7 +96,7 @@ void TSysAckForm::showEvent(QShowEvent* event) {
 }
 
 void TSysAckForm::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
+    ConsoleDialog::resizeEvent(event);
     // A longer command name or result makes the window taller or wider: keep the corner.
     if (isVisible() && !placing_) placeBottomLeft();
 }

@@ -11,7 +11,7 @@
 
 #include "console/console_qt.h"
 
-#include <QDialog>
+#include "widgets/console_dialog_qt.h"
 
 #include <cstdint>
 
@@ -21,7 +21,7 @@ class Console;
 class QPushButton;
 class QTimer;
 
-class TSysAckForm : public QDialog {
+class TSysAckForm : public ConsoleDialog {
     Q_OBJECT
 public:
     static constexpr int kTickMs = 100;

@@ -141,7 +141,7 @@ void TversionForm::queryButtonClick() {
     clearButtonClick();
     beginRequest(*query_, Keys{kNav, kBoot, kIo, kMode, kProduct, kHardware});
     // From a timer, 50 ms apart: the window never waits.
-    sendScript(queryScript());
+    sendScript(queryScript(), queryButton_);
 }
 
 void TversionForm::showReply(const vx::Delivery& d) {

@@ -3,6 +3,7 @@
 // eight; the Set frames go out 50 ms apart.
 #pragma once
 
+#include "config/dialog_tables.h"
 #include "console/settings_form.h"
 
 class TmaskForm : public SettingsForm {

@@ -2,6 +2,7 @@
 // code 0x21 subcode 0x01. Showing the window queries the receiver.
 #pragma once
 
+#include "config/dialog_tables.h"
 #include "console/settings_form.h"
 
 class Tpkt2101Form : public SettingsForm {

@@ -2,6 +2,7 @@
 // subcode each. Showing the window queries all of them.
 #pragma once
 
+#include "config/dialog_tables.h"
 #include "console/settings_form.h"
 
 class Tpkt25Form : public SettingsForm {

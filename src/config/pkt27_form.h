@@ -2,6 +2,7 @@
 // pages, each page with its own Query, Set and LED pair. Showing the window sends nothing.
 #pragma once
 
+#include "config/dialog_tables.h"
 #include "console/settings_form.h"
 
 class Tpkt27Form : public SettingsForm {

@@ -36,7 +36,12 @@ std::optional<int64_t> parseInteger(std::string_view text) {
 
 std::optional<double> parseReal(std::string_view text) {
     std::string_view s = trim(text);
-    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    // One sign at most: a '+' is dropped, and what follows it must not be signed again
+    // ("+-5" is not a number; from_chars would read the "-5").
+    if (!s.empty() && s.front() == '+') {
+        s.remove_prefix(1);
+        if (!s.empty() && (s.front() == '-' || s.front() == '+')) return std::nullopt;
+    }
     if (s.empty()) return std::nullopt;
     // Only digits, one sign, a point and an exponent: no "nan", "inf" or hexadecimal floats.
     for (char c : s) {

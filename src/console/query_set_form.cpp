@@ -112,23 +112,43 @@ int QuerySetForm::send(const std::function<int(vx::FrameSink&)>& sender) {
     return rc;
 }
 
-void QuerySetForm::sendScript(vx::PacedScript script) {
+void QuerySetForm::sendScript(vx::PacedScript script, QWidget* starter) {
     if (script.empty()) return;
-    scripts_.emplace_back(std::move(script));
+    if (starter) starter->setEnabled(false);
+    scripts_.push_back({vx::ScriptCursor(std::move(script)), starter});
     if (!scriptTimer_->isActive()) pumpScripts();
 }
 
+void QuerySetForm::release(QWidget* starter) {
+    if (!starter) return;
+    // A button that started two scripts stays disabled until the later one ends.
+    for (const Running& r : scripts_)
+        if (r.starter == starter) return;
+    starter->setEnabled(true);
+}
+
 void QuerySetForm::pumpScripts() {
+    // The pause after the last step of a script has run out: its button is free again.
+    if (QWidget* done = pausing_) {
+        pausing_ = nullptr;
+        release(done);
+    }
     // Sends until a step asks for a pause; the pause after a script's last step is kept too,
     // so the next frame keeps its distance.
     while (!scripts_.empty()) {
-        vx::ScriptCursor& cur = scripts_.front();
-        int pause = cur.sendNext(console().sink());
-        if (cur.done()) scripts_.pop_front();
+        Running& run = scripts_.front();
+        const int pause = run.cursor.sendNext(console().sink());
+        QPointer<QWidget> finished;
+        if (run.cursor.done()) {
+            finished = run.starter;
+            scripts_.pop_front();
+        }
         if (pause > 0) {
+            pausing_ = finished;
             scriptTimer_->start(pause);
             return;
         }
+        release(finished);
     }
 }
 

@@ -16,12 +16,13 @@
 //   onQueryAck and onSetAck.
 // - Frames go out through send() (one frame now) or sendScript() (several frames with pauses,
 //   sent from a timer so the window never freezes). Frames are never reordered: while a script
-//   is still pacing, later sends wait behind it.
+//   is still pacing, later sends wait behind it. The button that started a script is disabled
+//   until the script's last frame and its pause are over.
 // - Showing the window calls FormShow(); a member that queries on showing overrides it.
 //
 // The settings dialogs (one value per subcode: 2101, 0x24, 0x25, 0x27, ...) are tables on top of
 // this base: see config/settings_form.h and Tpkt2101Form (config/pkt2101_form.h), whose whole
-// code is its table in config/settings_dialog.cpp. Windows that are not tables of settings
+// code is its table in config/dialog_tables.cpp. Windows that are not tables of settings
 // (version and product information, report viewers) use the requests directly: addRequest for
 // each LED, beginRequest(request, keys, superseded) on a button, answer(key) on each reply,
 // sendScript for several frames with pauses.
@@ -156,8 +157,10 @@ protected:
     // Sends one frame through the console's link (sender: any catalogue function bound to its
     // values). Returns the sender's result, or 0 when the frame waits behind a paced script.
     int send(const std::function<int(vx::FrameSink&)>& sender);
-    // Sends a script's frames in order with their pauses, from a timer.
-    void sendScript(vx::PacedScript script);
+    // Sends a script's frames in order with their pauses, from a timer. starter (the button
+    // that started it, or nullptr) is disabled until the script's last frame has gone out and
+    // its pause is over.
+    void sendScript(vx::PacedScript script, QWidget* starter = nullptr);
 
     // Routed handlers, run on the GUI thread while the window is visible.
     template <class Record, class F> void onReply(F handler) {
@@ -177,5 +180,12 @@ private:
     QTimer* responseTimer_;
     QTimer* scriptTimer_;
     std::deque<Request> requests_;
-    std::deque<vx::ScriptCursor> scripts_;
+    struct Running {
+        vx::ScriptCursor cursor;
+        QPointer<QWidget> starter;
+    };
+    void release(QWidget* starter);
+
+    std::deque<Running> scripts_;
+    QPointer<QWidget> pausing_; // the starter of the script whose last pause is running
 };

@@ -146,10 +146,4 @@ PacedScript setScript(const DialogSpec& d, std::span<const SettingValue> values)
 // The Query script of a group.
 PacedScript queryScript(const DialogSpec& d, int group);
 
-// The dialogs on this base.
-const DialogSpec& engineRateDialog(); // Tpkt2101Form
-const DialogSpec& gpsConfigDialog();  // TmaskForm
-const DialogSpec& kalmanDialog();     // Tpkt25Form
-const DialogSpec& drFilterDialog();   // Tpkt27Form
-
 } // namespace vx

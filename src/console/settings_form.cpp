@@ -148,6 +148,8 @@ void SettingsForm::addGroupButtons(int g, QWidget* parent, QGridLayout* grid, in
     grid->addWidget(set, row + 1, 0);
     grid->addWidget(setLed, row + 1, 1, Qt::AlignLeft | Qt::AlignVCenter);
     grid->setColumnStretch(2, 1);
+    groups_[size_t(g)].queryButton = query;
+    groups_[size_t(g)].setButton = set;
     connect(query, &QPushButton::clicked, this, [this, g] { queryButtonClick(g); });
     connect(set, &QPushButton::clicked, this, [this, g] { setButtonClick(g); });
 }
@@ -182,7 +184,7 @@ void SettingsForm::queryButtonClick(int g) {
         beginRequest(*group.query, keysOf(subs), {group.set});
     else
         beginRequest(*group.query, keysOf(subs));
-    sendScript(vx::queryScript(spec_, g));
+    sendScript(vx::queryScript(spec_, g), group.queryButton);
 }
 
 void SettingsForm::setButtonClick(int g) {
@@ -198,7 +200,7 @@ void SettingsForm::setButtonClick(int g) {
         beginRequest(*group.set, keys, {group.query});
     else
         beginRequest(*group.set, keys);
-    sendScript(vx::setScript(spec_, values));
+    sendScript(vx::setScript(spec_, values), group.setButton);
 }
 
 void SettingsForm::closeButtonClick() {

@@ -1,7 +1,8 @@
-// A settings dialog built from its table (config/settings_dialog.h): the labelled grid of
-// controls in their group boxes or tab pages, the Query and Set buttons with their LEDs, the
-// Query and Set scripts, the reply-to-control mapping by the routed subcode and the
-// acknowledgement rules, all on the request cycle of QuerySetForm.
+// A settings dialog built from its table (a DialogSpec, console/settings_dialog.h; the tables are
+// in config/dialog_tables.cpp): the labelled grid of controls in their group boxes or tab pages,
+// the Query and Set buttons with their LEDs, the Query and Set scripts, the reply-to-control
+// mapping by the routed subcode and the acknowledgement rules, all on the request cycle of
+// QuerySetForm.
 //
 // A dialog is its table plus a class that names it, e.g. the DR engine rate window:
 //
@@ -63,6 +64,8 @@ private:
     struct Group {
         Request* query = nullptr;
         Request* set = nullptr;
+        QWidget* queryButton = nullptr;
+        QWidget* setButton = nullptr;
     };
 
     void build();

@@ -110,21 +110,25 @@ void TforceToMonForm::startButtonClick() {
     forces_ = forces;
     forceRestartMs_ = p1;
     restartForceMs_ = p2;
-    // A pause of 0 goes on at the next turn of the event loop.
     forceRestartTimer_->setInterval(p1);
     restartForceTimer_->setInterval(p2);
     test_.start(forces);
     startButton_->setEnabled(false);
     stopButton_->setEnabled(true);
     showCounts();
-    forceRestartTimer_->start();
+    startPause(forceRestartTimer_);
     sendForce();
+}
+
+void TforceToMonForm::startPause(QTimer* timer) {
+    // A pause of 0 is a step that never ends: the test waits there until Stop.
+    if (timer->interval() > 0) timer->start();
 }
 
 void TforceToMonForm::forceRestartTimerTimer() {
     forceRestartTimer_->stop();
     if (!test_.running()) return;
-    restartForceTimer_->start();
+    startPause(restartForceTimer_);
     test_.restartSent();
     showCounts();
     sent(vx::monitorRestart(routes_.console().sink()));
@@ -135,7 +139,7 @@ void TforceToMonForm::restartForceTimerTimer() {
     if (!test_.running()) return;
     switch (test_.afterRestartPause()) {
     case vx::ForceToMonitorTest::Next::Force:
-        forceRestartTimer_->start();
+        startPause(forceRestartTimer_);
         sendForce();
         return;
     case vx::ForceToMonitorTest::Next::Done:

@@ -37,6 +37,7 @@ protected:
 private:
     void sendForce();
     void endTest();
+    void startPause(QTimer* timer);
     void showCounts();
     bool sent(int result);
 

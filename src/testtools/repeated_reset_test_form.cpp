@@ -4,7 +4,6 @@
 #include "widgets/message_qt.h"
 #include "widgets/panel_qt.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -164,7 +163,7 @@ void TRepeatedResetTestForm::tmrSendNextTimer() {
     if (t.sendReset) sendReset();
 }
 
-void TRepeatedResetTestForm::closeEvent(QCloseEvent* event) {
+bool TRepeatedResetTestForm::closeRequested() {
     test_.stop();
-    ConsoleDialog::closeEvent(event);
+    return true;
 }

@@ -39,7 +39,8 @@ public slots:
     void tmrSendNextTimer();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Closing the window stops the test.
+    bool closeRequested() override;
 
 private:
     int selectedItem() const;

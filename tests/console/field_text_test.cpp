@@ -59,6 +59,10 @@ TEST(FieldText, RealsAreFiniteDecimalNumbers) {
         {"5,0", std::nullopt},
         {"5.0.1", std::nullopt},
         {"abc", std::nullopt},
+        {"+-5", std::nullopt}, // one sign at most
+        {"++5", std::nullopt},
+        {"--5", std::nullopt},
+        {"+", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(vx::parseReal(c.text), c.value) << c.text;
 }

@@ -212,6 +212,10 @@ TEST(SettingsForm, SetFramesGoOutFiftyMillisecondsApartFromATimer) {
     // The click returns before the pauses: only the first frame is out, the rest follow from a
     // timer (a click that slept through them would have sent all eight).
     EXPECT_TRUE(d.form.sending());
+    // The button that started the paced Set stays disabled until its last frame is out.
+    auto* setButton = child<QPushButton>(d.form, "setButton");
+    EXPECT_FALSE(setButton->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(d.form, "queryButton")->isEnabled());
     EXPECT_EQ(d.rig.sentNowHex(), "81 01 24 01 00 D7 82");
     EXPECT_EQ(d.queryLED->colour(), kWhite);
     EXPECT_EQ(d.setLED->colour(), kWhite);
@@ -219,6 +223,7 @@ TEST(SettingsForm, SetFramesGoOutFiftyMillisecondsApartFromATimer) {
     EXPECT_TRUE(d.form.setPending());
     ASSERT_TRUE(pumpUntil([&] { return !d.form.sending(); }));
     EXPECT_GE(t.elapsed(), 7 * 50);
+    EXPECT_TRUE(setButton->isEnabled());
     EXPECT_EQ(d.rig.sentHex(7 + 7 + 10 + 8 + 10 + 10 + 8),
               "81 01 24 02 01 D5 82 81 01 24 03 11 C4 82 81 01 24 04 00 00 A0 40 F4 82 "
               "81 01 24 05 AF 00 24 82 81 01 24 06 00 00 20 41 71 82 "

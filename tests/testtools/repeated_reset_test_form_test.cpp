@@ -8,6 +8,8 @@
 #include "support/console_rig_qt.h"
 #include "widgets/panel_qt.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,10 +98,26 @@ TEST(RepeatedResetTestForm, ResetTypesCountsCountdownAndStatus) {
     QTest::mouseClick(win.w<QPushButton>("btnStop"), Qt::LeftButton);
     win.tick();
     EXPECT_TRUE(win.status()->isHidden());
-    // Closing the window stops a test too.
-    win.form.btnStartClick();
-    win.form.close();
-    EXPECT_FALSE(win.form.test().running());
+    // Closing the window stops a test too, whichever way it is closed: Escape, the title
+    // bar's close box (the close event the window manager's request becomes) or close().
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        win.form.show();
+        win.form.btnStartClick();
+        ASSERT_TRUE(win.form.test().running());
+        if (way == 0) {
+            QTest::keyClick(&win.form, Qt::Key_Escape);
+            EXPECT_FALSE(win.form.isVisible());
+        } else if (way == 1) {
+            QCloseEvent closeBox;
+            QApplication::sendEvent(&win.form, &closeBox);
+            EXPECT_TRUE(closeBox.isAccepted());
+        } else {
+            win.form.close();
+            EXPECT_FALSE(win.form.isVisible());
+        }
+        EXPECT_FALSE(win.form.test().running());
+    }
 }
 
 TEST(RepeatedResetTestForm, AResetTheLinkRefusesStopsTheTest) {
@@ -179,6 +197,22 @@ TEST(ForceToMonForm, SequenceCountsAndRefusals) {
     EXPECT_EQ(win.boxes.list[0].text, "Receiver not responding.");
     EXPECT_EQ(win.rig.sentNowHex(), kRestart);
     EXPECT_TRUE(win.w<QPushButton>("startButton")->isEnabled());
+
+    // A pause of 0 is a step that never ends: after the force nothing more goes out, whatever
+    // the event loop does, until Stop.
+    win.start("3", "0", "10");
+    EXPECT_EQ(win.rig.sentNowHex(), kForce);
+    EXPECT_FALSE(win.w<QTimer>("forceRestartTimer")->isActive());
+    vxtest::pumpFor(20);
+    EXPECT_EQ(win.rig.sentNowHex(), "");
+    EXPECT_TRUE(win.form.test().running());
+    QTest::mouseClick(win.w<QPushButton>("stopButton"), Qt::LeftButton);
+    win.start("3", "10", "0");
+    win.rig.sentNowHex();
+    win.form.forceRestartTimerTimer();
+    EXPECT_EQ(win.rig.sentNowHex(), kRestart);
+    EXPECT_FALSE(win.w<QTimer>("restartForceTimer")->isActive());
+    QTest::mouseClick(win.w<QPushButton>("stopButton"), Qt::LeftButton);
 
     // Stop ends the pauses.
     win.start("5", "10", "10");

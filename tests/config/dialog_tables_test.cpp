@@ -1,5 +1,6 @@
 // The settings dialogs' tables, without a display: what each reply value shows, what each typed
 // text sends (the exact frames), and what is refused with which message.
+#include "config/dialog_tables.h"
 #include "console/settings_dialog.h"
 #include "support/hex.h"
 
