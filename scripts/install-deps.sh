@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   clang clang-format libclang-rt-14-dev
   xvfb xauth
+  dbus at-spi2-core python3-pyatspi
   desktop-file-utils man-db groff-base dpkg-dev file
 )
 

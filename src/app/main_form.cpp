@@ -334,6 +334,7 @@ void TmainForm::buildPanels() {
     }
     internalMenuToggle_ = new Panel(central);
     internalMenuToggle_->setObjectName("Panel4");
+    internalMenuToggle_->setAccessibleName("Internal menu switch");
     internalMenuToggle_->setFixedSize(5, 19);
     internalMenuToggle_->setColour(Panel::faceColour());
     connect(internalMenuToggle_, &Panel::doubleClicked, this, &TmainForm::Panel4DblClick);

@@ -43,6 +43,7 @@ TversionForm::TversionForm(Console& console, QWidget* parent)
     auto labelled = [](QGridLayout* grid, int row, const char* label, Panel* p) {
         grid->addWidget(new QLabel(label), row, 0);
         grid->addWidget(p, row, 1);
+        p->setAccessibleName(label);
     };
     auto* modeBox = new QGroupBox("Software Mode", this);
     auto* modeGrid = new QGridLayout(modeBox);
@@ -115,6 +116,7 @@ TversionForm::CodeGroup TversionForm::codeGroup(QGroupBox* box, const char* pref
                             std::pair{"Release", g.release}, std::pair{"Date", g.date}}) {
         grid->addWidget(new QLabel(label, box), row, 0);
         grid->addWidget(w, row, 1);
+        w->setAccessibleName(label);
         ++row;
     }
     return g;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include <limits>
+#include <utility>
 
 TRepeatedResetTestForm::TRepeatedResetTestForm(Console& console, QWidget* parent)
     : ConsoleDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
@@ -61,17 +62,19 @@ TRepeatedResetTestForm::TRepeatedResetTestForm(Console& console, QWidget* parent
     lblStatus_->setMinimumWidth(260);
     lblStatus_->hide();
 
+    // Each box with its caption on the right; assistive technology names it by the caption.
     auto* grid = new QGridLayout;
-    grid->addWidget(pnlSent_, 0, 0);
-    grid->addWidget(new QLabel("Reset requests issued", this), 0, 1);
-    grid->addWidget(pnlAcks_, 1, 0);
-    grid->addWidget(new QLabel("Reset acks received", this), 1, 1);
-    grid->addWidget(pnlStartups_, 2, 0);
-    grid->addWidget(new QLabel("Start-up reports received", this), 2, 1);
-    grid->addWidget(seMaxReqs_, 3, 0);
-    grid->addWidget(new QLabel("Max reqs (0=no limit)", this), 3, 1);
-    grid->addWidget(seWait_, 4, 0);
-    grid->addWidget(new QLabel("Wait after startup (0.1s)", this), 4, 1);
+    int row = 0;
+    for (auto [box, caption] : {std::pair<QWidget*, const char*>{pnlSent_, "Reset requests issued"},
+                                {pnlAcks_, "Reset acks received"},
+                                {pnlStartups_, "Start-up reports received"},
+                                {seMaxReqs_, "Max reqs (0=no limit)"},
+                                {seWait_, "Wait after startup (0.1s)"}}) {
+        box->setAccessibleName(caption);
+        grid->addWidget(box, row, 0);
+        grid->addWidget(new QLabel(caption, this), row, 1);
+        ++row;
+    }
     auto* top = new QHBoxLayout;
     top->addLayout(grid);
     top->addWidget(rgResetType_);

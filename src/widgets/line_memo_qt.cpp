@@ -1,5 +1,6 @@
 #include "widgets/line_memo_qt.h"
 
+#include "widgets/accessible_text_qt.h"
 #include "widgets/line_store.h"
 
 #include <QApplication>
@@ -22,10 +23,156 @@ QString lineText(std::string_view line) {
     return QString::fromLatin1(line.data(), qsizetype(line.size()));
 }
 
+QAccessibleInterface* lineMemoAccessible(const QString& className, QObject* object);
+
+} // namespace
+
+// What assistive technology reads of the memo: read-only multi-line text over the memo's
+// readable window of lines. Offsets count in that window; a line number maps to the offset of
+// its first character, and an offset to the line it falls in (a line's '\n' belongs to it).
+class LineMemoAccessible : public ReadOnlyTextAccessible {
+public:
+    explicit LineMemoAccessible(QWidget* w)
+        : ReadOnlyTextAccessible(w, QAccessible::EditableText) {}
+
+    LineMemo* memo() const { return static_cast<LineMemo*>(widget()); }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = ReadOnlyTextAccessible::state();
+        s.multiLine = true;
+        return s;
+    }
+    QString wholeText() const override { return memo()->readable().text; }
+
+    int cursorPosition() const override {
+        const LineMemo::Readable& r = memo()->readable();
+        if (r.starts.empty()) return 0;
+        const int64_t top = int64_t(memo()->store_.dropped()) + memo()->firstVisibleLine();
+        const int64_t current = memo()->cursor_;
+        if (holds(r, current)) return startOf(r, uint64_t(current));
+        return holds(r, top) ? startOf(r, uint64_t(top)) : 0;
+    }
+    void setCursorPosition(int position) override {
+        const int64_t n = lineOf(memo()->readable(), position);
+        if (n < 0) return;
+        memo()->anchor_ = -1;
+        memo()->cursor_ = n;
+        memo()->showLine(uint64_t(n));
+    }
+
+    int selectionCount() const override {
+        int start = 0, end = 0;
+        return selectedRange(&start, &end) ? 1 : 0;
+    }
+    void selection(int selectionIndex, int* startOffset, int* endOffset) const override {
+        *startOffset = *endOffset = 0;
+        if (selectionIndex == 0) selectedRange(startOffset, endOffset);
+    }
+    // Whole lines are selected: those the range touches. The memo has one selection, which a
+    // new one replaces.
+    void addSelection(int startOffset, int endOffset) override {
+        const LineMemo::Readable& r = memo()->readable();
+        const int64_t first = lineOf(r, startOffset);
+        const int64_t last = lineOf(r, std::max(startOffset, endOffset - 1));
+        if (first < 0 || last < 0) return;
+        memo()->anchor_ = first;
+        memo()->cursor_ = last;
+        memo()->viewport()->update();
+    }
+    void setSelection(int selectionIndex, int startOffset, int endOffset) override {
+        if (selectionIndex == 0) addSelection(startOffset, endOffset);
+    }
+    void removeSelection(int selectionIndex) override {
+        if (selectionIndex == 0) memo()->clearSelection();
+    }
+
+    QRect characterRect(int offset) const override {
+        const LineMemo::Readable& r = memo()->readable();
+        const int64_t n = lineOf(r, offset);
+        if (n < 0) return {};
+        const int row = int(n - int64_t(memo()->store_.dropped())) - memo()->firstVisibleLine();
+        if (row < 0 || row > memo()->visibleLines()) return {};
+        const QString line = lineText(memo()->store_.line(size_t(n - memo()->store_.dropped())));
+        const int column = offset - startOf(r, uint64_t(n));
+        const QFontMetrics fm(memo()->font());
+        const int x = kMargin - memo()->horizontalScrollBar()->value() +
+                      fm.horizontalAdvance(line.left(column));
+        const int width = column < line.size() ? fm.horizontalAdvance(line.at(column))
+                                               : fm.horizontalAdvance(QLatin1Char(' '));
+        const QPoint topLeft =
+            memo()->viewport()->mapToGlobal(QPoint(x, row * memo()->lineHeight_));
+        return QRect(topLeft, QSize(width, memo()->lineHeight_));
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint p = memo()->viewport()->mapFromGlobal(point);
+        if (!memo()->viewport()->rect().contains(p)) return -1;
+        const LineMemo::Readable& r = memo()->readable();
+        const int64_t n = int64_t(memo()->store_.dropped()) + memo()->firstVisibleLine() +
+                          p.y() / memo()->lineHeight_;
+        if (!holds(r, n)) return -1;
+        const QString line = lineText(memo()->store_.line(size_t(n - memo()->store_.dropped())));
+        const QFontMetrics fm(memo()->font());
+        int x = kMargin - memo()->horizontalScrollBar()->value();
+        int column = 0;
+        while (column < line.size()) {
+            x += fm.horizontalAdvance(line.at(column));
+            if (p.x() < x) break;
+            ++column;
+        }
+        return startOf(r, uint64_t(n)) + column;
+    }
+    void scrollToSubstring(int startIndex, int) override {
+        const int64_t n = lineOf(memo()->readable(), startIndex);
+        if (n >= 0) memo()->showLine(uint64_t(n));
+    }
+
+private:
+    static bool holds(const LineMemo::Readable& r, int64_t number) {
+        return number >= int64_t(r.lines.first) && number < int64_t(r.lines.end);
+    }
+    static int startOf(const LineMemo::Readable& r, uint64_t number) {
+        return r.starts[size_t(number - r.lines.first)];
+    }
+    // The line an offset falls in, -1 when it is outside the text.
+    static int64_t lineOf(const LineMemo::Readable& r, int offset) {
+        if (r.starts.empty() || offset < 0 || offset > r.text.size()) return -1;
+        const auto it = std::upper_bound(r.starts.begin(), r.starts.end(), offset);
+        return int64_t(r.lines.first) + int64_t(it - r.starts.begin()) - 1;
+    }
+    // The selected lines within the readable window, from the first's start to the last's end;
+    // false when none of them is in it.
+    bool selectedRange(int* start, int* end) const {
+        *start = *end = 0;
+        const LineMemo* m = memo();
+        if (m->anchor_ < 0) return false;
+        const LineMemo::Readable& r = m->readable();
+        const int64_t low = std::max(std::min(m->anchor_, m->cursor_), int64_t(r.lines.first));
+        const int64_t high = std::min(std::max(m->anchor_, m->cursor_), int64_t(r.lines.end) - 1);
+        if (low > high) return false;
+        *start = startOf(r, uint64_t(low));
+        const size_t next = size_t(high - int64_t(r.lines.first)) + 1;
+        *end = next < r.starts.size() ? r.starts[next] - 1 : int(r.text.size());
+        return true;
+    }
+};
+
+namespace {
+
+QAccessibleInterface* lineMemoAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("LineMemo") && object && object->isWidgetType())
+        return new LineMemoAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
 } // namespace
 
 LineMemo::LineMemo(const vx::LineStore& store, QWidget* parent)
     : QAbstractScrollArea(parent), store_(store) {
+    static const bool installed = [] {
+        QAccessible::installFactory(lineMemoAccessible);
+        return true;
+    }();
+    (void)installed;
     QFont mono("Monospace");
     mono.setStyleHint(QFont::TypeWriter);
     setFont(mono);
@@ -54,6 +201,8 @@ void LineMemo::storeChanged() {
     if (store_.appended() < seenAppended_ || store_.dropped() < seenDropped_) {
         // Cleared: start again from the top.
         seenAppended_ = seenDropped_ = 0;
+        ++generation_;
+        readable_ = Readable{};
         longestLine_ = 0;
         anchor_ = cursor_ = -1;
         v->setValue(0);
@@ -215,4 +364,65 @@ QString LineMemo::selectedText() const {
 void LineMemo::copy() const {
     const QString text = selectedText();
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+LineMemo::LineRange LineMemo::readableLines() const {
+    const uint64_t dropped = store_.dropped();
+    const uint64_t appended = store_.appended();
+    if (appended == dropped) return {appended, appended};
+    auto chars = [&](uint64_t n) { return store_.line(size_t(n - dropped)).size() + 1; };
+    // The newest lines within the caps (always one at least).
+    uint64_t first = appended;
+    size_t total = 0;
+    while (first > dropped && appended - first < uint64_t(kReadableLineCap)) {
+        const size_t c = chars(first - 1);
+        if (first < appended && total + c > size_t(kReadableCharCap)) break;
+        total += c;
+        --first;
+    }
+    const uint64_t top = std::min(appended - 1, dropped + uint64_t(firstVisibleLine()));
+    if (first <= top) return {first, appended};
+    // Scrolled up above them: the lines from the top one on screen.
+    uint64_t end = top;
+    total = 0;
+    while (end < appended && end - top < uint64_t(kReadableLineCap)) {
+        const size_t c = chars(end);
+        if (end > top && total + c > size_t(kReadableCharCap)) break;
+        total += c;
+        ++end;
+    }
+    return {top, end};
+}
+
+const LineMemo::Readable& LineMemo::readable() const {
+    const LineRange lines = readableLines();
+    if (readable_.generation == generation_ && readable_.lines.first == lines.first &&
+        readable_.lines.end == lines.end)
+        return readable_;
+    readable_.lines = lines;
+    readable_.generation = generation_;
+    readable_.text.clear();
+    readable_.starts.clear();
+    const uint64_t dropped = store_.dropped();
+    for (uint64_t n = lines.first; n < lines.end; ++n) {
+        if (n > lines.first) readable_.text += QLatin1Char('\n');
+        readable_.starts.push_back(int(readable_.text.size()));
+        readable_.text += lineText(store_.line(size_t(n - dropped)));
+    }
+    return readable_;
+}
+
+QString LineMemo::readableText() const {
+    return readable().text;
+}
+
+void LineMemo::showLine(uint64_t number) {
+    if (number < store_.dropped() || number >= store_.appended()) return;
+    const int index = int(std::min<uint64_t>(number - store_.dropped(), INT_MAX));
+    QScrollBar* v = verticalScrollBar();
+    if (index < v->value())
+        v->setValue(index);
+    else if (index >= v->value() + visibleLines())
+        v->setValue(index - visibleLines() + 1);
+    viewport()->update();
 }

@@ -1,31 +1,68 @@
 #include "widgets/panel_qt.h"
 
-#include <QAccessibleWidget>
+#include "widgets/accessible_text_qt.h"
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPalette>
+#include <QStyle>
 
 namespace {
 
-// What assistive technology reads of a panel: its caption as the name, its text as the value.
-class PanelAccessible : public QAccessibleWidget {
+// What assistive technology reads of a panel: its caption as the name and the text it shows
+// through the text interface (which the accessibility bus carries) and as its value.
+class PanelAccessible : public ReadOnlyTextAccessible {
 public:
-    explicit PanelAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
+    explicit PanelAccessible(QWidget* w) : ReadOnlyTextAccessible(w, QAccessible::StaticText) {}
+
+    const Panel* panel() const { return static_cast<const Panel*>(widget()); }
 
     QString text(QAccessible::Text t) const override {
-        const auto* panel = static_cast<const Panel*>(widget());
         switch (t) {
         case QAccessible::Name:
-            return panel->accessibleName().isEmpty() ? panel->text() : panel->accessibleName();
+            return panel()->accessibleName().isEmpty() ? panel()->text()
+                                                       : panel()->accessibleName();
         case QAccessible::Value:
-            return panel->text();
+            return panel()->text();
         default:
             return QAccessibleWidget::text(t);
         }
     }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.readOnly = true;
-        return s;
+    QString wholeText() const override { return panel()->text(); }
+
+    QRect characterRect(int offset) const override {
+        const QString shown = panel()->text();
+        if (offset < 0 || offset >= shown.size()) return {};
+        const QFontMetrics fm(panel()->font());
+        const QRect line = textRect();
+        const int x = line.left() + fm.horizontalAdvance(shown.left(offset));
+        const QRect local(x, line.top(), fm.horizontalAdvance(shown.at(offset)), line.height());
+        return QRect(panel()->mapToGlobal(local.topLeft()), local.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        const QPoint p = panel()->mapFromGlobal(point);
+        const QRect line = textRect();
+        if (!line.contains(p)) return -1;
+        const QString shown = panel()->text();
+        const QFontMetrics fm(panel()->font());
+        int x = line.left();
+        for (int i = 0; i < shown.size(); ++i) {
+            x += fm.horizontalAdvance(shown.at(i));
+            if (p.x() < x) return i;
+        }
+        return -1;
+    }
+    // The whole text is always on screen.
+    void scrollToSubstring(int, int) override {}
+
+private:
+    // Where the panel draws its one line of text.
+    QRect textRect() const {
+        const QFontMetrics fm(panel()->font());
+        const Qt::LayoutDirection dir = panel()->layoutDirection();
+        return QStyle::alignedRect(dir, QStyle::visualAlignment(dir, panel()->alignment()),
+                                   QSize(fm.horizontalAdvance(panel()->text()), fm.height()),
+                                   panel()->contentsRect());
     }
 };
 

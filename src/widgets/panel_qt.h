@@ -1,9 +1,10 @@
 // A lowered bevel panel that shows one line of text on a background colour: the status panels
 // of the main window, the source panels and the satellite rows. Tests read the colour back.
 //
-// To assistive technology a panel is a read-only value: its caption (the label beside it, set
-// with setAccessibleName) is its name and the text it shows is its value, so an empty panel is
-// still announced by what it is.
+// To assistive technology a panel is read-only text: its caption (the label beside it, set
+// with setAccessibleName) is its name, so an empty panel is still announced by what it is, and
+// the text it shows is readable over the accessibility bus (the text interface) and in the
+// process as its value.
 #pragma once
 
 #include <QColor>

@@ -5,6 +5,7 @@
 #include "support/console_rig_qt.h"
 #include "widgets/line_memo_qt.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
@@ -60,6 +61,11 @@ TEST(ErrorForm, OneLinePerRefusedFrameWithTheTextAndTheBytes) {
     ASSERT_EQ(lines.size(), qsizetype(cases.size()));
     for (size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(lines[qsizetype(i)].toStdString(), cases[i].line) << i;
+    // Assistive technology reads the same lines.
+    QAccessibleInterface* a =
+        QAccessible::queryAccessibleInterface(vxtest::child<LineMemo>(&form, "errWin"));
+    EXPECT_EQ(a->text(QAccessible::Name), "Refused frames");
+    EXPECT_EQ(a->textInterface()->text(0, -1), lines.join('\n'));
     // The lines were added while the window was hidden; the main window shows it.
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(rig.console.flags().errorPending.load(), 1);
