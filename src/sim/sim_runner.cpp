@@ -146,14 +146,17 @@ void SimRunner::loop() {
     };
     uint8_t buf[1024];
     int64_t lastFlush = 0;
-    while (!stop_) {
-        {
-            std::lock_guard lock(m_);
-            if (faultsChanged_) {
-                sim.setFaults(faults_);
-                faultsChanged_ = false;
-            }
+    // Faults set before a command arrived apply to it, even when the command is read in the
+    // same wake-up as the news of the faults.
+    auto takeFaults = [&] {
+        std::lock_guard lock(m_);
+        if (faultsChanged_) {
+            sim.setFaults(faults_);
+            faultsChanged_ = false;
         }
+    };
+    while (!stop_) {
+        takeFaults();
         int64_t t = simNow();
         sim.advanceTo(t);
         simNow_ = t;
@@ -175,6 +178,7 @@ void SimRunner::loop() {
         const int waitMs = int(std::clamp(std::ceil(waitReal), 0.0, 50.0));
         int n = tr.read(buf, sizeof buf, waitMs);
         if (n > 0) {
+            takeFaults();
             int64_t now = simNow();
             sim.advanceTo(now);
             sim.receive(buf, size_t(n));
