@@ -148,8 +148,10 @@ int cmdSim(const std::vector<std::string>& args) {
         said = said || !e.empty();
         return said;
     };
+    // Looks for the end of a --duration every 20 ms: a fast recording ends as soon as it is
+    // written.
     while (!runner.finished() && runner.running()) {
-        timespec wait{0, 100 * 1000 * 1000};
+        timespec wait{0, 20 * 1000 * 1000};
         int s = sigtimedwait(&stopSignals, nullptr, &wait);
         if (s > 0) {
             signal = s;

@@ -68,10 +68,11 @@ QuerySetForm::QuerySetForm(Console& console, vx::WindowId id, QWidget* parent, i
     responseTimer_->setSingleShot(true);
     responseTimer_->setInterval(timeoutMs);
     connect(responseTimer_, &QTimer::timeout, this, &QuerySetForm::responseTimerTimer);
+    scriptTimer_->setObjectName("scriptTimer");
     scriptTimer_->setSingleShot(true);
     // The pauses between frames are minimums the receiver relies on: never fire early.
     scriptTimer_->setTimerType(Qt::PreciseTimer);
-    connect(scriptTimer_, &QTimer::timeout, this, &QuerySetForm::pumpScripts);
+    connect(scriptTimer_, &QTimer::timeout, this, &QuerySetForm::scriptTimerTimer);
 }
 
 QuerySetForm::~QuerySetForm() = default;
@@ -117,6 +118,11 @@ void QuerySetForm::sendScript(vx::PacedScript script, QWidget* starter) {
     if (starter) starter->setEnabled(false);
     scripts_.push_back({vx::ScriptCursor(std::move(script)), starter});
     if (!scriptTimer_->isActive()) pumpScripts();
+}
+
+void QuerySetForm::scriptTimerTimer() {
+    scriptTimer_->stop();
+    pumpScripts();
 }
 
 void QuerySetForm::release(QWidget* starter) {

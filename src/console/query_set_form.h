@@ -132,12 +132,17 @@ public:
     vx::WindowId windowId() const { return routes_.id(); }
     Console& console() const { return routes_.console(); }
     QTimer* responseTimer() const { return responseTimer_; }
+    // The one-shot timer of a paced script's pause (running while a pause lasts).
+    QTimer* scriptTimer() const { return scriptTimer_; }
     // Frames still waiting behind a paced script.
     bool sending() const;
 
 public slots:
     // Expiry of the response timer: every request still pending turns red.
     virtual void responseTimerTimer();
+    // Expiry of the script timer: the pause is over, the frames behind it go out up to the
+    // next pause.
+    void scriptTimerTimer();
 
 protected:
     // Called each time the window is shown (not when it comes back from being minimised).

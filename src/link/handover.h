@@ -180,6 +180,8 @@ public:
     bool waitForDeliveries(std::chrono::milliseconds timeout) {
         return queue_.waitForData(timeout);
     }
+    // Ends a waitForDeliveries in progress at once (the thread that stops the consumer).
+    void wake() { queue_.wakeConsumer(); }
 
     uint64_t delivered() const { return delivered_; }
     uint64_t handlerCalls() const { return handlerCalls_; }

@@ -346,6 +346,7 @@ void SerialLink::stopLocked() {
         stopReq_.store(true);
     }
     ctlCv_.notify_all();
+    if (replayClock_) replayClock_->wake();
     wake();
     if (reader_) reader_->interruptReader();
     if (worker_.joinable()) worker_.join();
@@ -389,6 +390,10 @@ void SerialLink::waitWhilePaused() {
 
 void SerialLink::paceFor(int32_t ms) {
     if (ms <= 0) return;
+    if (replayClock_) {
+        replayClock_->pause(ms, stopReq_);
+        return;
+    }
     std::unique_lock lk(ctlMu_);
     ctlCv_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return stopReq_.load(); });
 }

@@ -108,6 +108,18 @@ public:
     virtual void linkLost(const LinkLoss& loss) = 0;
 };
 
+// The clock a replay's pauses (the replay delay after each 3002) are waited out on. Without
+// one the link waits on the host's clock; tests hand in a clock they step, so that a pause of
+// seconds costs them nothing and its length is seen exactly.
+class ReplayClock {
+public:
+    virtual ~ReplayClock() = default;
+    // Waits until ms milliseconds have passed on this clock, or less once stop holds.
+    virtual void pause(int32_t ms, const std::atomic<bool>& stop) = 0;
+    // stop has just been set: a pause in progress must look at it again.
+    virtual void wake() = 0;
+};
+
 // What a reader running on the worker thread sees of the link.
 class LinkSession {
 public:
@@ -162,6 +174,8 @@ public:
     void setTxObserver(TxObserver* observer);
     // The observer told of a lost port (null for none). Set it while the link is stopped.
     void setLossObserver(LinkLossObserver* observer);
+    // The clock of the replay's pauses (null: the host's). Set it while the link is stopped.
+    void setReplayClock(ReplayClock* clock) { replayClock_ = clock; }
     // Taps are called in the order they were added (the raw data view first, then logging).
     void addRawTap(RawTap* tap);
     void removeRawTap(RawTap* tap);
@@ -277,6 +291,7 @@ private:
 
     LinkReader* reader_ = nullptr;
     std::atomic<TxObserver*> txObserver_{nullptr};
+    ReplayClock* replayClock_ = nullptr; // set while stopped
     std::thread worker_;
     std::atomic<bool> workerActive_{false};
 

@@ -93,6 +93,9 @@ int main(int argc, char** argv) {
         if (sim->startOnPty(&path)) {
             slotMap.setPath(0, path);
             main->switchSource(0);
+            // The receiver was switched on before the console looked: its start-up is over
+            // and its reports come at once.
+            sim->advance(vx::sim::SimReceiver::restartMs());
             if (main->monitoring())
                 main->statusBar()->showMessage(QString("Demo: a simulated receiver on %1 (COM1)")
                                                    .arg(QString::fromStdString(path)));

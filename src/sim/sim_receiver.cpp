@@ -317,6 +317,10 @@ void SimReceiver::boot() {
 // ---------------------------------------------------------------------------------------------
 // Time
 
+int64_t SimReceiver::restartMs() {
+    return int64_t(modelParams().bootDelayMs) + kStepMs;
+}
+
 int64_t SimReceiver::nextWakeMs() const {
     int64_t t = nextStepMs_;
     if (!outQueue_.empty()) t = std::min(t, outQueue_.begin()->first.first);

@@ -87,6 +87,9 @@ public:
     // Runs the receiver up to tMs (never backwards) and sends what became due.
     void advanceTo(int64_t tMs);
     int64_t now() const { return now_; }
+    // Simulated time a restart takes, power-on included: the start-up report is out this long
+    // after the reset (tests step a simulated clock by it).
+    static int64_t restartMs();
     // When advanceTo should next be called for something to happen.
     int64_t nextWakeMs() const;
 

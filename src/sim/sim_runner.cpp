@@ -12,7 +12,7 @@
 namespace vx::sim {
 
 SimRunner::SimRunner(SimRunnerOptions options) : options_(std::move(options)) {
-    if (!(options_.speed > 0)) options_.speed = 1.0;
+    if (!(options_.speed >= 0)) options_.speed = 1.0; // 0 is the stepped clock
     faults_ = options_.sim.faults;
 }
 
@@ -63,10 +63,12 @@ bool SimRunner::start(std::shared_ptr<SimTransport> transport) {
     {
         std::lock_guard lock(m_);
         transport_ = std::move(transport);
+        ended_ = false;
+        skippedMs_ = 0;
+        advances_ = advancesRun_ = 0;
     }
     stop_ = false;
     finished_ = false;
-    ended_ = false;
     running_ = true;
     thread_ = std::thread([this] { loop(); });
     return true;
@@ -98,7 +100,23 @@ void SimRunner::stopRecording(int err) {
 
 bool SimRunner::waitFinished(int timeoutMs) {
     std::unique_lock lock(m_);
-    return endedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ended_; });
+    return progressCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ended_; });
+}
+
+bool SimRunner::advance(int64_t ms) {
+    std::shared_ptr<SimTransport> tr;
+    uint64_t mine = 0;
+    {
+        std::lock_guard lock(m_);
+        if (!transport_ || ended_) return false;
+        skippedMs_ += std::max<int64_t>(ms, 0);
+        mine = ++advances_;
+        tr = transport_;
+    }
+    tr->wake();
+    std::unique_lock lock(m_);
+    progressCv_.wait(lock, [&] { return advancesRun_ >= mine || ended_; });
+    return advancesRun_ >= mine;
 }
 
 void SimRunner::setFaults(const SimFaults& faults) {
@@ -109,7 +127,10 @@ void SimRunner::setFaults(const SimFaults& faults) {
         faultsChanged_ = true;
         tr = transport_;
     }
-    if (tr) tr->wake();
+    if (!tr) return;
+    tr->wake();
+    std::unique_lock lock(m_);
+    progressCv_.wait(lock, [&] { return !faultsChanged_ || ended_; });
 }
 
 SimFaults SimRunner::faults() const {
@@ -139,32 +160,45 @@ void SimRunner::loop() {
     const auto t0 = clock::now();
     const double speed = options_.speed;
     const int64_t duration = options_.durationMs;
-    auto simNow = [&] {
-        double realMs = std::chrono::duration<double, std::milli>(clock::now() - t0).count();
-        auto t = int64_t(realMs * speed);
+    // Simulated time: the host clock's share (none when stepped) plus what advance() added.
+    auto simNow = [&](int64_t skipped) {
+        int64_t t = skipped;
+        if (speed > 0) {
+            double realMs = std::chrono::duration<double, std::milli>(clock::now() - t0).count();
+            t += int64_t(realMs * speed);
+        }
         return duration > 0 ? std::min(t, duration) : t;
+    };
+    auto skipped = [&] {
+        std::lock_guard lock(m_);
+        return skippedMs_;
     };
     uint8_t buf[1024];
     int64_t lastFlush = 0;
-    // Faults set before a command arrived apply to it, even when the command is read in the
-    // same wake-up as the news of the faults.
-    auto takeFaults = [&] {
-        std::lock_guard lock(m_);
-        if (faultsChanged_) {
-            sim.setFaults(faults_);
-            faultsChanged_ = false;
-        }
-    };
     while (!stop_) {
-        takeFaults();
-        int64_t t = simNow();
+        int64_t skip = 0;
+        uint64_t advances = 0;
+        {
+            // Faults and advances read together: a test that sets faults and then advances
+            // gets the new faults for the whole advance.
+            std::lock_guard lock(m_);
+            if (faultsChanged_) {
+                sim.setFaults(faults_);
+                faultsChanged_ = false;
+            }
+            skip = skippedMs_;
+            advances = advances_;
+        }
+        int64_t t = simNow(skip);
         sim.advanceTo(t);
         simNow_ = t;
+        dropped_ = tr.droppedBytes();
         {
             std::lock_guard lock(m_);
             stats_ = sim.stats();
+            advancesRun_ = advances;
         }
-        dropped_ = tr.droppedBytes();
+        progressCv_.notify_all();
         if (record_ && t - lastFlush >= 1000) {
             if (std::fflush(record_) != 0) stopRecording(errno);
             lastFlush = t;
@@ -173,14 +207,24 @@ void SimRunner::loop() {
             finished_ = true;
             break;
         }
-        const int64_t wakeSim = sim.nextWakeMs();
-        const double waitReal = double(wakeSim - t) / speed;
-        const int waitMs = int(std::clamp(std::ceil(waitReal), 0.0, 50.0));
+        // Stepped, nothing happens until advance() or a command wakes the read.
+        int waitMs = 50;
+        if (speed > 0) {
+            const double waitReal = double(sim.nextWakeMs() - t) / speed;
+            waitMs = int(std::clamp(std::ceil(waitReal), 0.0, 50.0));
+        }
         int n = tr.read(buf, sizeof buf, waitMs);
         if (n > 0) {
-            takeFaults();
-            int64_t now = simNow();
-            sim.advanceTo(now);
+            {
+                // Faults set before a command arrived apply to it, even when the command
+                // is read in the same wake-up as the news of the faults.
+                std::lock_guard lock(m_);
+                if (faultsChanged_) {
+                    sim.setFaults(faults_);
+                    faultsChanged_ = false;
+                }
+            }
+            sim.advanceTo(simNow(skipped()));
             sim.receive(buf, size_t(n));
         } else if (n < 0) {
             std::lock_guard lock(m_);
@@ -196,7 +240,7 @@ void SimRunner::loop() {
     }
     running_ = false;
     if (record_ && std::fflush(record_) != 0) stopRecording(errno);
-    endedCv_.notify_all();
+    progressCv_.notify_all();
 }
 
 } // namespace vx::sim

@@ -11,6 +11,19 @@
 //
 // Simulated time starts at 0 when the thread starts and runs `speed` times as fast as the host
 // clock. With a duration the runner stops by itself when simulated time reaches it.
+//
+// Tests step the clock instead of waiting for it: with speed 0 simulated time stands still
+// and moves only when advance() is called, at any speed advance() jumps it forward at once.
+// The receiver answers what it receives at the time it has reached, so a receiver whose clock
+// stands still still answers every command at once; what takes time (a restart, the next
+// report) happens when the test moves the clock past it:
+//
+//     SimRunnerOptions o;
+//     o.speed = 0;                            // stepped
+//     SimRunner sim(o);
+//     sim.startOnPty(&path);
+//     sim.advance(SimReceiver::restartMs());  // powered on: the start-up report is out
+//     sim.advance(1000);                      // one more second of reports
 #pragma once
 
 #include "sim/sim_receiver.h"
@@ -28,7 +41,7 @@ namespace vx::sim {
 
 struct SimRunnerOptions {
     SimOptions sim;
-    double speed = 1.0;     // simulated seconds per real second
+    double speed = 1.0;     // simulated seconds per real second; 0: only advance() moves it
     int64_t durationMs = 0; // simulated time after which the runner stops; 0 = never
     std::string recordPath; // when set, everything sent is also written to this file
 };
@@ -60,7 +73,13 @@ public:
         return error_;
     }
 
-    // Thread-safe: the new faults apply from the next pass of the loop.
+    // Moves simulated time forward by ms at once (on top of what the clock does by itself)
+    // and returns once the receiver has run up to there and sent what became due. False when
+    // the thread is not running (never started, stopped, or ended at its duration).
+    bool advance(int64_t ms);
+
+    // Thread-safe. Returns once the receiver runs with the new faults (at once when the
+    // thread does not run: they apply when it starts).
     void setFaults(const SimFaults& faults);
     SimFaults faults() const;
     // A snapshot of the receiver's counters.
@@ -95,11 +114,14 @@ private:
     std::string recordError_; // guarded by m_
 
     mutable std::mutex m_;
-    std::condition_variable endedCv_;
+    std::condition_variable progressCv_; // a pass of the loop ended, or the thread did
     bool ended_ = false;
     SimFaults faults_;
     bool faultsChanged_ = false;
     SimStats stats_;
+    int64_t skippedMs_ = 0;    // simulated time added by advance()
+    uint64_t advances_ = 0;    // advance() calls so far
+    uint64_t advancesRun_ = 0; // of these, the ones a finished pass of the loop has covered
 };
 
 } // namespace vx::sim

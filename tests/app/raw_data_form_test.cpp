@@ -42,14 +42,22 @@ struct RawView {
     vxtest::ConsoleRig rig;
     TrawDataForm form{rig.console};
     QPlainTextEdit* memo = form.findChild<QPlainTextEdit*>("rawDataWin");
+    // Counts the bytes the link hands its taps. Added after the window's tap, it has a chunk
+    // only once the window's tap has had it.
+    struct CountingTap : vx::RawTap {
+        void rawChunk(const uint8_t*, size_t n, uint8_t) override { bytes += n; }
+        std::atomic<uint64_t> bytes{0};
+    } tapped;
 
     RawView() {
         msg::setInterceptor([this](msg::Kind k, const QString& title, const QString& text) {
             messages.push_back({k, title, text});
         });
         fileDialog::setChooser([this](const QString&) { return chosen; });
+        rig.console.link().addRawTap(&tapped);
     }
     ~RawView() {
+        rig.console.link().removeRawTap(&tapped);
         msg::setInterceptor(nullptr);
         fileDialog::setChooser(nullptr);
     }
@@ -66,6 +74,12 @@ struct RawView {
         const uint64_t target = rig.console.link().bytesReceived() + bytes.size();
         rig.receiveBytes(bytes);
         return pumpUntil([&] { return rig.console.link().bytesReceived() >= target; });
+    }
+    // Plays bytes of frames and waits until the window's tap has had them all.
+    bool receiveTapped(const std::vector<uint8_t>& bytes) {
+        const uint64_t target = tapped.bytes + bytes.size();
+        rig.receiveBytes(bytes);
+        return pumpUntil([&] { return tapped.bytes >= target; });
     }
 };
 
@@ -141,8 +155,7 @@ TEST(RawDataForm, PauseClearLogAndClose) {
     // Paused: nothing is shown and nothing logged.
     v.button("pauseButton")->click();
     EXPECT_EQ(v.button("pauseButton")->text(), "Resume");
-    ASSERT_TRUE(v.receive(vxtest::bytes("81 22 02 00 00 82")));
-    vxtest::pumpFor(2 * TrawDataForm::kTickMs);
+    ASSERT_TRUE(v.receiveTapped(vxtest::bytes("81 22 02 00 00 82")));
     EXPECT_EQ(v.lines().size(), 1);
     v.button("pauseButton")->click();
     EXPECT_EQ(v.button("pauseButton")->text(), "Pause");
@@ -157,8 +170,7 @@ TEST(RawDataForm, PauseClearLogAndClose) {
     EXPECT_FALSE(v.form.isVisible());
     EXPECT_FALSE(v.form.logging());
     EXPECT_EQ(v.button("logButton")->text(), "Log");
-    ASSERT_TRUE(v.receive(vxtest::bytes("81 31 01 82")));
-    vxtest::pumpFor(2 * TrawDataForm::kTickMs);
+    ASSERT_TRUE(v.receiveTapped(vxtest::bytes("81 31 01 82")));
     EXPECT_TRUE(v.lines().isEmpty());
     EXPECT_EQ(readFile(path), "81 21 01 0A D1 82 \r\n81 30 02 82 \r\n");
     std::filesystem::remove_all(dir);
@@ -219,13 +231,12 @@ TEST(RawDataForm, TheViewKeepsTheNewestLinesAndSaysWhatItLeftOut) {
 }
 
 TEST_F(ConsoleOnSimulatedReceiver, RawDataFromTheMenuShowsTheReceiversFrames) {
-    vx::sim::SimRunnerOptions o;
-    o.speed = 4;
-    startSimulatedReceiver(o, false);
+    startSimulatedReceiver(steppedReceiver(), false);
     menuItem("&Raw Data...")->trigger();
     auto* form = windows->find<TrawDataForm>(vx::WindowId::TrawDataForm);
     ASSERT_NE(form, nullptr);
     auto* memo = form->findChild<QPlainTextEdit*>("rawDataWin");
+    ASSERT_TRUE(sim->advance(3000)); // three seconds of reports
     ASSERT_TRUE(pumpUntil([&] { return memo->document()->blockCount() > 20; }, 20000));
     // One frame per line: each starts with the start byte (or noise before it) and ends with
     // the end byte.

@@ -210,6 +210,8 @@ TEST(SysAckForm, TickRunsFromCreationAndShowsTheAcknowledgement) {
     TSysAckForm form(rig.console);
     EXPECT_TRUE(vxtest::child<QTimer>(&form, "tmrTick")->isActive());
     EXPECT_EQ(vxtest::child<QTimer>(&form, "tmrTick")->interval(), 100);
+    // Its own ticks show the acknowledgement (shortened rather than waited for).
+    vxtest::child<QTimer>(&form, "tmrTick")->setInterval(1);
     ASSERT_TRUE(rig.start());
     rig.ack(0x03, {0x05, 0x00});
     ASSERT_TRUE(vxtest::pumpUntil([&] { return form.isVisible(); }));

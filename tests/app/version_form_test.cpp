@@ -26,17 +26,13 @@ struct VersionWindow {
     TversionForm form{rig.console};
     Lamp* led = form.findChild<Lamp*>("queryLED");
 
-    // What the window sent: n bytes, the event loop running meanwhile (the queries after the
-    // first go from the window's timer).
+    // What the window sent: n bytes. The queries after the first go from the window's script
+    // timer, whose pauses are ended by hand (their lengths kept in pauses).
     std::string sent(size_t n) {
-        std::vector<uint8_t> got;
-        pumpUntil([&] {
-            auto more = rig.pty.readAvailable();
-            got.insert(got.end(), more.begin(), more.end());
-            return got.size() >= n;
-        });
-        return vxtest::hex(got);
+        pauses = vxtest::endPacedPauses(form);
+        return vxtest::hex(rig.pty.read(n));
     }
+    std::vector<int> pauses;
 
     QString text(const char* panel) {
         auto* p = form.findChild<Panel*>(panel);
@@ -78,7 +74,9 @@ TEST(VersionForm, ShowingSendsTheSixQueriesPacedByItsTimer) {
     w.form.show();
     // The first goes at once, the rest from the timer: the window does not wait.
     EXPECT_TRUE(w.form.sending());
-    EXPECT_EQ(w.sent(36), kQueries);
+    EXPECT_EQ(w.rig.sentHex(6), std::string(kQueries).substr(0, 17));
+    EXPECT_EQ(w.sent(30), std::string(kQueries).substr(18));
+    EXPECT_EQ(w.pauses, (std::vector<int>{50, 50, 50, 50, 50}));
     EXPECT_EQ(w.led->colour(), lamp::kWhite);
     for (uint8_t k : {TversionForm::kNav, TversionForm::kBoot, TversionForm::kIo,
                       TversionForm::kMode, TversionForm::kProduct, TversionForm::kHardware})
@@ -208,6 +206,7 @@ TEST_F(ConsoleOnSimulatedReceiver, VersionAndAboutFromTheMenu) {
     auto* form = windows->find<TversionForm>(vx::WindowId::TversionForm);
     ASSERT_NE(form, nullptr);
     auto* led = form->findChild<Lamp*>("queryLED");
+    vxtest::endPacedPauses(*form);
     ASSERT_TRUE(pumpUntil([&] { return led->colour() != lamp::kWhite; }));
     EXPECT_EQ(led->colour(), lamp::kGreen);
     auto text = [&](const char* name) { return form->findChild<Panel*>(name)->text(); };

@@ -118,7 +118,7 @@ TEST(Monitor, PrintsEachFrameExactlyAsDecodeDoes) {
 TEST(Monitor, DurationEndsTheRunWithTheLinkStopped) {
     vxtest::Pty pty;
     auto r = runCommand(vexor + " monitor --port " + pty.slavePath() +
-                        " --baud 115200 --parity even --duration 0.2");
+                        " --baud 115200 --parity even --duration 0.05");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err,
               "vexor monitor: reading " + pty.slavePath() + " (115200-8-Even-1); Ctrl-C stops\n");

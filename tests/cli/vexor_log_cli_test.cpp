@@ -221,13 +221,14 @@ TEST(VexorLog, AFullDiskFailsTheRunAndNamesTheFile) {
 }
 
 TEST(VexorLog, ALivePortIsLoggedUntilTheDurationEnds) {
+    // The receiver fast (powered on in 20 ms, then 250 reports a second), the run short.
     vx::sim::SimRunnerOptions o;
-    o.speed = 4;
+    o.speed = 50;
     vx::sim::SimRunner sim(o);
     std::string port;
     ASSERT_TRUE(sim.startOnPty(&port)) << sim.error();
     Dir d;
-    auto r = runCommand(vexor + " log --port " + port + " --duration 1.5 --5hz " + d / "5.csv" +
+    auto r = runCommand(vexor + " log --port " + port + " --duration 0.25 --5hz " + d / "5.csv" +
                         " --all " + d / "all.bin");
     sim.stop();
     ASSERT_EQ(r.status, 0) << r.err;

@@ -38,7 +38,7 @@ TEST(VexorSend, FramesAndRefusals) {
         const char* err;   // start of stderr
     };
     const Case cases[] = {
-        {"query 21 01", 3, "81 02 21 01 D9 82", "vexor send: no answer within 50 ms"},
+        {"query 21 01", 3, "81 02 21 01 D9 82", "vexor send: no answer within 5 ms"},
         {"query 14 02 05", 3, "81 02 14 02 05 E0 82", ""},
         {"query 36 07 --index ff", 3, "81 02 36 07 FF BF 82", ""},
         {"set 21 01 0x85", 3, "81 01 21 01 80 05 55 82", ""},
@@ -57,7 +57,7 @@ TEST(VexorSend, FramesAndRefusals) {
         {"query 21", 2, "", "vexor send: missing CODE and SUB"},
     };
     for (const Case& c : cases) {
-        auto r = runCommand(vexor + " send --port " + pty.slavePath() + " --timeout 50 " + c.args);
+        auto r = runCommand(vexor + " send --port " + pty.slavePath() + " --timeout 5 " + c.args);
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
         EXPECT_EQ(hexOf(pty.readAvailable()), c.frame) << c.args;
         EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.args << "\n" << r.err;
@@ -80,12 +80,14 @@ TEST(VexorSend, FramesAndRefusals) {
 }
 
 TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
-    vx::sim::SimRunner sim;
+    // The receiver's clock is stepped: it answers at once, and restarts when the test says.
+    vx::sim::SimRunnerOptions o;
+    o.speed = 0;
+    vx::sim::SimRunner sim(o);
     std::string path;
     ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
     const std::string send = vexor + " send --port " + path + " ";
-    // The receiver answers once it has started.
-    ASSERT_TRUE(vxtest::waitFor([&] { return runCommand(send + "query 21 01").status == 0; }));
+    ASSERT_TRUE(sim.advance(vx::sim::SimReceiver::restartMs())); // powered on
 
     struct Case {
         const char* args;
@@ -109,7 +111,7 @@ TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
         // In monitor mode: a memory read answered by a reply frame, a refused command.
         {"monitor 80 00 00 18 00 04", 0, "monitor reply 02 00 80 04 ([0-9A-F]{2} ){5}03\n"},
         {"--json monitor 82 00 00 00 00", 1, "\\{\"monitor\": \"nak\", \"byte\": 21\\}\n"},
-        {"--timeout 300 monitor 8c", 3, ""}, // a restart is not answered
+        {"--timeout 50 monitor 8c", 3, ""}, // a restart is not answered
     };
     for (const Case& c : cases) {
         auto r = runCommand(send + c.args);
@@ -117,7 +119,8 @@ TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
         EXPECT_TRUE(std::regex_match(r.out, std::regex(c.out))) << c.args << "\n" << r.out;
     }
     // Back from the monitor, the receiver answers again.
-    ASSERT_TRUE(vxtest::waitFor([&] { return runCommand(send + "query 21 01").status == 0; }));
+    ASSERT_TRUE(sim.advance(vx::sim::SimReceiver::restartMs()));
+    EXPECT_EQ(runCommand(send + "query 21 01").status, 0);
 
     // A Query acknowledged whose reply does not come: what was asked for is missing.
     vx::sim::SimFaults f;
@@ -138,10 +141,10 @@ TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
     f = {};
     f.silent = true;
     sim.setFaults(f);
-    r = runCommand(send + "--timeout 200 query 21 01");
+    r = runCommand(send + "--timeout 50 query 21 01");
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vexor send: no answer within 200 ms\n");
+    EXPECT_EQ(r.err, "vexor send: no answer within 50 ms\n");
     sim.stop();
 }
 

@@ -211,8 +211,11 @@ TEST(Pkt2101Form, AcceptedQueryWithoutReplyLeavesTheLedWhite) {
 
 TEST(Pkt2101Form, SecondRequestDoesNotRestartTheTimer) {
     Dialog d;
+    // A precise timer tells its remaining time to the millisecond: a restart would show after
+    // a few.
+    d.form.responseTimer()->setTimerType(Qt::PreciseTimer);
     ASSERT_EQ(d.open(), kQuery2101);
-    QThread::msleep(100);
+    QThread::msleep(5);
     int remaining = d.form.responseTimer()->remainingTime();
     ASSERT_GE(remaining, 0);
     d.form.queryButtonClick();
@@ -239,7 +242,7 @@ TEST(Pkt2101Form, SetWithNothingSelectedSendsNothing) {
     EXPECT_EQ(d.c.setLED->colour(), kWhite);
     EXPECT_FALSE(d.form.setPending());
     EXPECT_FALSE(d.form.responseTimer()->isActive());
-    vxtest::pumpFor(100);
+    EXPECT_FALSE(d.form.sending()); // nothing waits to go out later
     EXPECT_EQ(d.rig.sentNowHex(), "");
 }
 
@@ -320,15 +323,14 @@ TEST_F(ConsoleOnSimulatedReceiver, DrEngineRateFromTheMenu) {
     EXPECT_EQ(dlg->queryLED->colour(), kGreen);
     EXPECT_EQ(dlg->DR_CB->currentText(), "10 Hz");
 
-    // A silent receiver: the query LED turns red after a second.
+    // A silent receiver: the query LED turns red after a second. (Its clock stands still:
+    // nothing of it is on its way.)
     vx::sim::SimFaults silent;
     silent.silent = true;
     sim->setFaults(silent);
-    // What was on its way has arrived, and the previous request's timer has run out (a new
-    // request does not restart a running one).
+    // The previous request's timer has run out (a new request does not restart a running one).
     form->responseTimerTimer();
-    vxtest::pumpFor(100);
-    form->responseTimer()->setInterval(50); // rather than wait out the second
+    form->responseTimer()->setInterval(10); // rather than wait out the second
     QTest::mouseClick(dlg->queryButton, Qt::LeftButton);
     ASSERT_TRUE(pumpUntil([&] { return dlg->queryLED->colour() != kWhite; }));
     EXPECT_EQ(dlg->queryLED->colour(), kRed);

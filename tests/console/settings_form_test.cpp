@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -193,7 +192,7 @@ TEST(SettingsForm, SetReadsEveryControlFirstAndRefusesWhatCannotBeSent) {
     d.form.setButtonClick();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Operating Dimension: no item selected.");
-    vxtest::pumpFor(80);
+    EXPECT_FALSE(d.form.sending());    // nothing waits to go out later
     EXPECT_EQ(d.rig.sentNowHex(), ""); // not one frame of a refused Set
     msg::setInterceptor(nullptr);
 }
@@ -206,8 +205,6 @@ TEST(SettingsForm, SetFramesGoOutFiftyMillisecondsApartFromATimer) {
     d.dop->setText("10");
     d.dopSwitch->setText("6");
     d.age->setText("30");
-    QElapsedTimer t;
-    t.start();
     QTest::mouseClick(child<QPushButton>(d.form, "setButton"), Qt::LeftButton);
     // The click returns before the pauses: only the first frame is out, the rest follow from a
     // timer (a click that slept through them would have sent all eight).
@@ -221,8 +218,8 @@ TEST(SettingsForm, SetFramesGoOutFiftyMillisecondsApartFromATimer) {
     EXPECT_EQ(d.setLED->colour(), kWhite);
     EXPECT_FALSE(d.form.queryPending());
     EXPECT_TRUE(d.form.setPending());
-    ASSERT_TRUE(pumpUntil([&] { return !d.form.sending(); }));
-    EXPECT_GE(t.elapsed(), 7 * 50);
+    // Seven pauses of 50 ms, one after each frame but the last, each ended by hand.
+    EXPECT_EQ(vxtest::endPacedPauses(d.form), std::vector<int>(7, 50));
     EXPECT_TRUE(setButton->isEnabled());
     EXPECT_EQ(d.rig.sentHex(7 + 7 + 10 + 8 + 10 + 10 + 8),
               "81 01 24 02 01 D5 82 81 01 24 03 11 C4 82 81 01 24 04 00 00 A0 40 F4 82 "
@@ -272,7 +269,7 @@ TEST(SettingsForm, GroupsOnTabPagesAreJudgedOnTheirOwn) {
     Dr d;
     ASSERT_TRUE(d.start());
     d.form.show();
-    vxtest::pumpFor(50);
+    EXPECT_FALSE(d.form.sending());
     EXPECT_EQ(d.rig.sentNowHex(), ""); // showing sends nothing
 
     QTest::mouseClick(child<QPushButton>(d.form, "queryButton1"), Qt::LeftButton);
@@ -442,6 +439,7 @@ TEST_F(SettingsOnSimulatedReceiver, GpsConfigurationRoundTrips) {
 
     child<QLineEdit>(*form, "elevWin")->setText("12.5");
     QTest::mouseClick(child<QPushButton>(*form, "setButton"), Qt::LeftButton);
+    vxtest::endPacedPauses(*form);
     ASSERT_TRUE(settled(setLED));
     EXPECT_EQ(setLED->colour(), kGreen);
     child<QLineEdit>(*form, "elevWin")->clear();

@@ -11,6 +11,7 @@
 #include "support/hex.h"
 #include "support/pty.h"
 #include "support/recording_registry.h"
+#include "support/stepped_replay_clock.h"
 #include "support/temp_path.h"
 
 using namespace std::chrono_literals;
@@ -214,11 +215,11 @@ TEST_F(WorkerFixture, StopReturnsWhileTheWorkerWaitsForAFullQueue) {
     EXPECT_EQ(tiny.size(), 4u);
 }
 
+// A replay whose pauses are waited out on a clock the test steps.
 struct ReplayWorkerFixture : WorkerFixture {
     std::string file = vxtest::uniqueTempPath("vx_worker_replay");
     ~ReplayWorkerFixture() override { std::remove(file.c_str()); }
-    std::vector<std::chrono::steady_clock::time_point> arrivals;
-    std::chrono::steady_clock::time_point started;
+    vxtest::SteppedReplayClock clock;
     std::vector<std::string> codes;
     std::mutex mu;
 
@@ -231,7 +232,6 @@ struct ReplayWorkerFixture : WorkerFixture {
             char c[8];
             std::snprintf(c, sizeof c, "%02X%02X", d.h1, d.h2);
             std::lock_guard lk(mu);
-            arrivals.push_back(std::chrono::steady_clock::now());
             codes.push_back(c);
         });
         vx::LinkSettings s;
@@ -239,7 +239,7 @@ struct ReplayWorkerFixture : WorkerFixture {
         s.portIndex = vx::kReplayPortIndex;
         s.fileName = file;
         s.replayDelay = &replayDelay;
-        started = std::chrono::steady_clock::now();
+        link.setReplayClock(&clock);
         ASSERT_EQ(link.startLink(s), 0) << link.lastError();
         consumerThread = std::make_unique<vxtest::ConsumerThread>(consumer);
     }
@@ -252,25 +252,34 @@ struct ReplayWorkerFixture : WorkerFixture {
 TEST_F(ReplayWorkerFixture, EachDrDataReportIsFollowedByTheReplayDelay) {
     replayDelay.store(100);
     startReplay(k2101 + k3002 + k3201 + k3002 + k3201);
+    // The worker pauses after routing each 3002, the 3002 delivered first: nothing after it
+    // comes until the delay has passed on the replay's clock, to the millisecond.
+    ASSERT_TRUE(clock.waitPausing(1));
+    ASSERT_TRUE(waitFor([&] { return arrived() == 2; }));
+    clock.advance(99);
+    EXPECT_TRUE(clock.pausing());
+    EXPECT_EQ(arrived(), 2u);
+    clock.advance(1);
+    ASSERT_TRUE(clock.waitPausing(2));
+    ASSERT_TRUE(waitFor([&] { return arrived() == 4; }));
+    clock.advance(100);
     ASSERT_TRUE(waitFor([&] { return arrived() == 5; }));
     std::lock_guard lk(mu);
     EXPECT_EQ(codes, (std::vector<std::string>{"2101", "3002", "3201", "3002", "3201"}));
-    // The worker sleeps after routing each 3002, so the packet after the first comes at least
-    // 100 ms after the start and the one after the second at least 200 ms. Lower bounds from
-    // the start: sleeps never end early, whereas a consumer that notes a 3002 late (a loaded
-    // machine) would shorten a gap measured from the 3002 itself.
-    EXPECT_GE(arrivals[2] - started, 100ms);
-    EXPECT_GE(arrivals[4] - started, 200ms);
+    EXPECT_EQ(clock.pauses(), (std::vector<int32_t>{100, 100}));
 }
 
 TEST_F(ReplayWorkerFixture, OnlyDrDataReportsArePacedAndTheDelayIsReadEachTime) {
     // A delay far longer than the test: packets before the first 3002 arrive at once, the
-    // worker then sleeps, and stop wakes it.
+    // worker then pauses, and stop wakes it.
     replayDelay.store(600000);
     startReplay(k2101 + k3201 + k1201 + k3002 + k3201);
+    ASSERT_TRUE(clock.waitPausing(1));
     ASSERT_TRUE(waitFor([&] { return arrived() == 4; }));
-    std::this_thread::sleep_for(100ms);
+    clock.advance(599999);
+    EXPECT_TRUE(clock.pausing());
     EXPECT_EQ(arrived(), 4u);
+    EXPECT_EQ(clock.pauses(), (std::vector<int32_t>{600000}));
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(link.stopLink(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s); // a hang guard only
@@ -281,6 +290,7 @@ TEST_F(ReplayWorkerFixture, TheTapsSeeNothingBeyondTheReportTheReplayPausesAfter
     // the 3002, the raw view and the logs have the bytes up to that report and no more.
     replayDelay.store(600000);
     startReplay(k2101 + k3002 + k3201 + k1201);
+    ASSERT_TRUE(clock.waitPausing(1));
     ASSERT_TRUE(waitFor([&] { return arrived() == 2; }));
     ASSERT_TRUE(waitFor([&] { return tap.snapshot().size() >= 2; }));
     EXPECT_EQ(tap.snapshot(), (std::vector<std::string>{vxtest::hex(k2101), vxtest::hex(k3002)}));
@@ -294,27 +304,33 @@ TEST_F(ReplayWorkerFixture, TheTapsSeeNothingBeyondTheReportTheReplayPausesAfter
 TEST_F(ReplayWorkerFixture, ADelayChangedDuringTheReplayAppliesFromTheNextReport) {
     replayDelay.store(2000);
     startReplay(k3002 + k3201 + k3002 + k3201);
-    ASSERT_TRUE(waitFor([&] { return arrived() == 1; }));
-    // The worker sleeps the 2 s it read after the first 3002; the new value is read after the
+    ASSERT_TRUE(clock.waitPausing(1));
+    // The worker pauses the 2 s it read after the first 3002; the new value is read after the
     // second one, where the replay now stops for a long time.
     replayDelay.store(600000);
+    clock.advance(2000);
+    ASSERT_TRUE(clock.waitPausing(2));
     ASSERT_TRUE(waitFor([&] { return arrived() == 3; }));
-    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(clock.pauses(), (std::vector<int32_t>{2000, 600000}));
+    clock.advance(2000);
+    EXPECT_TRUE(clock.pausing());
     EXPECT_EQ(arrived(), 3u);
     EXPECT_EQ(link.stopLink(), 0);
 }
 
 TEST_F(ReplayWorkerFixture, PausingAReplayLosesNoRecordedByte) {
-    // The worker reads the file in 64 KiB blocks; after the first 3002 it sleeps, holding the
-    // rest of its block. A pause (and resume) meanwhile must not drop that block.
+    // The worker reads the file in 64 KiB blocks; after the first 3002 it pauses, holding the
+    // rest of its block. A pause (and resume) of the link meanwhile must not drop that block.
     replayDelay.store(300);
     std::vector<uint8_t> stream = k3002;
     for (int i = 0; i < 20000; ++i) stream.insert(stream.end(), k2101.begin(), k2101.end());
     startReplay(stream);
+    ASSERT_TRUE(clock.waitPausing(1));
     ASSERT_TRUE(waitFor([&] { return arrived() == 1; }));
     ASSERT_TRUE(link.pauseLink());
     link.purgeLink();
     ASSERT_TRUE(link.resumeLink());
+    clock.advance(300);
     ASSERT_TRUE(waitFor([&] { return arrived() == 20001; }));
     EXPECT_EQ(link.bytesReceived(), stream.size());
 }

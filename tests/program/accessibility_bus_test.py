@@ -96,9 +96,11 @@ def start_x_server():
 
 
 def start_simulated_receiver(vexor):
-    """`vexor sim` on a pseudo-terminal: a fifth of its frames with a wrong checksum."""
+    """`vexor sim` on a pseudo-terminal, ten times as fast as real time (up and reporting at
+    once): a fifth of its frames with a wrong checksum."""
     sim = subprocess.Popen(
-        [vexor, "sim", "--utc", SIM_UTC, "--corrupt", "0.2", "--seed", "5", "--quiet"],
+        [vexor, "sim", "--utc", SIM_UTC, "--corrupt", "0.2", "--seed", "5", "--speed", "10",
+         "--quiet"],
         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     ready, _, _ = select.select([sim.stdout], [], [], TIMEOUT_S)
     path = sim.stdout.readline().decode().strip() if ready else ""

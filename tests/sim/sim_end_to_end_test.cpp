@@ -13,7 +13,6 @@
 #include <mutex>
 #include <optional>
 
-using namespace std::chrono_literals;
 using vxtest::waitFor;
 
 namespace {
@@ -31,10 +30,11 @@ public:
 };
 
 // The receiver on its pty, the console's link on the slave, every delivery seen by the test.
+// The receiver's clock is stepped: it is powered on once the link runs.
 struct EndToEnd : ::testing::Test {
     vx::sim::SimRunner runner{[] {
         vx::sim::SimRunnerOptions o;
-        o.speed = 4.0;
+        o.speed = 0;
         o.sim.utcStartUnixMs = vxtest::kSimUtc; // 2024-05-13
         return o;
     }()};
@@ -66,6 +66,8 @@ struct EndToEnd : ::testing::Test {
         link.setLossObserver(&loss);
         ASSERT_EQ(link.startLink(vx::LinkSettings{}), 0) << link.lastError();
         consumerThread = std::make_unique<vxtest::ConsumerThread>(consumer);
+        // Powered on, and a second of reports.
+        ASSERT_TRUE(runner.advance(vx::sim::SimReceiver::restartMs() + 1000));
         ASSERT_TRUE(waitFor([&] {
             std::lock_guard lk(mu);
             return drReports > 0;
@@ -80,16 +82,15 @@ struct EndToEnd : ::testing::Test {
 
 TEST_F(EndToEnd, AFatalErrorEntryArrivesWithItsYearAndCode) {
     // "Gen Bad Int": the receiver logs a fatal error and restarts.
+    const uint64_t resets = runner.stats().resets;
     ASSERT_EQ(vx::sendCommand(link, 0x01, 0x70, 0x17, vx::kNoIndex, {}), 0);
-    // Asked again until the restarted receiver answers.
+    ASSERT_TRUE(waitFor([&] { return runner.stats().resets > resets; }));
+    // Once it is back, it answers the query for the fatal error log.
+    ASSERT_TRUE(runner.advance(vx::sim::SimReceiver::restartMs()));
+    ASSERT_EQ(vx::sendQuery2(link, 0x14, 0x02, 0), 0);
     ASSERT_TRUE(waitFor([&] {
-        vx::sendQuery2(link, 0x14, 0x02, 0);
-        return waitFor(
-            [&] {
-                std::lock_guard lk(mu);
-                return fatal.has_value();
-            },
-            300ms);
+        std::lock_guard lk(mu);
+        return fatal.has_value();
     }));
     std::lock_guard lk(mu);
     EXPECT_EQ(fatal->index, 0);

@@ -9,12 +9,15 @@
 //         EXPECT_EQ(panel("latWin")->text(), ...);
 //     }
 //
-// End-to-end tests run against the simulated receiver on a pseudo-terminal:
+// End-to-end tests run against the simulated receiver on a pseudo-terminal. Its clock is
+// stepped: it answers every command at once, and the test moves its time on where time must
+// pass (reports, restarts):
 //
 //     TEST_F(ConsoleOnSimulatedReceiver, Something) {
 //         startSimulatedReceiver();            // COM1 is the simulator; it has reported
 //         menuItem("GPS Configuration (0x24)...")->trigger();
 //         ...
+//         sim->advance(2000);                  // two more seconds of reports, sent at once
 //     }
 //
 // Widgets are found by their object names: child<QComboBox>(sio, "comBox").
@@ -142,15 +145,25 @@ protected:
         timer("runningTimer")->stop();
     }
 
-    // Starts the simulated receiver on a pseudo-terminal, maps COM1 to it and monitors COM1
-    // through the main window; with waitForReport, returns once the receiver has reported.
-    void startSimulatedReceiver(const vx::sim::SimRunnerOptions& options = {},
+    // A receiver whose clock moves only by sim->advance().
+    static vx::sim::SimRunnerOptions steppedReceiver() {
+        vx::sim::SimRunnerOptions o;
+        o.speed = 0;
+        return o;
+    }
+
+    // Starts the simulated receiver on a pseudo-terminal, maps COM1 to it, monitors COM1
+    // through the main window and then powers the receiver on (its clock moves past its
+    // start-up at once, whatever its speed). With waitForReport, returns once the console has
+    // run the start-up report.
+    void startSimulatedReceiver(const vx::sim::SimRunnerOptions& options = steppedReceiver(),
                                 bool waitForReport = true) {
         sim = std::make_unique<vx::sim::SimRunner>(options);
         ASSERT_TRUE(sim->startOnPty(&simPath)) << sim->error();
         comMap.setPath(0, simPath);
         main->switchSource(0);
         ASSERT_TRUE(main->monitoring()) << console->lastError().toStdString();
+        ASSERT_TRUE(sim->advance(vx::sim::SimReceiver::restartMs()));
         if (waitForReport) {
             ASSERT_TRUE(pumpUntil([&] { return console->delivered() > 0; }, 30000));
         }

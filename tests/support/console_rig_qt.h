@@ -13,6 +13,7 @@
 #pragma once
 
 #include "console/console_qt.h"
+#include "console/query_set_form.h"
 #include "link/com_slots.h"
 #include "link/framing.h"
 #include "link/serial_link.h"
@@ -23,6 +24,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
@@ -37,6 +41,21 @@ inline void pumpFor(int ms) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
+}
+
+// Runs a window's paced script to its end without waiting out its pauses: each pause is ended
+// by hand (scriptTimerTimer) once it is seen to be a precise one-shot timer, which never ends
+// early when it runs by itself. Returns the pauses in milliseconds, in order.
+inline std::vector<int> endPacedPauses(QuerySetForm& form) {
+    std::vector<int> pauses;
+    while (form.sending()) {
+        QTimer* t = form.scriptTimer();
+        EXPECT_TRUE(t->isActive() && t->isSingleShot() && t->timerType() == Qt::PreciseTimer);
+        if (!t->isActive()) break;
+        pauses.push_back(t->interval());
+        form.scriptTimerTimer();
+    }
+    return pauses;
 }
 
 class ConsoleRig {

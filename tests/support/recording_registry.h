@@ -94,6 +94,7 @@ public:
     ~ConsumerThread() { stop(); }
     void stop() {
         stop_.store(true);
+        consumer_.wake();
         if (thread_.joinable()) thread_.join();
     }
     uint64_t delivered() const { return delivered_.load(); }

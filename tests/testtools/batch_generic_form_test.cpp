@@ -24,6 +24,7 @@
 
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
 using vxtest::ConsoleOnSimulatedReceiver;
@@ -351,20 +352,30 @@ TEST_F(ConsoleOnSimulatedReceiver, PacketTools) {
     const char* rows[] = {"02 21 01", "01 21 01 05", "02 11 01", "03 0A", "02 26 01"};
     for (int i = 0; i < 5; ++i)
         form->findChild<QLineEdit*>(QString("dataWin%1").arg(i))->setText(rows[i]);
-    auto run = [&](int cycles) {
-        form->findChild<QLineEdit*>("sendIntervalWin")->setText("5");
-        form->findChild<QLineEdit*>("batchIntervalWin")->setText("5");
+    auto* stopTimer = form->findChild<QTimer*>("stopTimer");
+    // Runs the rows as fast as the port takes them. The first send goes by hand rather than
+    // after half a second; the grace second after the last send ends by hand once every
+    // response the receiver gives has come (answered says when).
+    auto run = [&](int cycles, const std::function<bool()>& answered) {
+        form->findChild<QLineEdit*>("sendIntervalWin")->setText("0");
+        form->findChild<QLineEdit*>("batchIntervalWin")->setText("1");
         form->findChild<QLineEdit*>("cyclesWin")->setText(QString::number(cycles));
         QTest::mouseClick(form->findChild<QPushButton*>("startButton"), Qt::LeftButton);
         ASSERT_TRUE(form->running());
-        // The stop grace second is real time here; the responses are waited for in it.
-        ASSERT_TRUE(pumpUntil([&] { return !form->running(); }, 60000));
+        form->sendTimerTimer();
+        ASSERT_TRUE(pumpUntil([&] { return stopTimer->isActive() && answered(); }, 60000));
+        form->stopTimerTimer();
+        ASSERT_FALSE(form->running());
     };
     auto field = [&](const char* name, int row) {
         return form->findChild<QLineEdit*>(QString("%1%2").arg(name).arg(row))->text().toInt();
     };
 
-    run(20);
+    run(20, [&] {
+        for (int row = 0; row < 5; ++row)
+            if (form->rowResponses(row).awaiting()) return false;
+        return true;
+    });
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(field("sentWin", row), 20) << row;
         EXPECT_EQ(field("missWin", row), 0) << row;
@@ -378,8 +389,11 @@ TEST_F(ConsoleOnSimulatedReceiver, PacketTools) {
     vx::sim::SimFaults noAcks;
     noAcks.dropAckFraction = 1.0;
     sim->setFaults(noAcks);
-    vxtest::pumpFor(50);
-    run(10);
+    run(10, [&] {
+        for (int row : {0, 2, 4})
+            if (form->rowResponses(row).successes() < 10) return false;
+        return true;
+    });
     for (int row : {0, 2, 4}) {
         EXPECT_EQ(field("succWin", row), 10) << row;
         EXPECT_EQ(field("missWin", row), 0) << row;

@@ -243,16 +243,12 @@ TEST(ForceToMonForm, SequenceCountsAndRefusals) {
 
 namespace {
 
-vx::sim::SimRunnerOptions fast() {
-    vx::sim::SimRunnerOptions o;
-    o.speed = 10; // a restart takes 100 ms instead of a second
-    return o;
-}
-
 // Five cold resets counting five start-up reports, then three forces to the monitor, then a
-// receiver that does not come back.
+// receiver that does not come back. The receiver's clock is stepped through each restart and
+// the windows' timers are driven by hand: no pause is waited out.
 TEST_F(ConsoleOnSimulatedReceiver, RestartTests) {
-    startSimulatedReceiver(fast());
+    startSimulatedReceiver();
+    const int64_t restart = vx::sim::SimReceiver::restartMs();
     auto* reset = windows->find<TRepeatedResetTestForm>(vx::WindowId::TRepeatedResetTestForm);
     ASSERT_NE(reset, nullptr);
     windows->open(vx::WindowId::TRepeatedResetTestForm);
@@ -261,10 +257,21 @@ TEST_F(ConsoleOnSimulatedReceiver, RestartTests) {
     reset->findChild<QSpinBox*>("seWait")->setValue(0);
     const uint64_t resetsBefore = sim->stats().resets;
     reset->btnStartClick();
-    ASSERT_TRUE(pumpUntil([&] { return !reset->test().running(); }, 60000));
-    // The fifth start-up report comes after the test has ended: it is still counted.
-    ASSERT_TRUE(pumpUntil([&] { return reset->test().startups() >= 5; }, 30000));
-    vxtest::pumpFor(300);
+    reset->findChild<QTimer*>("tmrSendNext")->stop(); // its ticks by hand
+    for (uint32_t i = 1; i <= 5; ++i) {
+        // The receiver has the reset and restarts.
+        ASSERT_TRUE(pumpUntil([&] { return sim->stats().resets - resetsBefore == i; })) << i;
+        if (i == 5) {
+            // The fifth request was the last: the next tick ends the test, and the fifth
+            // start-up report, coming after that, is still counted.
+            reset->tmrSendNextTimer();
+            EXPECT_FALSE(reset->test().running());
+        }
+        ASSERT_TRUE(sim->advance(restart));
+        ASSERT_TRUE(pumpUntil([&] { return reset->test().startups() == i; })) << i;
+        if (i < 5) reset->tmrSendNextTimer(); // a wait of 0: the next reset at the next tick
+    }
+    EXPECT_FALSE(reset->test().running());
     EXPECT_EQ(reset->findChild<Panel*>("pnlSent")->text(), "5");
     EXPECT_EQ(reset->findChild<Panel*>("pnlAcks")->text(), "5");
     EXPECT_EQ(reset->findChild<Panel*>("pnlStartups")->text(), "5");
@@ -272,13 +279,28 @@ TEST_F(ConsoleOnSimulatedReceiver, RestartTests) {
 
     auto* form = windows->find<TforceToMonForm>(vx::WindowId::TforceToMonForm);
     ASSERT_NE(form, nullptr);
+    auto* forceRestart = form->findChild<QTimer*>("forceRestartTimer");
+    auto* restartForce = form->findChild<QTimer*>("restartForceTimer");
     form->findChild<QLineEdit*>("numForcesWin")->setText("3");
     form->findChild<QLineEdit*>("forceRestartWin")->setText("150");
-    // The receiver restarts in 100 ms and reports at 50 Hz of host time.
     form->findChild<QLineEdit*>("restartForceWin")->setText("400");
     form->startButtonClick();
-    ASSERT_TRUE(pumpUntil([&] { return !form->test().running(); }, 60000));
-    vxtest::pumpFor(200);
+    for (int i = 1; i <= 3; ++i) {
+        // The force is acknowledged; the pause after it ends and the restart goes out.
+        ASSERT_TRUE(pumpUntil([&] { return form->test().correct() == i; })) << i;
+        ASSERT_TRUE(forceRestart->isActive());
+        EXPECT_EQ(forceRestart->interval(), 150);
+        const uint64_t resets = sim->stats().resets;
+        form->forceRestartTimerTimer();
+        ASSERT_TRUE(pumpUntil([&] { return sim->stats().resets > resets; })) << i;
+        // Back, the receiver reports; the pause after the restart ends with it alive.
+        ASSERT_TRUE(sim->advance(restart + 1000));
+        ASSERT_TRUE(pumpUntil([&] { return form->test().alive(); })) << i;
+        ASSERT_TRUE(restartForce->isActive());
+        EXPECT_EQ(restartForce->interval(), 400);
+        form->restartForceTimerTimer();
+    }
+    EXPECT_FALSE(form->test().running());
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(form->findChild<QLineEdit*>("successfulForcesWin")->text(), "3");
     EXPECT_EQ(form->test().correct(), 3);
@@ -287,9 +309,13 @@ TEST_F(ConsoleOnSimulatedReceiver, RestartTests) {
     vx::sim::SimFaults silent;
     silent.silent = true;
     sim->setFaults(silent);
-    vxtest::pumpFor(100);
     form->startButtonClick();
-    ASSERT_TRUE(pumpUntil([&] { return !form->test().running(); }, 60000));
+    ASSERT_TRUE(forceRestart->isActive());
+    form->forceRestartTimerTimer();
+    ASSERT_TRUE(sim->advance(restart + 1000));
+    ASSERT_TRUE(restartForce->isActive());
+    form->restartForceTimerTimer();
+    EXPECT_FALSE(form->test().running());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Receiver not responding.");
     EXPECT_EQ(form->test().correct(), 0);
