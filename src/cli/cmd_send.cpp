@@ -45,7 +45,9 @@ const char* kSendHelp =
     "  --port PATH      the serial device (required)\n"
     "  --baud N         4800, 9600, 19200, 38400 (default) or 115200\n"
     "  --json           one JSON object per frame, as 'vexor decode --json'\n"
-    "  --timeout MS     how long to wait for the answer (default 1000)\n"
+    "  --timeout MS     how long to wait for the answer (default 1000); a monitor command\n"
+    "                   is sent once the line is quiet or between VEXOR frames (50 ms of\n"
+    "                   silence from a receiver in its monitor)\n"
     "\n"
     "Exit status:\n"
     "  0  answered: a Query's reply came (its acknowledgement may be missing), a Set or\n"
@@ -208,7 +210,10 @@ int portLost(const Options& o, const SerialLink& link) {
 // A monitor-mode command: the answer is read from the port.
 int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& frame) {
     using clock = std::chrono::steady_clock;
-    const auto end = clock::now() + std::chrono::milliseconds(o.timeoutMs);
+    constexpr auto kQuiet = std::chrono::milliseconds(50);
+    // The line may take as long to settle as the answer to come, and at least two quiet spells.
+    auto end = clock::now() +
+               std::max<clock::duration>(std::chrono::milliseconds(o.timeoutMs), 2 * kQuiet);
     auto msLeft = [&] {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(end - clock::now()).count();
         return int(std::clamp<long long>(left, 0, 50));
@@ -220,7 +225,6 @@ int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& 
     // line is inside one before it may take a byte as an answer: it waits for a frame's start
     // or end byte, or for a quiet line.
     link.purgeLink();
-    constexpr auto kQuiet = std::chrono::milliseconds(50);
     auto lastByte = clock::now();
     while (!reader.synced() && clock::now() < end) {
         link.waitReadable(msLeft());
@@ -239,6 +243,8 @@ int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& 
             std::fprintf(stderr, "vexor send: %s: the write failed\n", shellQuoted(o.port).c_str());
             return kExitLink;
         }
+        // The time-out counts from the request, as for every other form.
+        end = clock::now() + std::chrono::milliseconds(o.timeoutMs);
     }
     while (reader.synced() && clock::now() < end) {
         link.waitReadable(msLeft());
