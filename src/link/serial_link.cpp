@@ -352,7 +352,7 @@ void SerialLink::stopLocked() {
     if (worker_.joinable()) worker_.join();
     workerActive_.store(false, std::memory_order_release);
     {
-        // A tool waiting in waitRawReadable has been woken; it leaves the port alone from now.
+        // A tool waiting in waitReadable has been woken; it leaves the port alone from now.
         std::lock_guard wait(rawWaitMu_);
     }
 
@@ -452,7 +452,7 @@ int LinkClaim::sendFrame(const uint8_t* bytes, uint16_t length) {
     return link_.writeFrame(this, bytes, length);
 }
 
-bool SerialLink::waitRawReadable(int timeoutMs) {
+bool SerialLink::waitReadable(int timeoutMs) {
     if (!running_.load(std::memory_order_acquire)) return false;
     if (workerOwnsRead()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(timeoutMs, 0, 10)));
@@ -462,12 +462,20 @@ bool SerialLink::waitRawReadable(int timeoutMs) {
         std::lock_guard lk(readMu_);
         if (raPos_ < raEnd_) return true;
     }
-    // The port is polled without the read lock (a long wait must not hold up the taps); stopLink
-    // wakes the poll through the wake pipe and takes rawWaitMu_ before it closes the port.
-    std::lock_guard wait(rawWaitMu_);
-    if (!running_.load(std::memory_order_acquire) || !port_) return false;
-    port_->waitReadable(std::max(timeoutMs, 0), wakeRead_);
-    return true;
+    {
+        // The port is polled without the read lock (a long wait must not hold up the taps);
+        // stopLink wakes the poll through the wake pipe and takes rawWaitMu_ before it closes
+        // the port.
+        std::lock_guard wait(rawWaitMu_);
+        if (!running_.load(std::memory_order_acquire) || !port_) return false;
+        port_->waitReadable(std::max(timeoutMs, 0), wakeRead_);
+    }
+    if (!reader_) {
+        // Nobody else watches this link: its wake-ups are this caller's, and so is its loss.
+        drainWake();
+        endIfPortLost();
+    }
+    return running_.load(std::memory_order_acquire);
 }
 
 size_t SerialLink::takeLocked(uint8_t* dst, size_t n) {
@@ -526,8 +534,26 @@ int SerialLink::readBytes(uint8_t* buffer, uint16_t count, int budget) {
 
 size_t SerialLink::rawRead(uint8_t* buffer, size_t count) {
     if (count == 0 || workerOwnsRead()) return 0;
-    std::lock_guard lk(readMu_);
-    return takeLocked(buffer, count);
+    size_t got;
+    {
+        std::lock_guard lk(readMu_);
+        got = takeLocked(buffer, count);
+    }
+    if (got == 0) endIfPortLost();
+    return got;
+}
+
+void SerialLink::endIfPortLost() {
+    // Only a link without a worker: a worker sees the loss itself and reports it when it ends.
+    if (reader_ || !running_.load(std::memory_order_acquire)) return;
+    int code = 0;
+    {
+        std::lock_guard lk(readMu_);
+        code = port_ ? port_->lossCode() : 0;
+    }
+    if (code == 0) return;
+    lossCode_.store(code, std::memory_order_relaxed);
+    endAfterLoss();
 }
 
 bool SerialLink::pauseLink() {

@@ -36,7 +36,7 @@
 //   the read-ahead buffer or the taps until resumeLink; the bytes it already held in hand
 //   (at most kWindowBytes, all received before the pause) may still be deframed. The worker
 //   holds no lock while it is held, so a tool may then use rawRead, readBytes and sendFrame,
-//   and wait for the receiver's bytes in waitRawReadable.
+//   and wait for the receiver's bytes in waitReadable.
 // - One owner at a time: a tool that must be the only sender for a while (the flash tools,
 //   which talk to the receiver's monitor) claims the link. Until its LinkClaim is released,
 //   sendFrame returns -1 for every other sender (menus, test tools, timers, writer threads),
@@ -232,12 +232,15 @@ public:
     // without a reader): returns 0 while the worker is reading.
     size_t rawRead(uint8_t* buffer, size_t count);
 
-    // Waits up to timeoutMs, or less once a byte that rawRead can take may be waiting (bytes in
-    // the read-ahead, the port readable or hung up). For a tool while the worker is paused;
-    // stopLink wakes it. Returns false at once when the link is not running (nothing will
-    // come: the caller must not spin on it), and after a nap of at most 10 ms while the worker
-    // owns the read side; true otherwise.
-    bool waitRawReadable(int timeoutMs);
+    // For the owner of the read side (a tool while the worker is paused, or a link without a
+    // reader): waits in poll() up to timeoutMs, or less once a byte that rawRead can take may
+    // be waiting (bytes in the read-ahead, the port readable or gone). stopLink, from another
+    // thread, wakes it. Returns false at once when the link is not running (nothing will come:
+    // the caller must not spin on it) and after a nap of at most 10 ms while the worker owns
+    // the read side; true otherwise. On a link without a reader a port lost here (or in
+    // rawRead) ends the link as a loss seen by the worker does: lost(), lostReason() and the
+    // loss observer tell it, and running() is false.
+    bool waitReadable(int timeoutMs);
 
     // Holds the worker and empties the receive and transmit buffers (the read-ahead too; a
     // replay file loses nothing). false when the link is not running.
@@ -284,6 +287,9 @@ private:
     void stopLocked();
     void workerMain();
     void endAfterLoss();
+    // A link without a reader whose port reports a loss ends as after a loss seen by the
+    // worker (no lock held).
+    void endIfPortLost();
     bool workerOwnsRead() const;
     void wake();
     void drainWake();
@@ -302,7 +308,7 @@ private:
     std::mutex readMu_;
     std::mutex writeMu_;
     std::mutex ctlMu_;     // pause and pacing waits
-    std::mutex rawWaitMu_; // held by a tool waiting in waitRawReadable; stopLink takes it
+    std::mutex rawWaitMu_; // held by a tool waiting in waitReadable; stopLink takes it
                            // before it closes the port
     std::condition_variable ctlCv_;
 

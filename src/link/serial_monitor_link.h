@@ -33,7 +33,7 @@ public:
     bool resumeLink() override { return link_.resumeLink(); }
     void waitReadable(int ms) override {
         // A stopped link answers nothing: nap instead of returning at once.
-        if (!link_.waitRawReadable(ms)) MonitorLink::waitReadable(ms);
+        if (!link_.waitReadable(ms)) MonitorLink::waitReadable(ms);
     }
 
     SerialLink& link() const { return link_; }

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <deque>
+#include <pthread.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -86,11 +88,17 @@ void SimRunner::stop() {
     if (thread_.joinable()) thread_.join();
     running_ = false;
     if (record_) {
-        std::fclose(record_);
-        record_ = nullptr;
+        std::FILE* f = std::exchange(record_, nullptr);
+        if (std::fclose(f) != 0) stopRecording(errno);
     }
     std::lock_guard lock(m_);
     transport_.reset();
+}
+
+void SimRunner::stopRecording(int err) {
+    if (record_) std::fclose(std::exchange(record_, nullptr));
+    std::lock_guard lock(m_);
+    if (recordError_.empty()) recordError_ = std::strerror(err);
 }
 
 bool SimRunner::waitFinished(int timeoutMs) {
@@ -230,15 +238,18 @@ private:
 
 void SimRunner::loop() {
     using clock = std::chrono::steady_clock;
+    // A recording into a FIFO whose reader has gone fails its write (EPIPE) instead of
+    // killing the process: SIGPIPE is held on this thread, which does every record write.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     SimReceiver sim(options_.sim);
     SimTransport& tr = *transport_;
     LinePacer pacer(options_.lineBaud);
     auto toLine = [&](const uint8_t* p, size_t n) {
         tr.write(p, n);
-        if (record_ && std::fwrite(p, 1, n, record_) != n) {
-            std::fclose(record_);
-            record_ = nullptr;
-        }
+        if (record_ && std::fwrite(p, 1, n, record_) != n) stopRecording(errno);
     };
     sim.setOutput([&](const uint8_t* p, size_t n) {
         if (pacer.on())
@@ -298,7 +309,7 @@ void SimRunner::loop() {
         }
         progressCv_.notify_all();
         if (record_ && t - lastFlush >= 1000) {
-            std::fflush(record_);
+            if (std::fflush(record_) != 0) stopRecording(errno);
             lastFlush = t;
         }
         if (duration > 0 && t >= duration) {
@@ -322,6 +333,15 @@ void SimRunner::loop() {
         const size_t capacity = pacer.on() ? pacer.readChunk(sizeof buf) : sizeof buf;
         int n = tr.read(buf, capacity, waitMs);
         if (n > 0) {
+            {
+                // Faults set before a command arrived apply to it, even when the command
+                // is read in the same wake-up as the news of the faults.
+                std::lock_guard lock(m_);
+                if (faultsChanged_) {
+                    sim.setFaults(faults_);
+                    faultsChanged_ = false;
+                }
+            }
             sim.advanceTo(simNow(skipped()));
             if (pacer.on())
                 pacer.received(buf, size_t(n));
@@ -344,7 +364,7 @@ void SimRunner::loop() {
         ended_ = true;
     }
     running_ = false;
-    if (record_) std::fflush(record_);
+    if (record_ && std::fflush(record_) != 0) stopRecording(errno);
     progressCv_.notify_all();
 }
 

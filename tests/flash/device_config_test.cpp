@@ -182,6 +182,25 @@ TEST(DeviceConfigSequences, WritesAreReportedAfterTheRestart) {
     EXPECT_EQ(countId(ps, 0x15, 0x22), 1u);
 }
 
+// A receiver that refused Force to Monitor keeps reporting: its reports are no answer, the
+// writes end in their errors, never in "completed".
+TEST(DeviceConfigSequences, AReceiverOutsideItsMonitorAnswersNothing) {
+    SimHarness h;
+    h.boot();
+    vx::sim::SimFaults refuse;
+    refuse.forcedResult = 0x05;
+    h.sim.setFaults(refuse);
+    EXPECT_TRUE(vx::enterDiagnosticsMonitor(h));
+    ASSERT_EQ(h.sim.mode(), vx::sim::SimMode::Normal);
+    Statuses st;
+    vx::ProductConfig config;
+    ASSERT_EQ(vx::parseProductInfo("1", "AB", "1/2/2000", config), std::nullopt);
+    EXPECT_FALSE(vx::writeProductInfo(h, config, st));
+    EXPECT_EQ(st.list.back(), "Loading Daemon Error");
+    EXPECT_FALSE(vx::runRomTest(h));
+    EXPECT_GT(h.sim.stats().reportsSent, 20u) << "it reported all along";
+}
+
 TEST(DeviceConfigSequences, RefusalsAndSilenceEndWithTheirTexts) {
     struct Case {
         uint8_t refused;

@@ -759,7 +759,7 @@ TEST_F(LinkFixture, AToolWaitingForBytesIsWokenByThemAndByStop) {
     ASSERT_TRUE(link.pauseLink());
     std::atomic<bool> woke{false};
     std::thread waiter([&] {
-        link.waitRawReadable(60000);
+        link.waitReadable(60000);
         woke = true;
     });
     pty.write(bytes("06"));
@@ -771,14 +771,14 @@ TEST_F(LinkFixture, AToolWaitingForBytesIsWokenByThemAndByStop) {
 
     woke = false;
     std::thread stopped([&] {
-        link.waitRawReadable(60000);
+        link.waitReadable(60000);
         woke = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // let it reach its poll
     EXPECT_EQ(link.stopLink(), 0) << "stop wakes the waiting tool and closes the port";
     EXPECT_TRUE(waitFor([&] { return woke.load(); }));
     stopped.join();
-    EXPECT_FALSE(link.waitRawReadable(60000)) << "a stopped link returns at once";
+    EXPECT_FALSE(link.waitReadable(60000)) << "a stopped link returns at once";
 }
 
 } // namespace

@@ -33,7 +33,7 @@ public:
     void waitReadable(int ms) override {
         using Clock = std::chrono::steady_clock;
         const auto t0 = Clock::now();
-        link().waitRawReadable(std::min(ms, kRealLookMs));
+        link().waitReadable(std::min(ms, kRealLookMs));
         if (Clock::now() - t0 < std::chrono::milliseconds(kRealLookMs)) return; // bytes came
         sleepMs(std::min(ms, kStepMs));
     }
