@@ -79,16 +79,11 @@ TEST(DiagForm, FieldsAreRefusedBeforeAnythingIsSent) {
         const char* title;
         const char* text;
     };
+    // (Every rule of the fields is tested with device_config; here, that the window shows it.)
     const Case cases[] = {
         {"4294967296", "AB", "12/31/2007", "Error",
          "Serial Number: not a valid number (0 to 4294967295)."},
         {"1", "ABCDEFGHIJKLMNOPQ", "12/31/2007", "", "Length excess 16 bytes"},
-        {"1", "AB", "12/31", "Error",
-         "Product Date: expected month/day/year, such as 12/31/2007 (0 to 255, 0 to 255, 0 to "
-         "65535)."},
-        {"1", "AB", "12/256/2007", "Error",
-         "Product Date: expected month/day/year, such as 12/31/2007 (0 to 255, 0 to 255, 0 to "
-         "65535)."},
     };
     for (const Case& c : cases) {
         boxes.clear();
