@@ -515,6 +515,10 @@ void TmainForm::peersCreated(WindowSet&) {
     sioConnected_ = true;
     // OK in COM Setup: show its source text and switch monitoring to its source.
     connect(sio, &TsioForm::sourceChosen, this, [this](int index, const QString& text) {
+        if (console_.linkClaimed()) { // the source stays as it is while a tool owns the link
+            statusBar()->showMessage(kLinkOwnedText);
+            return;
+        }
         setSourceText(text);
         switchSource(index);
     });
