@@ -2,7 +2,7 @@
 
 #include "link/catalogue.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
