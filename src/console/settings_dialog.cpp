@@ -56,6 +56,8 @@ std::string rangeText(WireType t) {
         return "0 to 255";
     case WireType::U16:
         return "0 to 65535";
+    case WireType::I16:
+        return "-32768 to 32767";
     case WireType::U32:
         return "0 to 4294967295";
     case WireType::I32:
