@@ -291,7 +291,8 @@ namespace {
 
 int setIntervalTrigger(FrameSink& sink, const PacketLayout& l, OutputTarget t,
                        IntervalTrigger trig) {
-    return sendRecord(sink, l, IntervalTriggerRecord{trig.minimum, trig.maximum, t.code, t.subcode});
+    return sendRecord(sink, l,
+                      IntervalTriggerRecord{trig.minimum, trig.maximum, t.code, t.subcode});
 }
 
 } // namespace
@@ -327,8 +328,7 @@ int setTestControl(FrameSink& sink, uint8_t subcode, uint16_t value) {
 int setDrCalibration(FrameSink& sink, const DrCalibration& v) {
     // The subcodes a host sets; any other would go out in the value form of the catch-all
     // layout, which the receiver does not take.
-    if (v.subcode != 0x03 && v.subcode != 0x04 && v.subcode != 0x05 && v.subcode != 0x07)
-        return -1;
+    if (v.subcode != 0x03 && v.subcode != 0x04 && v.subcode != 0x05 && v.subcode != 0x07) return -1;
     const PacketLayout* l = findLayout(0x36, v.subcode);
     return l ? sendRecord(sink, *l, v) : -1;
 }

@@ -1,17 +1,20 @@
 #include "link/layouts.h"
 
 #include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace vx {
 
 namespace {
 
 constexpr const PacketLayout* kLayouts[] = {
-    &kSoftEventLogLayout,    &kFatalErrorLogLayout,  &kInitTimeLayout,
-    &kInitLatLonLayout,      &kInitAltitudeLayout,   &kInitFrequencyLayout,
-    &kInitHeadingLayout,     &kMapMatchLayout,       &kTachoDataLayout,
-    &kEventTriggerLayout,    &kTimeTriggerLayout,    &kDistanceTriggerLayout,
-    &kHeadingTriggerLayout,  &kEventMaskLayout,      &kZroLayout,
+    &kSoftEventLogLayout,    &kFatalErrorLogLayout,   &kInitTimeLayout,
+    &kInitLatLonLayout,      &kInitAltitudeLayout,    &kInitFrequencyLayout,
+    &kInitHeadingLayout,     &kMapMatchLayout,        &kTachoDataLayout,
+    &kEventTriggerLayout,    &kTimeTriggerLayout,     &kDistanceTriggerLayout,
+    &kHeadingTriggerLayout,  &kEventMaskLayout,       &kZroLayout,
     &kGyroSensitivityLayout, &kDirectionSwitchLayout, &kDppLayout,
     &kZroRateLayout,         &kDrCalibrationLayout, // the catch-all of 0x36 last
 };
@@ -187,6 +190,36 @@ int sendLayoutSet(FrameSink& sink, const PacketLayout& l, const FieldValues& val
 int sendLayoutQuery(FrameSink& sink, const PacketLayout& l, uint8_t subcode,
                     std::span<const uint8_t> key) {
     return sendBytes(sink, layoutQueryFrame(l, subcode, key));
+}
+
+namespace {
+
+// The one-field layouts of a settings group, made on first use.
+struct SettingLayouts {
+    explicit SettingLayouts(const SettingsGroup& g) {
+        fields.reserve(g.defs.size()); // the layouts' spans point into it: no reallocation
+        layouts.reserve(g.defs.size());
+        for (const SettingDef& d : g.defs) {
+            fields.push_back({d.name, d.type, 0});
+            layouts.push_back(makeLayout(d.name, g.code, d.subcode, d.subcode,
+                                         std::span(&fields.back(), 1), {}, g.length));
+        }
+    }
+    std::vector<FieldDef> fields;
+    std::vector<PacketLayout> layouts;
+};
+
+} // namespace
+
+const PacketLayout* settingLayout(const SettingsGroup& g, uint8_t subcode) {
+    static std::mutex lock;
+    static std::map<const SettingsGroup*, std::unique_ptr<SettingLayouts>> made;
+    const SettingDef* d = g.find(subcode);
+    if (!d) return nullptr;
+    std::lock_guard<std::mutex> hold(lock);
+    std::unique_ptr<SettingLayouts>& m = made[&g];
+    if (!m) m = std::make_unique<SettingLayouts>(g);
+    return &m->layouts[size_t(d - g.defs.data())];
 }
 
 uint32_t readBits(const BitDef& b, double fieldValue) {

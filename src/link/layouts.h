@@ -219,6 +219,29 @@ inline constexpr FieldDef kTachoDataFields[] = {
 };
 
 // 2Axx event trigger and 2Bxx/2Cxx/2Dxx interval triggers: the subcode is the target code.
+// The named events of a 2Axx mask. The other twelve bits (kUnnamedEventBits) have no name.
+inline constexpr BitDef kEventTriggerBits[] = {
+    {"event_mask", "almanac_page_collected", 1, 1},
+    {"event_mask", "ephemeris_page_collected", 2, 1},
+    {"event_mask", "utc_ion_page_collected", 3, 1},
+    {"event_mask", "almanac_health_page_collected", 6, 1},
+    {"event_mask", "tacho_gyro_collected", 7, 1},
+    {"event_mask", "gps_measurement_collected", 9, 1},
+    {"event_mask", "ls_fix_generated", 10, 1},
+    {"event_mask", "ls_fix_not_generated", 11, 1},
+    {"event_mask", "tracking_sv_list_update", 12, 1},
+    {"event_mask", "self_test_completed", 17, 1},
+    {"event_mask", "receiver_status_changed", 19, 1},
+    {"event_mask", "power_on_acknowledged", 20, 1},
+    {"event_mask", "start_up_completed", 21, 1},
+    {"event_mask", "ready_to_shut_down", 22, 1},
+    {"event_mask", "dpp_calibrated", 24, 1},
+    {"event_mask", "dir_sw_calibrated", 25, 1},
+    {"event_mask", "gyro_calibrated", 26, 1},
+    {"event_mask", "time_status_changed", 28, 1},
+    {"event_mask", "fatal_error", 29, 1},
+    {"event_mask", "dr_calibration", 30, 1},
+};
 inline constexpr FieldDef kEventTriggerFields[] = {
     {"target_code", W::U8, kInSubcode},
     {"target_subcode", W::U8, 0},
@@ -294,8 +317,15 @@ inline constexpr PacketLayout kTachoDataLayout =
                layout_tables::kTachoDataBits, LengthRule::Exact);
 
 inline constexpr PacketLayout kEventTriggerLayout =
-    makeLayout("event_trigger", 0x2A, 0x00, 0xFF, layout_tables::kEventTriggerFields, {},
-               LengthRule::Exact, 1);
+    makeLayout("event_trigger", 0x2A, 0x00, 0xFF, layout_tables::kEventTriggerFields,
+               layout_tables::kEventTriggerBits, LengthRule::Exact, 1);
+// The bits of a 2Axx mask that name no event (0, 4, 5, 8, 13..16, 18, 23, 27, 31).
+inline constexpr uint32_t kUnnamedEventBits = 0x8885E131;
+static_assert([] {
+    uint32_t named = 0;
+    for (const BitDef& b : layout_tables::kEventTriggerBits) named |= b.mask();
+    return (named & kUnnamedEventBits) == 0 && (named | kUnnamedEventBits) == 0xFFFFFFFFu;
+}());
 inline constexpr PacketLayout kTimeTriggerLayout =
     makeLayout("time_trigger", 0x2B, 0x00, 0xFF, layout_tables::kIntervalTriggerFields, {},
                LengthRule::Exact, 1);
@@ -305,9 +335,8 @@ inline constexpr PacketLayout kDistanceTriggerLayout =
 inline constexpr PacketLayout kHeadingTriggerLayout =
     makeLayout("heading_trigger", 0x2D, 0x00, 0xFF, layout_tables::kIntervalTriggerFields, {},
                LengthRule::Exact, 1);
-inline constexpr PacketLayout kEventMaskLayout =
-    makeLayout("soft_event_mask", 0x2E, 0x00, 0xFF, layout_tables::kEventMaskFields, {},
-               LengthRule::Exact, 1);
+inline constexpr PacketLayout kEventMaskLayout = makeLayout(
+    "soft_event_mask", 0x2E, 0x00, 0xFF, layout_tables::kEventMaskFields, {}, LengthRule::Exact, 1);
 
 inline constexpr PacketLayout kZroLayout =
     makeLayout("zro", 0x36, 0x03, 0x03, layout_tables::kCalValueFields,
@@ -319,8 +348,8 @@ inline constexpr PacketLayout kDirectionSwitchLayout =
     makeLayout("direction_switch", 0x36, 0x05, 0x05, layout_tables::kCalDirSwitchFields,
                layout_tables::kCalDirSwitchBits, LengthRule::Padded);
 inline constexpr PacketLayout kDppLayout =
-    makeLayout("dpp", 0x36, 0x07, 0x07, layout_tables::kCalDppFields,
-               layout_tables::kCalStatusBits, LengthRule::Padded, 1);
+    makeLayout("dpp", 0x36, 0x07, 0x07, layout_tables::kCalDppFields, layout_tables::kCalStatusBits,
+               LengthRule::Padded, 1);
 inline constexpr PacketLayout kZroRateLayout =
     makeLayout("zro_rate", 0x36, 0x08, 0x08, layout_tables::kCalValueFields,
                layout_tables::kCalStatusBits, LengthRule::Padded);
@@ -333,6 +362,12 @@ inline constexpr PacketLayout kDrCalibrationLayout =
 std::span<const PacketLayout* const> packetLayouts();
 // The layout of a received or sent packet, or nullptr.
 const PacketLayout* findLayout(uint8_t code, uint8_t subcode);
+
+// A setting of a settings group (link/settings.h) seen as a packet of one field at offset 0,
+// named as the setting: so that whatever reads layouts (the settings dialogs, profiles) reads
+// the groups sent one value per subcode too. nullptr for a subcode the group does not have.
+// The layouts live as long as the program.
+const PacketLayout* settingLayout(const SettingsGroup& g, uint8_t subcode);
 
 // ---- Values ------------------------------------------------------------------------------------
 
@@ -384,11 +419,16 @@ concept LayoutRecord = requires(R& r, const R& c) {
 };
 
 template <class T> constexpr WireType wireTypeOf() {
-    if constexpr (std::is_same_v<T, uint8_t>) return WireType::U8;
-    else if constexpr (std::is_same_v<T, uint16_t>) return WireType::U16;
-    else if constexpr (std::is_same_v<T, int16_t>) return WireType::I16;
-    else if constexpr (std::is_same_v<T, uint32_t>) return WireType::U32;
-    else if constexpr (std::is_same_v<T, int32_t>) return WireType::I32;
+    if constexpr (std::is_same_v<T, uint8_t>)
+        return WireType::U8;
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return WireType::U16;
+    else if constexpr (std::is_same_v<T, int16_t>)
+        return WireType::I16;
+    else if constexpr (std::is_same_v<T, uint32_t>)
+        return WireType::U32;
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return WireType::I32;
     else {
         static_assert(std::is_same_v<T, float>, "a wire field is an 8-, 16- or 32-bit integer or "
                                                 "a float");
@@ -404,7 +444,8 @@ template <LayoutRecord R> constexpr bool shapeMatches() {
                ((R::kFields[I].type ==
                  wireTypeOf<std::remove_reference_t<std::tuple_element_t<I, Tuple>>>()) &&
                 ...);
-    }(std::make_index_sequence<std::tuple_size_v<Tuple>>{});
+    }
+    (std::make_index_sequence<std::tuple_size_v<Tuple>>{});
 }
 
 // True when two field tables name the same fields of the same types in the same order (the
@@ -446,17 +487,25 @@ template <LayoutRecord R> void assignValues(R& r, const PacketLayout& l, const F
 
 namespace layout_detail {
 template <class T> T readAs(const uint8_t* p) {
-    if constexpr (std::is_same_v<T, uint8_t>) return p[0];
-    else if constexpr (std::is_same_v<T, uint16_t>) return readU16(p);
-    else if constexpr (std::is_same_v<T, int16_t>) return readI16(p);
-    else if constexpr (std::is_same_v<T, uint32_t>) return readU32(p);
-    else if constexpr (std::is_same_v<T, int32_t>) return readI32(p);
-    else return readFloat(p);
+    if constexpr (std::is_same_v<T, uint8_t>)
+        return p[0];
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return readU16(p);
+    else if constexpr (std::is_same_v<T, int16_t>)
+        return readI16(p);
+    else if constexpr (std::is_same_v<T, uint32_t>)
+        return readU32(p);
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return readI32(p);
+    else
+        return readFloat(p);
 }
 template <class T> void writeAs(T v, uint8_t* out) {
     uint32_t u;
-    if constexpr (std::is_same_v<T, float>) std::memcpy(&u, &v, 4);
-    else u = uint32_t(std::make_unsigned_t<T>(v));
+    if constexpr (std::is_same_v<T, float>)
+        std::memcpy(&u, &v, 4);
+    else
+        u = uint32_t(std::make_unsigned_t<T>(v));
     for (size_t i = 0; i < sizeof(T); ++i) out[i] = uint8_t(u >> (8 * i));
 }
 // The payload as the layout reads it: the bytes it needs, zero where a padded reply is short.

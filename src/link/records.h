@@ -681,8 +681,7 @@ struct DrCalibrationRecord {
     float accuracy = 0;
     static constexpr std::span<const FieldDef> kFields{layout_tables::kCalValueFields};
     template <class S> static auto fields(S& s) {
-        return std::tie(s.subcode, s.dpp_index, s.status, s.confidence_speed, s.value,
-                        s.accuracy);
+        return std::tie(s.subcode, s.dpp_index, s.status, s.confidence_speed, s.value, s.accuracy);
     }
     template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };

@@ -10,10 +10,16 @@
 #include "app/sio_form.h"
 #include "app/sys_ack_form.h"
 #include "app/version_form.h"
+#include "config/interval_control_form.h"
 #include "config/mask_form.h"
 #include "config/pkt2101_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt27_form.h"
+#include "config/pkt2907_form.h"
+#include "config/pkt2908_form.h"
+#include "config/pkt29_form.h"
+#include "config/pkt36_form.h"
+#include "config/soft_event_form.h"
 #include "testtools/batch_generic_form.h"
 #include "testtools/force_to_mon_form.h"
 #include "testtools/gen_pkt_form.h"
@@ -46,6 +52,12 @@ const WindowSpec kWindows[] = {
     {W::TrawDataForm, make<TrawDataForm>},
     {W::TversionForm, make<TversionForm>},
     {W::TaboutForm, make<TaboutForm>},
+    {W::Tpkt29Form, make<Tpkt29Form>},
+    {W::Tpkt2907Form, make<Tpkt2907Form>},
+    {W::Tpkt2908Form, make<Tpkt2908Form>},
+    {W::TintervalControlForm, make<TintervalControlForm>},
+    {W::Tpkt36Form, make<Tpkt36Form>},
+    {W::TsoftEventForm, make<TsoftEventForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;

@@ -159,9 +159,9 @@ SimReceiver::Frame SimReceiver::logEntry(uint8_t sub, uint8_t index) const {
     else if (soft && count == 0)
         e.code = 0x00FF; // "No event in log."
     // The layouts place the fields: 1402 trades the year and the code.
-    f.payload.record(soft ? kSoftEventLogLayout : kFatalErrorLogLayout,
-                     SoftEventRecord{index, e.year, e.month, e.day, e.hour, e.minute, e.second,
-                                     e.code});
+    f.payload.record(
+        soft ? kSoftEventLogLayout : kFatalErrorLogLayout,
+        SoftEventRecord{index, e.year, e.month, e.day, e.hour, e.minute, e.second, e.code});
     return f;
 }
 
@@ -417,9 +417,8 @@ SimReceiver::Frame SimReceiver::initReply(uint8_t sub) const {
         break;
     }
     case 3:
-        b.record(kInitAltitudeLayout,
-                 InitAltitudeRecord{gps, int16_t(std::lround(w.altitudeM())),
-                                    u16Clamp(w.altitudeAccuracyM())});
+        b.record(kInitAltitudeLayout, InitAltitudeRecord{gps, int16_t(std::lround(w.altitudeM())),
+                                                         u16Clamp(w.altitudeAccuracyM())});
         break;
     case 4:
         b.record(kInitFrequencyLayout,
@@ -427,9 +426,8 @@ SimReceiver::Frame SimReceiver::initReply(uint8_t sub) const {
                                      int32_t(std::lround(w.clockDriftPpb())), 5});
         break;
     case 5:
-        b.record(kInitHeadingLayout,
-                 InitHeadingRecord{gps, heading16(w.headingRad()),
-                                   headingAcc16(w.headingAccuracyDeg())});
+        b.record(kInitHeadingLayout, InitHeadingRecord{gps, heading16(w.headingRad()),
+                                                       headingAcc16(w.headingAccuracyDeg())});
         break;
     case 7: // no map matching in the loop
         b.record(kMapMatchLayout, MapMatchRecord{});
