@@ -143,9 +143,13 @@ void wireRange(WireType t, double& lo, double& hi) {
     }
 }
 
+// A whole number in full, any other to nine digits.
 std::string numberText(double v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "%.10g", v);
+    char b[40];
+    if (v == std::trunc(v) && std::fabs(v) < 1e15)
+        std::snprintf(b, sizeof b, "%.0f", v);
+    else
+        std::snprintf(b, sizeof b, "%.9g", v);
     return b;
 }
 
@@ -417,7 +421,9 @@ RequestBuild buildSet(const DialogSpec& d, int group, const InputOf& input,
         const PacketLayout* l = d.layout(group, s);
         if (!l) continue;
         for (int k : keys) {
+            // The packet's subcode and entry, unless a control gives them.
             FieldValues v{};
+            if (l->subcodeField() >= 0) v[size_t(l->subcodeField())] = s;
             if (k >= 0 && l->keyField() >= 0) v[size_t(l->keyField())] = k;
             for (const FieldSpec* f : fields) {
                 if (f->subcode != s || f->kind == FieldKind::Text) continue;
@@ -489,17 +495,18 @@ std::optional<ReplyMatch> matchReply(const DialogSpec& d, uint8_t code, uint8_t 
 
 std::optional<ReplyMatch> matchAck(const DialogSpec& d, const AckRecord& a, const InputOf& input) {
     // The acknowledgement names the code and subcode, and in its index byte the entry: as a
-    // reply of the layout would carry them.
+    // reply of the packet's layout would carry them.
     for (int g = 0; g < int(d.groups.size()); ++g) {
         if (d.code(g) != a.acked_code) continue;
         for (uint8_t s : d.subcodes(g)) {
             const PacketLayout* l = d.layout(g, s);
             if (!l) continue;
+            const bool fromControl = controlOf(d, g, s, l->subcodeField()) != nullptr;
+            if (!fromControl && s != a.acked_subcode) continue;
             FieldValues v{};
             if (l->keyField() >= 0) v[size_t(l->keyField())] = a.index;
             if (l->subcodeField() >= 0) v[size_t(l->subcodeField())] = a.acked_subcode;
             if (auto m = matchReply(d, a.acked_code, a.acked_subcode, v, input)) return m;
-            break;
         }
     }
     return std::nullopt;
