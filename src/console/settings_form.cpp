@@ -431,12 +431,15 @@ bool SettingsForm::completePacket(int, const vx::PacketLayout&, int, vx::FieldVa
 // ---- Replies and acknowledgements ---------------------------------------------------------------
 
 void SettingsForm::onReply(const vx::Delivery& d, const vx::RouteStep& s) {
+    // The packet's own code and subcode (a routing step need not carry the subcode); in the
+    // nested 0x02 form they are the second header byte and the first payload byte.
     const vx::Routed at = RouteBinding::routedOf(d, s);
+    if (at.nested && d.payloadLength() == 0) return;
     const uint8_t code = at.nested ? d.h2 : d.h1;
-    const std::optional<vx::FieldValues> values = vx::replyValues(d.record, at.subcode);
+    const uint8_t subcode = at.nested ? d.payload()[0] : d.h2;
+    const std::optional<vx::FieldValues> values = vx::replyValues(d.record, subcode);
     if (!values) return;
-    const std::optional<vx::ReplyMatch> m =
-        vx::matchReply(spec_, code, at.subcode, *values, inputs());
+    const std::optional<vx::ReplyMatch> m = vx::matchReply(spec_, code, subcode, *values, inputs());
     if (!m) return; // a subcode or entry this window does not show
     // A reply shorter than its packet's layout (accepted by the decoder with the missing bytes
     // as zeros) shows nothing: its request times out instead of showing made-up values.

@@ -96,9 +96,9 @@ Shown showReply(const DialogSpec& d, uint8_t code, uint8_t sub, const std::strin
 
 // Every control of every dialog names a field (and bits) its packet has.
 TEST(PacketDialogs, EveryControlIsAFieldOfItsPacket) {
-    for (const DialogSpec* d : {&initDialog(), &mapMatchDialog(), &tachoDialog(),
-                                &intervalControlDialog(), &drCalibrationDialog(),
-                                &softEventDialog()}) {
+    for (const DialogSpec* d :
+         {&initDialog(), &mapMatchDialog(), &tachoDialog(), &intervalControlDialog(),
+          &drCalibrationDialog(), &softEventDialog()}) {
         std::set<std::string> names;
         for (const SectionSpec& s : d->sections)
             for (const FieldSpec& f : s.fields) {
@@ -131,7 +131,8 @@ TEST(PacketDialogs, InitializationRepliesShowTheirValues) {
     EXPECT_EQ(t.controls["towWin"], "345600000");
     EXPECT_EQ(t.controls["timeAccyWin"], "20");
     // Angles in radians with P (2^30 is P / 2), accuracies unsigned.
-    Shown p = showReply(d, 0x29, 0x02, "08 00 00 00 40 9C CF A0 EB FF FF FF FF E8 03 00 00 00 00 80 3E");
+    Shown p =
+        showReply(d, 0x29, 0x02, "08 00 00 00 40 9C CF A0 EB FF FF FF FF E8 03 00 00 00 00 80 3E");
     EXPECT_EQ(p.controls["sourceWin02"], "Invalid/Clear");
     EXPECT_EQ(p.controls["newnessWin02"], "New Since Startup");
     EXPECT_EQ(p.controls["accyStatusWin02"], "Unknown");
@@ -166,8 +167,9 @@ TEST(PacketDialogs, InitializationSetsAndRefusals) {
     pos.item("sourceWin02", 2).item("accyStatusWin02", 0);
     pos.text("latWin", "0.5").text("lonWin", "-0.5").text("latAccyWin", "0");
     pos.text("lonAccyWin", "0.000001463").text("latLonCorWin", "0.25");
-    EXPECT_EQ(frames(buildSet(d, 1, pos.fn())),
-              setFrame(0x29, 0x02, "02 64 30 5F 14 9C CF A0 EB 00 00 00 00 E8 03 00 00 00 00 80 3E"));
+    EXPECT_EQ(
+        frames(buildSet(d, 1, pos.fn())),
+        setFrame(0x29, 0x02, "02 64 30 5F 14 9C CF A0 EB 00 00 00 00 E8 03 00 00 00 00 80 3E"));
     Inputs head;
     head.item("sourceWin05", 1).item("accyStatusWin05", 1);
     head.text("headWin", "1.99996").text("headAccyWin", "0.01");
@@ -223,8 +225,9 @@ TEST(PacketDialogs, InitializationSetsAndRefusals) {
 
 TEST(PacketDialogs, MapMatchAndTacho) {
     const DialogSpec& mm = mapMatchDialog();
-    Shown m = showReply(mm, 0x29, 0x07,
-                        "45 F4 01 64 30 5F 14 9D CF A0 EB E2 FF 00 80 03 00 04 00 FB FF 06 00 07 00");
+    Shown m =
+        showReply(mm, 0x29, 0x07,
+                  "45 F4 01 64 30 5F 14 9D CF A0 EB E2 FF 00 80 03 00 04 00 FB FF 06 00 07 00");
     EXPECT_EQ(m.controls["latLonGroup"], "Valid");
     EXPECT_EQ(m.controls["altGroup"], "Not Valid");
     EXPECT_EQ(m.controls["headGroup"], "Valid");
@@ -247,9 +250,10 @@ TEST(PacketDialogs, MapMatchAndTacho) {
     in.text("altWin", "-20").text("headWin", "0.5").text("eastAccyWin", "5");
     in.text("northAccyWin", "6").text("eastNorthCovWin", "-7").text("altAccyWin", "8");
     in.text("headAccyWin", "0.00305");
-    EXPECT_EQ(frames(buildSet(mm, 0, in.fn())),
-              setFrame(0x29, 0x07,
-                       "7D D2 04 64 30 5F 14 9D CF A0 EB EC FF 00 40 05 00 06 00 F9 FF 08 00 64 00"));
+    EXPECT_EQ(
+        frames(buildSet(mm, 0, in.fn())),
+        setFrame(0x29, 0x07,
+                 "7D D2 04 64 30 5F 14 9D CF A0 EB EC FF 00 40 05 00 06 00 F9 FF 08 00 64 00"));
     Inputs noRadio = in;
     noRadio.item("headAccyGroup", -1);
     EXPECT_EQ(buildSet(mm, 0, noRadio.fn()).error, "Heading Accy Validity: no item selected.");
@@ -265,7 +269,8 @@ TEST(PacketDialogs, MapMatchAndTacho) {
     tacho.item("timeTagGroup", 1).item("tachoGroup", 0).item("dirSwGroup", 1);
     tacho.item("revSwGroup", 1).text("hostTimeTagWin", "500").text("timeTagOffsetWin", "25");
     tacho.text("tachoPulsesWin", "70000");
-    EXPECT_EQ(frames(buildSet(td, 0, tacho.fn())), setFrame(0x29, 0x08, "85 F4 01 19 00 70 11 01 00"));
+    EXPECT_EQ(frames(buildSet(td, 0, tacho.fn())),
+              setFrame(0x29, 0x08, "85 F4 01 19 00 70 11 01 00"));
     tacho.text("hostTimeTagWin", "65536");
     EXPECT_EQ(buildSet(td, 0, tacho.fn()).error,
               "Host Timetag: 65536 is out of range (0 to 65535).");
@@ -303,8 +308,7 @@ TEST(PacketDialogs, OutputIntervalControl) {
     time.text("timeCodeWin", "31").text("timeSubcodeWin", "01").text("minTimeWin", "1000");
     EXPECT_FALSE(buildSet(d, 1, time.fn()).ok()) << "an empty Maximum Time";
     time.text("maxTimeWin", "5000");
-    EXPECT_EQ(frames(buildSet(d, 1, time.fn())),
-              "81 01 2B 31 01 E8 03 00 00 88 13 00 00 19 82");
+    EXPECT_EQ(frames(buildSet(d, 1, time.fn())), "81 01 2B 31 01 E8 03 00 00 88 13 00 00 19 82");
     for (const char* bad : {"", "123", "g1", "-1"}) {
         Inputs q = time;
         q.text("timeCodeWin", bad);
@@ -439,10 +443,15 @@ TEST(PacketDialogs, SoftEventMaskAndLogs) {
         const char* text;
     };
     const Line lines[] = {
-        {{0, 2007, 6, 14, 13, 5, 9, 0x0001}, false,
+        {{0, 2007, 6, 14, 13, 5, 9, 0x0001},
+         false,
          "0::06/14/2007 13:05:09 System performed a warm reset."},
-        {{3, 2024, 5, 13, 9, 41, 7, 0x2121}, true, "3::05/13/2024 09:41:07 Failure to open serial port."},
-        {{1, 2024, 12, 1, 0, 0, 0, 0x5000}, true, "1::12/01/2024 00:00:00 Unknown Fatal Error (0x5000)."},
+        {{3, 2024, 5, 13, 9, 41, 7, 0x2121},
+         true,
+         "3::05/13/2024 09:41:07 Failure to open serial port."},
+        {{1, 2024, 12, 1, 0, 0, 0, 0x5000},
+         true,
+         "1::12/01/2024 00:00:00 Unknown Fatal Error (0x5000)."},
         {{2, 2024, 1, 2, 3, 4, 5, 0x103F}, false, "2::01/02/2024 03:04:05 Unknown Event (0x3f)."},
     };
     for (const Line& l : lines) EXPECT_EQ(logEntryLine(l.entry, l.fatal), l.text);

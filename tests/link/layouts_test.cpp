@@ -42,9 +42,8 @@ TEST(PacketLayouts, EveryLayoutReadsAndWritesItsOwnBytes) {
             std::vector<uint8_t> back(l->size);
             encodeLayout(*l, v, back.data());
             EXPECT_EQ(hex(back), hex(payload));
-            const std::vector<uint8_t> frame =
-                layoutSetFrame(*l, v, l->subcodeField() >= 0 ? std::nullopt
-                                                              : std::optional(l->firstSubcode));
+            const std::vector<uint8_t> frame = layoutSetFrame(
+                *l, v, l->subcodeField() >= 0 ? std::nullopt : std::optional(l->firstSubcode));
             ASSERT_FALSE(frame.empty());
             EXPECT_EQ(frame[1], kCmdSet);
             EXPECT_EQ(frame[2], l->code);
@@ -73,19 +72,23 @@ TEST(PacketLayouts, LengthRulesAndTheSubcodeField) {
         int result;
     };
     const Case cases[] = {
-        {&kInitTimeLayout, 10, kErrLength},   {&kInitTimeLayout, 11, 0},
-        {&kInitTimeLayout, 12, kErrLength},   {&kInitLatLonLayout, 20, kErrLength},
-        {&kInitLatLonLayout, 21, 0},          {&kInitLatLonLayout, 30, 0},
-        {&kSoftEventLogLayout, 9, kErrLength}, {&kSoftEventLogLayout, 12, 0},
-        {&kZroLayout, 0, 0},                  {&kZroLayout, 3, 0},
+        {&kInitTimeLayout, 10, kErrLength},
+        {&kInitTimeLayout, 11, 0},
+        {&kInitTimeLayout, 12, kErrLength},
+        {&kInitLatLonLayout, 20, kErrLength},
+        {&kInitLatLonLayout, 21, 0},
+        {&kInitLatLonLayout, 30, 0},
+        {&kSoftEventLogLayout, 9, kErrLength},
+        {&kSoftEventLogLayout, 12, 0},
+        {&kZroLayout, 0, 0},
+        {&kZroLayout, 3, 0},
         {&kZroLayout, 40, 0},
     };
     const std::vector<uint8_t> payload(40, 0x11);
     for (const Case& c : cases) {
         FieldValues v{};
         v.fill(7);
-        EXPECT_EQ(decodeLayout(*c.layout, c.layout->firstSubcode, payload.data(), c.n, v),
-                  c.result)
+        EXPECT_EQ(decodeLayout(*c.layout, c.layout->firstSubcode, payload.data(), c.n, v), c.result)
             << c.layout->name << " with " << c.n;
         if (c.result != 0) {
             EXPECT_EQ(v[0], 7) << "nothing written when refused";
@@ -145,8 +148,7 @@ TEST(PacketLayouts, SetFramesRefuseValuesTheirFieldsCannotCarry) {
     v[size_t(kDirectionSwitchLayout.fieldIndex("value"))] = nan;
     v[size_t(kDirectionSwitchLayout.fieldIndex("status"))] = 0x81;
     v[size_t(kDirectionSwitchLayout.fieldIndex("confidence_speed"))] = 20;
-    EXPECT_EQ(hex(layoutSetFrame(kDirectionSwitchLayout, v)),
-              "81 01 36 05 80 01 14 2C 82");
+    EXPECT_EQ(hex(layoutSetFrame(kDirectionSwitchLayout, v)), "81 01 36 05 80 01 14 2C 82");
 }
 
 TEST(PacketLayouts, QueriesCarryTheKeyBytes) {
