@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <variant>
 
 namespace vx {
@@ -25,10 +26,18 @@ int DialogSpec::groupOf(uint8_t subcode) const {
     return -1;
 }
 
+namespace {
+// True when f is one of the section's fields.
+bool holds(const SectionSpec& s, const FieldSpec& f) {
+    const std::less<const FieldSpec*> before;
+    return !s.fields.empty() && !before(&f, s.fields.data()) &&
+           before(&f, s.fields.data() + s.fields.size());
+}
+} // namespace
+
 int DialogSpec::groupOf(const FieldSpec& f) const {
     for (const SectionSpec& s : sections) {
-        if (s.fields.empty() || &f < s.fields.data() || &f >= s.fields.data() + s.fields.size())
-            continue;
+        if (!holds(s, f)) continue;
         if (s.group >= 0) return size_t(s.group) < groups.size() ? s.group : -1;
         break;
     }
@@ -330,8 +339,7 @@ const FieldSpec* controlOf(const DialogSpec& d, int group, uint8_t subcode, int 
 // caption says which group it is.
 std::string refusal(const DialogSpec& d, const FieldSpec& f, const std::string& error) {
     for (const SectionSpec& s : d.sections)
-        if (s.group >= 0 && s.caption && d.groups.size() > 1 && !s.fields.empty() &&
-            &f >= s.fields.data() && &f < s.fields.data() + s.fields.size())
+        if (s.group >= 0 && s.caption && d.groups.size() > 1 && holds(s, f))
             return std::string(s.caption) + ": " + error;
     return error;
 }
@@ -464,6 +472,7 @@ std::optional<ReplyMatch> matchReply(const DialogSpec& d, uint8_t code, uint8_t 
         if (d.code(g) != code) continue;
         const GroupSpec& gs = d.groups[size_t(g)];
         for (uint8_t s : d.subcodes(g)) {
+            if (gs.code == 0 && s != subcode) continue; // a setting: its own subcode only
             const PacketLayout* l = d.layout(g, s);
             if (!l) continue;
             const FieldSpec* subcodeControl = controlOf(d, g, s, l->subcodeField());

@@ -166,7 +166,8 @@ void SettingsForm::addFieldControl(const vx::FieldSpec& f, QWidget* box, QGridLa
         c.list = new QComboBox(box);
         for (const vx::ChoiceItem& item : f.items) c.list->addItem(text(item.text));
         c.list->setCurrentIndex(f.initialItem);
-        if (f.disablesSetAt >= 0) {
+        // Any change of a list in a group with a Set-enable rule applies the rule.
+        if (groupHasSetRule(c.group)) {
             const int g = c.group;
             connect(c.list, &QComboBox::currentIndexChanged, this, [this, g] { applySetRule(g); });
         }
@@ -325,6 +326,12 @@ void SettingsForm::showOutput(Control& c, const vx::ControlOutput& out) {
             c.radios->setExclusive(true);
         }
     }
+}
+
+bool SettingsForm::groupHasSetRule(int g) const {
+    for (const vx::FieldSpec* f : spec_.fields(g))
+        if (f->disablesSetAt >= 0) return true;
+    return false;
 }
 
 void SettingsForm::applySetRule(int g) {

@@ -104,6 +104,7 @@ private:
     void addFieldControl(const vx::FieldSpec& f, QWidget* box, QGridLayout* grid, int row, int col);
     void addGroupButtons(int g, QWidget* parent, QGridLayout* grid, int row);
     QWidget* addGroupButtonRow(int g, QWidget* parent);
+    bool groupHasSetRule(int g) const;
     Control* control(const vx::FieldSpec& f);
     const Control* control(const vx::FieldSpec& f) const;
     void showOutput(Control& c, const vx::ControlOutput& out);

@@ -101,9 +101,11 @@ TEST(Pkt29Form, QueryAllAndTheSetEnableRule) {
     EXPECT_TRUE(child<QPushButton>(&form, "setButton05")->isEnabled());
     EXPECT_EQ(led(&form, "queryLED01"), kGreen);
     EXPECT_EQ(led(&form, "queryLED02"), kWhite);
-    // Any change of a source list applies the rule.
+    // Any change of a list applies the rule.
     child<QComboBox>(&form, "sourceWin01")->setCurrentIndex(1);
     EXPECT_TRUE(child<QPushButton>(&form, "setButton01")->isEnabled());
+    child<QComboBox>(&form, "accyStatusWin03")->setCurrentIndex(1);
+    EXPECT_TRUE(child<QPushButton>(&form, "setButton03")->isEnabled());
 
     // An unselected list never becomes a status byte: a box names it and nothing goes out.
     child<QComboBox>(&form, "accyStatusWin05")->setCurrentIndex(-1);
