@@ -13,4 +13,12 @@ const DialogSpec& gpsConfigDialog();  // TmaskForm
 const DialogSpec& kalmanDialog();     // Tpkt25Form
 const DialogSpec& drFilterDialog();   // Tpkt27Form
 
+// Packets of several fields (config/packet_dialog_tables.cpp).
+const DialogSpec& initDialog();            // Tpkt29Form: 2901..2905
+const DialogSpec& mapMatchDialog();        // Tpkt2907Form
+const DialogSpec& tachoDialog();           // Tpkt2908Form
+const DialogSpec& intervalControlDialog(); // TintervalControlForm: 2A..2D
+const DialogSpec& drCalibrationDialog();   // Tpkt36Form: 3603..3608
+const DialogSpec& softEventDialog();       // TsoftEventForm: 2E01, 1401, 1402
+
 } // namespace vx

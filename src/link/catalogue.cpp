@@ -177,8 +177,11 @@ int queryAlmanac(FrameSink& sink, uint8_t subcode, uint8_t sv) {
 }
 
 int queryDrCalibration(FrameSink& sink, uint8_t subcode, uint8_t dppIndex) {
-    if (subcode == 0x07) return sendQuery2(sink, 0x36, subcode, dppIndex);
-    return sendQuery(sink, 0x36, subcode);
+    const PacketLayout* l = findLayout(0x36, subcode);
+    if (!l) return -1;
+    // The DPP layout names its entry by index; the others carry nothing after the subcode.
+    const uint8_t key[] = {dppIndex};
+    return sendLayoutQuery(sink, *l, subcode, std::span(key, l->keyBytes ? 1 : 0));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -245,89 +248,77 @@ int uploadAlmanac14(FrameSink& sink, const AlmanacPage14& p) {
     return set(0x28, 0x14).byte(p.status).byte(p.extra).bytes(p.data).send(sink);
 }
 
+namespace {
+
+// The Set frame of a record through its layout.
+template <class R> int sendRecord(FrameSink& sink, const PacketLayout& l, const R& r) {
+    const std::vector<uint8_t> frame = recordSetFrame(l, r);
+    if (frame.empty()) return -1;
+    return sink.sendFrame(frame.data(), uint16_t(frame.size()));
+}
+
+} // namespace
+
 int setInit1(FrameSink& sink, const InitTime& v) {
-    return set(0x29, 1)
-        .byte(v.status)
-        .word(v.week)
-        .dword(v.timeOfWeekMs)
-        .dword(v.accuracyMs)
-        .send(sink);
+    return sendRecord(sink, kInitTimeLayout, v);
 }
 
 int setInit2(FrameSink& sink, const InitPosition& v) {
-    return set(0x29, 2)
-        .byte(v.status)
-        .dword(uint32_t(v.latitude))
-        .dword(uint32_t(v.longitude))
-        .dword(v.latitudeAccuracy)
-        .dword(v.longitudeAccuracy)
-        .single(v.correlation)
-        .send(sink);
+    return sendRecord(sink, kInitLatLonLayout, v);
 }
 
 int setInit3(FrameSink& sink, const InitAltitude& v) {
-    return set(0x29, 3).byte(v.status).word(uint16_t(v.altitude)).word(v.accuracy).send(sink);
+    return sendRecord(sink, kInitAltitudeLayout, v);
 }
 
 int setInit4(FrameSink& sink, const InitFrequency& v) {
-    return set(0x29, 4).byte(v.status).dword(uint32_t(v.offset)).word(v.accuracy).send(sink);
+    return sendRecord(sink, kInitFrequencyLayout, v);
 }
 
 int setInit5(FrameSink& sink, const InitHeading& v) {
-    return set(0x29, 5).byte(v.status).word(v.heading).word(v.accuracy).send(sink);
+    return sendRecord(sink, kInitHeadingLayout, v);
 }
 
 int setShortMapMatch(FrameSink& sink, const ShortMapMatch& v) {
-    return set(0x29, 7)
-        .byte(v.validity)
-        .word(v.timeTagMs)
-        .dword(uint32_t(v.latitude))
-        .dword(uint32_t(v.longitude))
-        .word(uint16_t(v.altitude))
-        .word(v.heading)
-        .word(v.eastAccuracy)
-        .word(v.northAccuracy)
-        .word(uint16_t(v.eastNorthCovariance))
-        .word(v.altitudeAccuracy)
-        .word(v.headingAccuracy)
-        .send(sink);
+    return sendRecord(sink, kMapMatchLayout, v);
 }
 
 int setTacho(FrameSink& sink, const TachoData& v) {
-    return set(0x29, 8)
-        .byte(v.validity)
-        .word(v.hostTimeTagMs)
-        .word(v.timeTagOffsetMs)
-        .dword(v.tachoPulses)
-        .send(sink);
+    return sendRecord(sink, kTachoDataLayout, v);
 }
 
 namespace {
 
-int setIntervalTrigger(FrameSink& sink, uint8_t code, OutputTarget t, IntervalTrigger trig) {
-    return set(code, t.code).byte(t.subcode).dword(trig.minimum).dword(trig.maximum).send(sink);
+int setIntervalTrigger(FrameSink& sink, const PacketLayout& l, OutputTarget t,
+                       IntervalTrigger trig) {
+    return sendRecord(sink, l,
+                      IntervalTriggerRecord{trig.minimum, trig.maximum, t.code, t.subcode});
 }
 
 } // namespace
 
 int setEventOutput(FrameSink& sink, OutputTarget target, uint32_t eventMask) {
-    return set(0x2A, target.code).byte(target.subcode).dword(eventMask).send(sink);
+    return sendRecord(sink, kEventTriggerLayout,
+                      EventTriggerRecord{target.code, target.subcode, eventMask});
 }
 
 int setTimeOutput(FrameSink& sink, OutputTarget target, IntervalTrigger trigger) {
-    return setIntervalTrigger(sink, 0x2B, target, trigger);
+    return setIntervalTrigger(sink, kTimeTriggerLayout, target, trigger);
 }
 
 int setDistOutput(FrameSink& sink, OutputTarget target, IntervalTrigger trigger) {
-    return setIntervalTrigger(sink, 0x2C, target, trigger);
+    return setIntervalTrigger(sink, kDistanceTriggerLayout, target, trigger);
 }
 
 int setHeadingOutput(FrameSink& sink, OutputTarget target, IntervalTrigger trigger) {
-    return setIntervalTrigger(sink, 0x2D, target, trigger);
+    return setIntervalTrigger(sink, kHeadingTriggerLayout, target, trigger);
 }
 
 int setSoftEventMask(FrameSink& sink, uint8_t eventCode, uint8_t mask) {
-    return set(0x2E, 1).byte(eventCode).byte(mask).send(sink);
+    const std::vector<uint8_t> frame =
+        recordSetFrame(kEventMaskLayout, EventMaskRecord{eventCode, mask}, uint8_t(0x01));
+    if (frame.empty()) return -1;
+    return sink.sendFrame(frame.data(), uint16_t(frame.size()));
 }
 
 int setTestControl(FrameSink& sink, uint8_t subcode, uint16_t value) {
@@ -335,15 +326,11 @@ int setTestControl(FrameSink& sink, uint8_t subcode, uint16_t value) {
 }
 
 int setDrCalibration(FrameSink& sink, const DrCalibration& v) {
-    CommandFrame f = set(0x36, v.subcode);
-    if (v.subcode == 0x07) f.byte(v.dppIndex);
-    f.byte(v.status);
-    if (v.subcode == 0x05) {
-        f.byte(v.confidenceSpeed);
-    } else {
-        f.single(v.value).single(v.accuracy);
-    }
-    return f.send(sink);
+    // The subcodes a host sets; any other would go out in the value form of the catch-all
+    // layout, which the receiver does not take.
+    if (v.subcode != 0x03 && v.subcode != 0x04 && v.subcode != 0x05 && v.subcode != 0x07) return -1;
+    const PacketLayout* l = findLayout(0x36, v.subcode);
+    return l ? sendRecord(sink, *l, v) : -1;
 }
 
 int setDiagOutput(FrameSink& sink, const DiagOutputMask& bitmap) {

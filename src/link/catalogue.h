@@ -154,67 +154,15 @@ struct AlmanacPage14 {
     AlmanacBlock data{};
 };
 
-// 2901 time initialization.
-struct InitTime {
-    uint8_t status = 0;
-    uint16_t week = 0;
-    uint32_t timeOfWeekMs = 0;
-    uint32_t accuracyMs = 0;
-};
-
-// 2902 latitude/longitude initialization; angles in 2^-31 semicircle.
-struct InitPosition {
-    uint8_t status = 0;
-    int32_t latitude = 0;
-    int32_t longitude = 0;
-    uint32_t latitudeAccuracy = 0;
-    uint32_t longitudeAccuracy = 0;
-    float correlation = 0;
-};
-
-// 2903 altitude initialization, metres.
-struct InitAltitude {
-    uint8_t status = 0;
-    int16_t altitude = 0;
-    uint16_t accuracy = 0;
-};
-
-// 2904 oscillator frequency initialization, PPB.
-struct InitFrequency {
-    uint8_t status = 0;
-    int32_t offset = 0;
-    uint16_t accuracy = 0;
-};
-
-// 2905 heading initialization, 2^-15 semicircle.
-struct InitHeading {
-    uint8_t status = 0;
-    uint16_t heading = 0;
-    uint16_t accuracy = 0;
-};
-
-// 2907 short map-match data.
-struct ShortMapMatch {
-    uint8_t validity = 0;
-    uint16_t timeTagMs = 0;
-    int32_t latitude = 0;  // 2^-31 semicircle
-    int32_t longitude = 0; // 2^-31 semicircle
-    int16_t altitude = 0;  // m
-    uint16_t heading = 0;  // 2^-15 semicircle
-    uint16_t eastAccuracy = 0;
-    uint16_t northAccuracy = 0;
-    int16_t eastNorthCovariance = 0;
-    uint16_t altitudeAccuracy = 0;
-    uint16_t headingAccuracy = 0; // 2^-15 semicircle
-};
-
-// 2908 tacho data.
-struct TachoData {
-    uint8_t validity = 0;
-    uint16_t hostTimeTagMs = 0;
-    uint16_t timeTagOffsetMs = 0;
-    uint32_t tachoPulses = 0;
-};
+// The initialization data 2901..2908 are Set from their records: the layouts of
+// link/layouts.h give their bytes.
+using InitTime = InitTimeRecord;           // 2901
+using InitPosition = InitLatLonRecord;     // 2902; angles in 2^-31 semicircle
+using InitAltitude = InitAltitudeRecord;   // 2903, metres
+using InitFrequency = InitFrequencyRecord; // 2904, PPB
+using InitHeading = InitHeadingRecord;     // 2905, 2^-15 semicircle
+using ShortMapMatch = MapMatchRecord;      // 2907
+using TachoData = TachoDataRecord;         // 2908
 
 // The output message whose triggers 2A..2D configure.
 struct OutputTarget {
@@ -228,15 +176,10 @@ struct IntervalTrigger {
     uint32_t maximum = 0;
 };
 
-// A DR calibration Set (code 0x36).
-struct DrCalibration {
-    uint8_t subcode = 0;         // 0x03 ZRO, 0x04 gyro linearity, 0x05 direction switch, 0x07 DPP
-    uint8_t dppIndex = 0;        // 0x07 only: 0, 1 or 2
-    uint8_t status = 0;          // source in bits 0..1 (0x05: sense in bit 7)
-    uint8_t confidenceSpeed = 0; // 0x05 only
-    float value = 0;             // all but 0x05
-    float accuracy = 0;          // all but 0x05
-};
+// A DR calibration Set (code 0x36): subcode 0x03 ZRO, 0x04 gyro linearity, 0x05 direction
+// switch, 0x07 DPP (dpp_index 0, 1 or 2); the status carries the source in bits 0..1 (0x05:
+// the sense in bit 7). Fields the subcode's layout does not carry are not sent.
+using DrCalibration = DrCalibrationRecord;
 
 // 707F diagnostic output bitmap, one bit per 0x70 subcode.
 using DiagOutputMask = std::array<uint8_t, 16>;
@@ -294,8 +237,9 @@ int uploadAlmanac12(FrameSink& sink, const AlmanacSvPage& page);
 int uploadAlmanac13(FrameSink& sink, const AlmanacPage13& page);
 int uploadAlmanac14(FrameSink& sink, const AlmanacPage14& page);
 
+// Set 2901..2908 (a 2901 with status 0xFF sets the receiver's real-time clock).
 int setInit1(FrameSink& sink, const InitTime& v);
-int setInit2(FrameSink& sink, const InitPosition& v);
+int setInit2(FrameSink& sink, const InitPosition& v); // refused (-1) for a non-finite correlation
 int setInit3(FrameSink& sink, const InitAltitude& v);
 int setInit4(FrameSink& sink, const InitFrequency& v);
 int setInit5(FrameSink& sink, const InitHeading& v);
@@ -311,7 +255,8 @@ int setSoftEventMask(FrameSink& sink, uint8_t eventCode, uint8_t mask); // Set 2
 // Set 2F02 / 2F04 / 2F06 with a word (0 stops the test).
 int setTestControl(FrameSink& sink, uint8_t subcode, uint16_t value);
 // Set 36xx: subcode; for 0x07 the DPP index; the status; then for 0x05 the confidence speed,
-// otherwise value and accuracy as floats.
+// otherwise value and accuracy as floats. Refused (-1) for a subcode without a Set (0x08 and
+// those the receiver does not know) and for a value or accuracy that is not finite.
 int setDrCalibration(FrameSink& sink, const DrCalibration& v);
 int setDiagOutput(FrameSink& sink, const DiagOutputMask& bitmap); // Set 707F
 

@@ -106,22 +106,14 @@ int decode12(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
     return kDecodeOk;
 }
 
-int decode14(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
-    if (sub != 0x01 && sub != 0x02) return kDecodeUnknown;
-    if (n < 10) return kDecodeBadLength;
-    SoftEventRecord& r = a.soft_event;
-    r = SoftEventRecord{};
-    r.index = p[0];
-    // 1402 carries its two 16-bit fields in the other order.
-    r.year = readU16(p + (sub == 0x01 ? 1 : 8));
-    r.event_code = readU16(p + (sub == 0x01 ? 8 : 1));
-    r.date1 = p[3];
-    r.date2 = p[4];
-    r.hour = p[5];
-    r.minute = p[6];
-    r.second = p[7];
-    k = K::SoftEvent;
-    return kDecodeOk;
+// The packets of several fields: the layout of the code and subcode fills its record.
+template <class R>
+int decodeLayout(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, R& record, K kind, K& k) {
+    const PacketLayout* l = findLayout(code, sub);
+    if (!l) return kDecodeUnknown;
+    const int r = decodeInto(*l, sub, p, n, record);
+    if (r == kDecodeOk) k = kind;
+    return r;
 }
 
 int decode15(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
@@ -231,74 +223,20 @@ int decode28(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
 
 int decode29(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
     switch (sub) {
-    case 0x01: {
-        if (n != 11) return kDecodeBadLength;
-        InitTimeRecord& r = a.init_time;
-        r.status = p[0];
-        r.week = readU16(p + 1);
-        r.time_of_week = readU32(p + 3);
-        r.time_accuracy = readU32(p + 7);
-        k = K::InitTime;
-        return kDecodeOk;
-    }
-    case 0x02: {
-        if (n < 21) return kDecodeBadLength;
-        InitLatLonRecord& r = a.init_lat_lon;
-        r.status = p[0];
-        r.latitude = readI32(p + 1);
-        r.longitude = readI32(p + 5);
-        r.latitude_accuracy = readU32(p + 9);
-        r.longitude_accuracy = readU32(p + 13);
-        r.lat_lon_correlation = readFloat(p + 17);
-        k = K::InitLatLon;
-        return kDecodeOk;
-    }
+    case 0x01:
+        return decodeLayout(0x29, sub, p, n, a.init_time, K::InitTime, k);
+    case 0x02:
+        return decodeLayout(0x29, sub, p, n, a.init_lat_lon, K::InitLatLon, k);
     case 0x03:
-        if (n != 5) return kDecodeBadLength;
-        a.init_altitude.status = p[0];
-        a.init_altitude.altitude = readI16(p + 1);
-        a.init_altitude.altitude_accuracy = readU16(p + 3);
-        k = K::InitAltitude;
-        return kDecodeOk;
+        return decodeLayout(0x29, sub, p, n, a.init_altitude, K::InitAltitude, k);
     case 0x04:
-        if (n != 7) return kDecodeBadLength;
-        a.init_frequency.status = p[0];
-        a.init_frequency.frequency_offset = readI32(p + 1);
-        a.init_frequency.frequency_accuracy = readU16(p + 5);
-        k = K::InitFrequency;
-        return kDecodeOk;
+        return decodeLayout(0x29, sub, p, n, a.init_frequency, K::InitFrequency, k);
     case 0x05:
-        if (n != 5) return kDecodeBadLength;
-        a.init_heading.status = p[0];
-        a.init_heading.heading = readU16(p + 1);
-        a.init_heading.heading_accuracy = readU16(p + 3);
-        k = K::InitHeading;
-        return kDecodeOk;
-    case 0x07: {
-        if (n != 25) return kDecodeBadLength;
-        MapMatchRecord& r = a.map_match;
-        r.validity = p[0];
-        r.time_tag = readU16(p + 1);
-        r.latitude = readI32(p + 3);
-        r.longitude = readI32(p + 7);
-        r.altitude = readI16(p + 11);
-        r.heading = readU16(p + 13);
-        r.east_accuracy = readU16(p + 15);
-        r.north_accuracy = readU16(p + 17);
-        r.east_north_covariance = readI16(p + 19);
-        r.altitude_accuracy = readU16(p + 21);
-        r.heading_accuracy = readU16(p + 23);
-        k = K::MapMatch;
-        return kDecodeOk;
-    }
+        return decodeLayout(0x29, sub, p, n, a.init_heading, K::InitHeading, k);
+    case 0x07:
+        return decodeLayout(0x29, sub, p, n, a.map_match, K::MapMatch, k);
     case 0x08:
-        if (n != 9) return kDecodeBadLength;
-        a.tacho_data.validity = p[0];
-        a.tacho_data.host_time_tag = readU16(p + 1);
-        a.tacho_data.time_tag_offset = readU16(p + 3);
-        a.tacho_data.tacho_pulses = readU32(p + 5);
-        k = K::TachoData;
-        return kDecodeOk;
+        return decodeLayout(0x29, sub, p, n, a.tacho_data, K::TachoData, k);
     default:
         return kDecodeUnknown;
     }
@@ -442,28 +380,6 @@ int decode33(const uint8_t* p, size_t n, RecordArea& a, K& k) {
     r.elevation = int8_t(p[5]);
     r.mode = p[6];
     k = K::ChannelStatus;
-    return kDecodeOk;
-}
-
-int decode36(uint8_t sub, const uint8_t* payload, size_t n, RecordArea& a, K& k) {
-    Padded pad(payload, n, 10);
-    const uint8_t* p = pad.data();
-    DrCalibrationRecord& r = a.dr_calibration;
-    r.subcode = sub;
-    if (sub == 0x05) {
-        r.status = p[0];
-        r.confidence_speed = p[1];
-    } else if (sub == 0x07) {
-        r.dpp_index = p[0];
-        r.status = p[1];
-        r.value = readFloat(p + 2);
-        r.accuracy = readFloat(p + 6);
-    } else {
-        r.status = p[0];
-        r.value = readFloat(p + 1);
-        r.accuracy = readFloat(p + 5);
-    }
-    k = K::DrCalibration;
     return kDecodeOk;
 }
 
@@ -790,7 +706,7 @@ int dispatch(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, RecordArea& 
     case 0x12:
         return decode12(sub, p, n, a, k);
     case 0x14:
-        return decode14(sub, p, n, a, k);
+        return decodeLayout(0x14, sub, p, n, a.soft_event, K::SoftEvent, k);
     case 0x15:
         return decode15(sub, p, n, a, k);
     case 0x16:
@@ -819,28 +735,13 @@ int dispatch(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, RecordArea& 
     case 0x29:
         return decode29(sub, p, n, a, k);
     case 0x2A:
-        if (n != 5) return kDecodeBadLength;
-        a.event_trigger.target_code = sub;
-        a.event_trigger.target_subcode = p[0];
-        a.event_trigger.event_mask = readU32(p + 1);
-        k = K::EventTrigger;
-        return kDecodeOk;
+        return decodeLayout(0x2A, sub, p, n, a.event_trigger, K::EventTrigger, k);
     case 0x2B:
     case 0x2C:
     case 0x2D:
-        if (n != 9) return kDecodeBadLength;
-        a.interval_trigger.minimum = readU32(p + 1);
-        a.interval_trigger.maximum = readU32(p + 5);
-        a.interval_trigger.target_code = sub;
-        a.interval_trigger.target_subcode = p[0];
-        k = K::IntervalTrigger;
-        return kDecodeOk;
+        return decodeLayout(code, sub, p, n, a.interval_trigger, K::IntervalTrigger, k);
     case 0x2E:
-        if (n != 2) return kDecodeBadLength;
-        a.event_mask.event_code = p[0];
-        a.event_mask.mask = p[1];
-        k = K::EventMask;
-        return kDecodeOk;
+        return decodeLayout(0x2E, sub, p, n, a.event_mask, K::EventMask, k);
     case 0x30:
         return decode30(sub, p, n, a, k);
     case 0x31:
@@ -850,7 +751,7 @@ int dispatch(uint8_t code, uint8_t sub, const uint8_t* p, size_t n, RecordArea& 
     case 0x33:
         return decode33(p, n, a, k);
     case 0x36:
-        return decode36(sub, p, n, a, k);
+        return decodeLayout(0x36, sub, p, n, a.dr_calibration, K::DrCalibration, k);
     case 0x3F:
         return decode3F(sub, p, n, a, k);
     case 0x70:

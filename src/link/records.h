@@ -9,6 +9,7 @@
 #pragma once
 
 #include "link/framing.h"
+#include "link/layouts.h"
 #include "link/settings.h"
 
 #include <cstddef>
@@ -121,8 +122,9 @@ struct TextRecord {
 
 // ---- 0x14 soft event and fatal error log entries -------------------------------------------
 
-// 1401 (soft event) and 1402 (fatal error). For 1402 the receiver sends the two 16-bit
-// fields in the other order: event_code comes from offset 1 and year from offset 8.
+// 1401 (soft event) and 1402 (fatal error), laid out in link/layouts.h: 1402 carries the two
+// 16-bit fields in the other order (event_code at offset 1, year at offset 8). date1 is the
+// month, date2 the day.
 struct SoftEventRecord {
     uint8_t index = 0;
     uint16_t year = 0;
@@ -132,16 +134,12 @@ struct SoftEventRecord {
     uint8_t minute = 0;
     uint8_t second = 0;
     uint16_t event_code = 0; // low byte: the soft event code (0x70, 0x71: antenna)
-    template <class V> void visit(V&& v) const {
-        v("index", index);
-        v("year", year);
-        v("date1", date1);
-        v("date2", date2);
-        v("hour", hour);
-        v("minute", minute);
-        v("second", second);
-        v("event_code", event_code);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kSoftEventLogFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.index, s.year, s.date1, s.date2, s.hour, s.minute, s.second,
+                        s.event_code);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // ---- 0x15 customer data block ---------------------------------------------------------------
@@ -314,20 +312,19 @@ struct IonUtcRecord {
 };
 
 // ---- 0x29 initialization data ----------------------------------------------------------------
-// Status byte of 2901..2905: bits 0-2 source, bit 3 newness, bit 4 accuracy status
-// (2901 with status 0xFF is the RTC).
+// Laid out in link/layouts.h. Status byte of 2901..2905: bits 0-2 source, bit 3 newness, bit 4
+// accuracy status (2901 with status 0xFF is the RTC).
 
 struct InitTimeRecord { // 2901
     uint8_t status = 0;
     uint16_t week = 0;
     uint32_t time_of_week = 0; // ms
     uint32_t time_accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("status", status);
-        v("week", week);
-        v("time_of_week", time_of_week);
-        v("time_accuracy", time_accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kInitTimeFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.status, s.week, s.time_of_week, s.time_accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct InitLatLonRecord { // 2902; angles in pi / 2^31 rad
@@ -337,47 +334,45 @@ struct InitLatLonRecord { // 2902; angles in pi / 2^31 rad
     uint32_t latitude_accuracy = 0;
     uint32_t longitude_accuracy = 0;
     float lat_lon_correlation = 0;
-    template <class V> void visit(V&& v) const {
-        v("status", status);
-        v("latitude", latitude);
-        v("longitude", longitude);
-        v("latitude_accuracy", latitude_accuracy);
-        v("longitude_accuracy", longitude_accuracy);
-        v("lat_lon_correlation", lat_lon_correlation);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kInitLatLonFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.status, s.latitude, s.longitude, s.latitude_accuracy,
+                        s.longitude_accuracy, s.lat_lon_correlation);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct InitAltitudeRecord { // 2903
     uint8_t status = 0;
     int16_t altitude = 0; // m
     uint16_t altitude_accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("status", status);
-        v("altitude", altitude);
-        v("altitude_accuracy", altitude_accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kInitAltitudeFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.status, s.altitude, s.altitude_accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct InitFrequencyRecord { // 2904
     uint8_t status = 0;
     int32_t frequency_offset = 0; // PPB
     uint16_t frequency_accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("status", status);
-        v("frequency_offset", frequency_offset);
-        v("frequency_accuracy", frequency_accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kInitFrequencyFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.status, s.frequency_offset, s.frequency_accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct InitHeadingRecord { // 2905; 2^-15 semicircle
     uint8_t status = 0;
     uint16_t heading = 0;
     uint16_t heading_accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("status", status);
-        v("heading", heading);
-        v("heading_accuracy", heading_accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kInitHeadingFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.status, s.heading, s.heading_accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct MapMatchRecord {   // 2907 short map-match data
@@ -392,19 +387,13 @@ struct MapMatchRecord {   // 2907 short map-match data
     int16_t east_north_covariance = 0;
     uint16_t altitude_accuracy = 0;
     uint16_t heading_accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("validity", validity);
-        v("time_tag", time_tag);
-        v("latitude", latitude);
-        v("longitude", longitude);
-        v("altitude", altitude);
-        v("heading", heading);
-        v("east_accuracy", east_accuracy);
-        v("north_accuracy", north_accuracy);
-        v("east_north_covariance", east_north_covariance);
-        v("altitude_accuracy", altitude_accuracy);
-        v("heading_accuracy", heading_accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kMapMatchFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.validity, s.time_tag, s.latitude, s.longitude, s.altitude, s.heading,
+                        s.east_accuracy, s.north_accuracy, s.east_north_covariance,
+                        s.altitude_accuracy, s.heading_accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 struct TachoDataRecord {  // 2908
@@ -412,12 +401,11 @@ struct TachoDataRecord {  // 2908
     uint16_t host_time_tag = 0;
     uint16_t time_tag_offset = 0;
     uint32_t tacho_pulses = 0;
-    template <class V> void visit(V&& v) const {
-        v("validity", validity);
-        v("host_time_tag", host_time_tag);
-        v("time_tag_offset", time_tag_offset);
-        v("tacho_pulses", tacho_pulses);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kTachoDataFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.validity, s.host_time_tag, s.time_tag_offset, s.tacho_pulses);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // ---- 0x2A..0x2E output triggers and event masks -----------------------------------------------
@@ -427,11 +415,11 @@ struct EventTriggerRecord {
     uint8_t target_code = 0;
     uint8_t target_subcode = 0;
     uint32_t event_mask = 0;
-    template <class V> void visit(V&& v) const {
-        v("target_code", target_code);
-        v("target_subcode", target_subcode);
-        v("event_mask", event_mask);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kEventTriggerFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.target_code, s.target_subcode, s.event_mask);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // 2Bxx time, 2Cxx delta-distance, 2Dxx delta-heading interval trigger.
@@ -440,22 +428,20 @@ struct IntervalTriggerRecord {
     uint32_t maximum = 0;
     uint8_t target_code = 0;
     uint8_t target_subcode = 0;
-    template <class V> void visit(V&& v) const {
-        v("minimum", minimum);
-        v("maximum", maximum);
-        v("target_code", target_code);
-        v("target_subcode", target_subcode);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kIntervalTriggerFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.minimum, s.maximum, s.target_code, s.target_subcode);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // 2Exx soft event mask: 0 don't report, 1 on change, 3 as detected.
 struct EventMaskRecord {
     uint8_t event_code = 0;
     uint8_t mask = 0;
-    template <class V> void visit(V&& v) const {
-        v("event_code", event_code);
-        v("mask", mask);
-    }
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kEventMaskFields};
+    template <class S> static auto fields(S& s) { return std::tie(s.event_code, s.mask); }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // ---- 0x30 DR data ------------------------------------------------------------------------------
@@ -683,8 +669,8 @@ struct ChannelStatusRecord {
 
 // ---- 0x36 DR calibration -----------------------------------------------------------------------
 // 3605 carries status and confidence speed; 3607 DPP index, status, DPP and its accuracy; the
-// others (3603 ZRO, 3604 gyro sensitivity, 3608 ZRO rate) status, value and accuracy. A report
-// writes only the fields it carries.
+// others (3603 ZRO, 3604 gyro sensitivity, 3608 ZRO rate) status, value and accuracy (the three
+// layouts in link/layouts.h). A report writes only the fields it carries.
 
 struct DrCalibrationRecord {
     uint8_t subcode = 0;
@@ -693,14 +679,11 @@ struct DrCalibrationRecord {
     uint8_t confidence_speed = 0; // 3605
     float value = 0;
     float accuracy = 0;
-    template <class V> void visit(V&& v) const {
-        v("subcode", subcode);
-        v("dpp_index", dpp_index);
-        v("status", status);
-        v("confidence_speed", confidence_speed);
-        v("value", value);
-        v("accuracy", accuracy);
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kCalValueFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.subcode, s.dpp_index, s.status, s.confidence_speed, s.value, s.accuracy);
     }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
 };
 
 // ---- 0x3F test results -------------------------------------------------------------------------
@@ -1059,6 +1042,19 @@ struct DiagOutputMaskRecord {
     uint8_t output_mask[16] = {};
     template <class V> void visit(V&& v) const { v("output_mask", output_mask); }
 };
+
+// The records filled through layouts have the members their tables name.
+static_assert(shapeMatches<SoftEventRecord>() && shapeMatches<InitTimeRecord>() &&
+              shapeMatches<InitLatLonRecord>() && shapeMatches<InitAltitudeRecord>() &&
+              shapeMatches<InitFrequencyRecord>() && shapeMatches<InitHeadingRecord>() &&
+              shapeMatches<MapMatchRecord>() && shapeMatches<TachoDataRecord>() &&
+              shapeMatches<EventTriggerRecord>() && shapeMatches<IntervalTriggerRecord>() &&
+              shapeMatches<EventMaskRecord>() && shapeMatches<DrCalibrationRecord>());
+// ... and the records of several layouts the same fields in each.
+static_assert(sameFields(kFatalErrorLogLayout.fields, SoftEventRecord::kFields) &&
+              sameFields(kDirectionSwitchLayout.fields, DrCalibrationRecord::kFields) &&
+              sameFields(kDppLayout.fields, DrCalibrationRecord::kFields) &&
+              sameFields(kTimeTriggerLayout.fields, IntervalTriggerRecord::kFields));
 
 // ---- The record area, the kinds and the snapshot
 // -------------------------------------------------

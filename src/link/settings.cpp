@@ -75,7 +75,15 @@ static_assert(ascending(kEngineRateDefs) && ascending(kGpsConfigDefs) && ascendi
               ascending(kDrFilterDefs));
 
 bool lengthAccepted(LengthRule rule, size_t width, size_t n) {
-    return rule == LengthRule::Exact ? n == width : n >= width;
+    switch (rule) {
+    case LengthRule::Exact:
+        return n == width;
+    case LengthRule::AtLeast:
+        return n >= width;
+    case LengthRule::Padded:
+        return true;
+    }
+    return false;
 }
 
 // The Set frame of one value, or an empty frame when it does not fit its wire type.
@@ -147,11 +155,22 @@ const SettingsGroup& drFilterSettings() {
 std::optional<double> readSetting(const SettingsGroup& g, const SettingDef& d, const uint8_t* p,
                                   size_t n) {
     if (!lengthAccepted(g.length, wireSize(d.type), n) || !p) return std::nullopt;
-    switch (d.type) {
+    if (n < wireSize(d.type)) { // a padded group's short value: the missing bytes are zero
+        uint8_t padded[4] = {};
+        std::memcpy(padded, p, n);
+        return readWire(d.type, padded);
+    }
+    return readWire(d.type, p);
+}
+
+double readWire(WireType t, const uint8_t* p) {
+    switch (t) {
     case W::U8:
         return double(p[0]);
     case W::U16:
         return double(readU16(p));
+    case W::I16:
+        return double(readI16(p));
     case W::U32:
         return double(readU32(p));
     case W::I32:
@@ -159,7 +178,7 @@ std::optional<double> readSetting(const SettingsGroup& g, const SettingDef& d, c
     case W::F32:
         return double(readFloat(p));
     }
-    return std::nullopt;
+    return 0;
 }
 
 bool fitsWire(WireType t, double v) {
@@ -169,6 +188,8 @@ bool fitsWire(WireType t, double v) {
         return whole(0, 255);
     case W::U16:
         return whole(0, 65535);
+    case W::I16:
+        return whole(-32768, 32767);
     case W::U32:
         return whole(0, 4294967295.0);
     case W::I32:
@@ -187,6 +208,9 @@ size_t writeSetting(WireType t, double v, uint8_t* out) {
         break;
     case W::U16:
         u = settingAs<uint16_t>(v);
+        break;
+    case W::I16:
+        u = uint16_t(settingAs<int16_t>(v));
         break;
     case W::U32:
         u = settingAs<uint32_t>(v);

@@ -24,13 +24,14 @@
 
 namespace vx {
 
-enum class WireType : uint8_t { U8, U16, U32, I32, F32 };
+enum class WireType : uint8_t { U8, U16, I16, U32, I32, F32 };
 
 constexpr size_t wireSize(WireType t) {
     switch (t) {
     case WireType::U8:
         return 1;
     case WireType::U16:
+    case WireType::I16:
         return 2;
     case WireType::U32:
     case WireType::I32:
@@ -52,6 +53,7 @@ struct SettingDef {
 enum class LengthRule : uint8_t {
     Exact,   // the value bytes after the subcode must be exactly wireSize (else error 4)
     AtLeast, // at least wireSize bytes; more are ignored
+    Padded,  // any length: bytes missing at the end read as zero, more are ignored
 };
 
 // How the decoder treats a subcode the table does not have.
@@ -111,6 +113,9 @@ template <class T> T settingAs(double v) {
     }
 }
 
+// The value of a wire field of type t at p (wireSize(t) bytes, little-endian).
+double readWire(WireType t, const uint8_t* p);
+
 // Writes v as t carries it on the wire (settingAs, then little-endian) into out, which holds
 // at least wireSize(t) bytes; returns wireSize(t). The Set senders check fitsWire first; the
 // simulated receiver writes its stored values with it.
@@ -130,8 +135,8 @@ int decodeSettings(const SettingsGroup& g, uint8_t subcode, const uint8_t* paylo
 }
 
 // Calls v(name, value) for every setting of g in table order, name as a const char* and value
-// as the C++ type of its wire type (U8 uint8_t, U16 uint16_t, U32 uint32_t, I32 int32_t, F32
-// float): the fields of a settings record as the JSON and text writers show them.
+// as the C++ type of its wire type (U8 uint8_t, U16 uint16_t, I16 int16_t, U32 uint32_t, I32
+// int32_t, F32 float): the fields of a settings record as the JSON and text writers show them.
 template <size_t Slots, class V>
 void visitSettings(const SettingsGroup& g, const SettingsValues<Slots>& values, V&& v) {
     for (const SettingDef& d : g.defs) {
@@ -142,6 +147,9 @@ void visitSettings(const SettingsGroup& g, const SettingsValues<Slots>& values, 
             break;
         case WireType::U16:
             v(d.name.data(), settingAs<uint16_t>(x));
+            break;
+        case WireType::I16:
+            v(d.name.data(), settingAs<int16_t>(x));
             break;
         case WireType::U32:
             v(d.name.data(), settingAs<uint32_t>(x));

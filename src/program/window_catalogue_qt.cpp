@@ -10,10 +10,16 @@
 #include "app/sio_form.h"
 #include "app/sys_ack_form.h"
 #include "app/version_form.h"
+#include "config/interval_control_form.h"
 #include "config/mask_form.h"
 #include "config/pkt2101_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt27_form.h"
+#include "config/pkt2907_form.h"
+#include "config/pkt2908_form.h"
+#include "config/pkt29_form.h"
+#include "config/pkt36_form.h"
+#include "config/soft_event_form.h"
 #include "flash/bbram_form.h"
 #include "flash/bbram_trace_form.h"
 #include "flash/bbram_unit_test_form.h"
@@ -56,6 +62,12 @@ const WindowSpec kWindows[] = {
     {W::TBbramUnitTestForm, make<TBbramUnitTestForm>},
     {W::TBbramTraceForm, make<TBbramTraceForm>},
     {W::TVexorTraceForm, make<TVexorTraceForm>},
+    {W::Tpkt29Form, make<Tpkt29Form>},
+    {W::Tpkt2907Form, make<Tpkt2907Form>},
+    {W::Tpkt2908Form, make<Tpkt2908Form>},
+    {W::TintervalControlForm, make<TintervalControlForm>},
+    {W::Tpkt36Form, make<Tpkt36Form>},
+    {W::TsoftEventForm, make<TsoftEventForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;

@@ -1,6 +1,8 @@
 // A bounded little-endian payload builder for the simulated receiver's replies and reports.
 #pragma once
 
+#include "link/layouts.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -41,6 +43,11 @@ public:
     void text(std::string_view s) { put(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
     void zeros(size_t n) {
         for (size_t i = 0; i < n; ++i) u8(0);
+    }
+    // A record's fields as its layout places them (the layout's size in bytes).
+    template <class R> void record(const PacketLayout& l, const R& r) {
+        uint8_t b[layout_detail::kMaxLayoutSize];
+        if (l.size <= sizeof b && encodeRecord(l, r, b)) put(b, l.size);
     }
 
     const uint8_t* data() const { return buf_; }

@@ -1,5 +1,6 @@
 // The settings store behind the console's Set and Query commands.
 #include "link/framing.h"
+#include "link/layouts.h"
 #include "link/settings.h"
 #include "sim/sim_defaults.h"
 #include "sim/sim_receiver.h"
@@ -20,10 +21,6 @@ constexpr uint8_t kValue = 0x05;
 constexpr uint8_t kContradicts = 0x06;
 constexpr uint8_t kTableFull = 0x07;
 constexpr uint8_t kNotAvailable = 0x08;
-
-float f32At(const uint8_t* p) {
-    return readFloat(p);
-}
 
 // A settings group (0x21, 0x24, 0x25, 0x27) and its values in the store, indexed by subcode.
 struct StoredSettings {
@@ -68,26 +65,17 @@ bool settingAccepted(uint8_t code, uint8_t sub, double v) {
     }
 }
 
-// Payload length after the subcode of the initialization data, by 0x29 subcode.
-size_t initLength(uint8_t sub) {
-    switch (sub) {
-    case 1:
-        return 11;
-    case 2:
-        return 21;
-    case 3:
-        return 5;
-    case 4:
-        return 7;
-    case 5:
-        return 5;
-    case 7:
-        return 25;
-    case 8:
-        return 9;
-    default:
-        return 0;
-    }
+// The layout of a host's Set of code and subcode and the payload decoded through it, or the
+// result that refuses it: no layout (unknown), or not exactly the layout's length.
+struct SetPayload {
+    const PacketLayout* layout = nullptr;
+    uint8_t refusal = 0;
+};
+SetPayload setLayout(uint8_t code, uint8_t sub, size_t n) {
+    const PacketLayout* l = findLayout(code, sub);
+    if (!l) return {nullptr, kUnknown};
+    if (n != l->size) return {nullptr, kLength};
+    return {l, kOk};
 }
 
 // The subcodes the receiver knows per code, for the 2601 / 2602 bitmaps.
@@ -121,7 +109,7 @@ bool knownSubcode(uint8_t code, uint8_t sub) {
     case 0x28:
         return in(0x12, 0x14);
     case 0x29:
-        return in(1, 5) || in(7, 8);
+        return findLayout(0x29, sub) != nullptr;
     case 0x2A:
     case 0x2B:
     case 0x2C:
@@ -415,27 +403,39 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
         return kOk;
     }
     case 0x29: {
-        size_t len = initLength(sub);
-        if (!len) return kUnknown;
-        if (n != len) return kLength;
+        const SetPayload set = setLayout(code, sub, n);
+        if (!set.layout) return set.refusal;
+        const PacketLayout& l = *set.layout;
         if (sub == 1 && d[0] == 0xFF) { // the real-time clock
-            const int64_t set = int64_t(readU16(d + 1)) * 604800000 + readU32(d + 3);
+            InitTimeRecord rtc;
+            decodeInto(l, sub, d, n, rtc);
+            const int64_t at = int64_t(rtc.week) * 604800000 + rtc.time_of_week;
             const int64_t gps = int64_t(world_.gpsWeek()) * 604800000 + world_.towMs();
-            setRtcOffsetMs(s, set - gps);
+            setRtcOffsetMs(s, at - gps);
             s.rtcSet = 1;
             return kOk;
         }
         InitSlot& slot = s.init[sub];
-        const uint8_t source = sub == 7 || sub == 8 ? 1 : (d[0] & 7);
+        // 2901..2905 carry a source in their status byte; 2907 and 2908 are always the host's.
+        const BitDef* sourceBits = l.bit("source");
+        const uint8_t source = sourceBits ? uint8_t(readBits(*sourceBits, d[0])) : 1;
         if (source == 3) return kContradicts; // only the receiver's own fix is "GPS"
         if (source == 0) {                    // invalid/clear: back to the receiver's own values
             slot = InitSlot{};
             return kOk;
         }
+        if (l.size > sizeof slot.data) return kLength;
         slot.hostSet = 1;
-        slot.length = uint8_t(len);
-        std::memcpy(slot.data, d, len);
-        if (sub != 7 && sub != 8) slot.data[0] = uint8_t((d[0] & 0x17) | 0x08); // new now
+        slot.length = uint8_t(l.size);
+        std::memcpy(slot.data, d, l.size);
+        if (sourceBits) { // kept as the host's and new since start-up; no other status bits
+            const BitDef* newness = l.bit("newness");
+            const BitDef* accuracy = l.bit("accuracy_status");
+            double status = writeBits(*sourceBits, 0, source);
+            if (newness) status = writeBits(*newness, status, 1);
+            if (accuracy) status = writeBits(*accuracy, status, readBits(*accuracy, d[0]));
+            slot.data[0] = uint8_t(status);
+        }
         return kOk;
     }
     case 0x2A:
@@ -443,14 +443,19 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
     case 0x2C:
     case 0x2D: {
         // The byte after the code names the target code, the next its subcode.
-        const size_t want = code == 0x2A ? 5 : 9;
-        if (n != want) return kLength;
-        Trigger* t = findTrigger(sub, d[0], true);
+        const SetPayload set = setLayout(code, sub, n);
+        if (!set.layout) return set.refusal;
+        FieldValues v{};
+        decodeLayout(*set.layout, sub, d, n, v);
+        const PacketLayout& l = *set.layout;
+        const uint8_t targetSubcode = uint8_t(v[size_t(l.fieldIndex("target_subcode"))]);
+        Trigger* t = findTrigger(sub, targetSubcode, true);
         if (!t) return kTableFull;
         if (code == 0x2A) {
-            t->eventMask = readU32(d + 1);
+            t->eventMask = uint32_t(v[size_t(l.fieldIndex("event_mask"))]);
         } else {
-            uint32_t lo = readU32(d + 1), hi = readU32(d + 5);
+            const uint32_t lo = uint32_t(v[size_t(l.fieldIndex("minimum"))]);
+            const uint32_t hi = uint32_t(v[size_t(l.fieldIndex("maximum"))]);
             if (code == 0x2B) t->timeMin = lo, t->timeMax = hi;
             if (code == 0x2C) t->distMin = lo, t->distMax = hi;
             if (code == 0x2D) t->hdgMin = lo, t->hdgMax = hi;
@@ -461,48 +466,45 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
         bbramActivity(868, 0);
         return kOk;
     }
-    case 0x2E:
+    case 0x2E: {
         if (sub != 1) return kUnknown;
-        if (n != 2) return kLength;
-        if (d[1] > 3) return kValue;
-        s.eventReportMask[d[0]] = d[1];
+        const SetPayload set = setLayout(code, sub, n);
+        if (!set.layout) return set.refusal;
+        EventMaskRecord m;
+        decodeInto(*set.layout, sub, d, n, m);
+        if (m.mask > 3) return kValue;
+        s.eventReportMask[m.event_code] = m.mask;
         return kOk;
+    }
     case 0x2F:
         if (sub != 2 && sub != 4 && sub != 6) return kUnknown;
         if (n != 2) return kLength;
         startTest(sub, readU16(d));
         return kOk;
     case 0x36: {
-        auto setCal = [&](CalValue& c, uint8_t status, float value, float acc) {
-            const uint8_t source = status & 3;
-            c.value = value;
-            c.accuracy = acc;
-            c.hostSet = source == 1 || source == 2;
-            c.status = source == 0 ? 0 : uint8_t(source | 0x18);
-        };
-        switch (sub) {
-        case 3:
-        case 4:
-            if (n != 9) return kLength;
-            if (!std::isfinite(f32At(d + 1)) || !std::isfinite(f32At(d + 5))) return kValue;
-            setCal(sub == 3 ? s.zro : s.gyroSensitivity, d[0], f32At(d + 1), f32At(d + 5));
-            return kOk;
-        case 5: {
-            if (n != 2) return kLength;
-            const uint8_t source = d[0] & 3;
-            s.dirSwitch.hostSet = source == 1 || source == 2;
-            s.dirSwitch.status = uint8_t((d[0] & 0x80) | (source ? (source | 0x18) : 0));
-            s.dirSwitch.confidenceSpeed = d[1];
+        if (sub != 3 && sub != 4 && sub != 5 && sub != 7) return kUnknown; // 3608 is read only
+        const SetPayload set = setLayout(code, sub, n);
+        if (!set.layout) return set.refusal;
+        DrCalibrationRecord r;
+        decodeInto(*set.layout, sub, d, n, r);
+        const uint8_t source = uint8_t(readBits(*set.layout->bit("source"), r.status));
+        // Kept as the host's (valid and new since start-up) unless the source clears it.
+        const uint8_t kept = source == 0 ? 0 : uint8_t(source | 0x18);
+        const bool hostSet = source == 1 || source == 2;
+        if (sub == 5) {
+            s.dirSwitch.hostSet = hostSet;
+            s.dirSwitch.status = uint8_t((r.status & 0x80) | kept);
+            s.dirSwitch.confidenceSpeed = r.confidence_speed;
             return kOk;
         }
-        case 7:
-            if (n != 10) return kLength;
-            if (d[0] > 2 || !std::isfinite(f32At(d + 2)) || f32At(d + 2) <= 0) return kValue;
-            setCal(s.dpp[d[0]], d[1], f32At(d + 2), f32At(d + 6));
-            return kOk;
-        default:
-            return kUnknown; // 3608 is read only
-        }
+        if (!std::isfinite(r.value) || !std::isfinite(r.accuracy)) return kValue;
+        if (sub == 7 && (r.dpp_index > 2 || r.value <= 0)) return kValue;
+        CalValue& c = sub == 3 ? s.zro : sub == 4 ? s.gyroSensitivity : s.dpp[r.dpp_index];
+        c.value = r.value;
+        c.accuracy = r.accuracy;
+        c.hostSet = hostSet;
+        c.status = kept;
+        return kOk;
     }
     case 0x70:
         switch (sub) {
@@ -651,16 +653,14 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         return one(f);
     }
     case 0x29: {
-        if (!initLength(sub)) return kUnknown;
+        if (!findLayout(0x29, sub)) return kUnknown;
         if (sub == 1 && n >= 1 && d[0] == 0xFF) { // the real-time clock
             const int64_t rtc =
                 int64_t(world_.gpsWeek()) * 604800000 + world_.towMs() + rtcOffsetMs(s);
-            Frame f{0x29, 0x01, {}};
-            f.payload.u8(0xFF);
             const int64_t week = rtc >= 0 ? rtc / 604800000 : 0;
-            f.payload.u16(uint16_t(week));
-            f.payload.u32(uint32_t(std::max<int64_t>(0, rtc - week * 604800000)));
-            f.payload.u32(0);
+            const auto tow = uint32_t(std::max<int64_t>(0, rtc - week * 604800000));
+            Frame f{0x29, 0x01, {}};
+            f.payload.record(kInitTimeLayout, InitTimeRecord{0xFF, uint16_t(week), tow, 0});
             return one(f);
         }
         return one(initReply(sub));
@@ -670,18 +670,18 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
     case 0x2C:
     case 0x2D: {
         if (n != 1) return kLength;
-        Frame f{code, sub, {}};
-        f.payload.u8(d[0]);
         const Trigger* t = nullptr;
         for (const Trigger& x : s.triggers)
             if (x.used && x.code == sub && x.subcode == d[0]) t = &x;
         Trigger none{};
         if (!t) t = &none;
+        Frame f{code, sub, {}};
         if (code == 0x2A) {
-            f.payload.u32(t->eventMask);
+            f.payload.record(kEventTriggerLayout, EventTriggerRecord{sub, d[0], t->eventMask});
         } else {
-            f.payload.u32(code == 0x2B ? t->timeMin : code == 0x2C ? t->distMin : t->hdgMin);
-            f.payload.u32(code == 0x2B ? t->timeMax : code == 0x2C ? t->distMax : t->hdgMax);
+            const uint32_t lo = code == 0x2B ? t->timeMin : code == 0x2C ? t->distMin : t->hdgMin;
+            const uint32_t hi = code == 0x2B ? t->timeMax : code == 0x2C ? t->distMax : t->hdgMax;
+            f.payload.record(*findLayout(code, sub), IntervalTriggerRecord{lo, hi, sub, d[0]});
         }
         return one(f);
     }
@@ -689,8 +689,7 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         if (sub != 1) return kUnknown;
         if (n != 1) return kLength;
         Frame f{0x2E, 0x01, {}};
-        f.payload.u8(d[0]);
-        f.payload.u8(s.eventReportMask[d[0]]);
+        f.payload.record(kEventMaskLayout, EventMaskRecord{d[0], s.eventReportMask[d[0]]});
         return one(f);
     }
     case 0x30:

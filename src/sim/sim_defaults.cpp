@@ -193,7 +193,11 @@ SimStore buildDefaultStore() {
     setRtcOffsetMs(s, 0);
 
     // --- 28xx: an empty almanac; the GPS collects it after start-up ---
-    // --- 1401 / 1402: empty logs; start-ups counted from zero ---
+    // --- 1401: an empty soft event log; start-ups counted from zero ---
+    // --- 1402: the fatal error the production test left (the serial port test of 05/13/2024,
+    //     before the image was made) ---
+    s.fatalCount = 1;
+    s.fatalLog[0] = LogEntry{2024, 5, 13, 9, 41, 7, 0, 0x2121, 0}; // "Failure to open serial port."
     return s;
 }
 

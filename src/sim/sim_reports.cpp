@@ -158,16 +158,10 @@ SimReceiver::Frame SimReceiver::logEntry(uint8_t sub, uint8_t index) const {
         e = soft ? store_.softLog[index] : store_.fatalLog[index];
     else if (soft && count == 0)
         e.code = 0x00FF; // "No event in log."
-    // 1401: index, year, date, time, event word. 1402 trades its two 16-bit fields: the error
-    // code comes right after the index and the year last.
-    f.payload.u8(index);
-    f.payload.u16(soft ? e.year : e.code);
-    f.payload.u8(e.month);
-    f.payload.u8(e.day);
-    f.payload.u8(e.hour);
-    f.payload.u8(e.minute);
-    f.payload.u8(e.second);
-    f.payload.u16(soft ? e.code : e.year);
+    // The layouts place the fields: 1402 trades the year and the code.
+    f.payload.record(
+        soft ? kSoftEventLogLayout : kFatalErrorLogLayout,
+        SoftEventRecord{index, e.year, e.month, e.day, e.hour, e.minute, e.second, e.code});
     return f;
 }
 
@@ -361,7 +355,8 @@ SimReceiver::Frame SimReceiver::channel(uint8_t sub, int index) const {
 
 SimReceiver::Frame SimReceiver::calibration(uint8_t sub, int dppIndex) const {
     Frame f{0x36, sub, {}};
-    Bytes& b = f.payload;
+    DrCalibrationRecord r{};
+    r.subcode = sub;
     const CalValue* c = nullptr;
     switch (sub) {
     case 3:
@@ -374,19 +369,22 @@ SimReceiver::Frame SimReceiver::calibration(uint8_t sub, int dppIndex) const {
         c = &store_.zroRate;
         break;
     case 5:
-        b.u8(store_.dirSwitch.status);
-        b.u8(store_.dirSwitch.confidenceSpeed);
-        return f;
+        r.status = store_.dirSwitch.status;
+        r.confidence_speed = store_.dirSwitch.confidenceSpeed;
+        break;
     case 7:
-        b.u8(uint8_t(dppIndex));
+        r.dpp_index = uint8_t(dppIndex);
         c = &store_.dpp[std::clamp(dppIndex, 0, 2)];
         break;
     default:
         return f;
     }
-    b.u8(c->status);
-    b.f32(c->value);
-    b.f32(c->accuracy);
+    if (c) {
+        r.status = c->status;
+        r.value = c->value;
+        r.accuracy = c->accuracy;
+    }
+    if (const PacketLayout* l = findLayout(0x36, sub)) f.payload.record(*l, r);
     return f;
 }
 
@@ -405,43 +403,39 @@ SimReceiver::Frame SimReceiver::initReply(uint8_t sub) const {
         return uint32_t(std::clamp(metres / kR / kPi * 2147483648.0, 0.0, 4294967295.0));
     };
     switch (sub) {
-    case 1:
-        b.u8(w.timeSource() >= 2 ? 0x1B : w.timeSource() == 1 ? 0x10 : 0x00);
-        b.u16(w.gpsWeek());
-        b.u32(w.towMs());
-        b.u32(w.timeSource() >= 3 ? 1 : w.timeSource() == 2 ? 10 : 2000);
+    case 1: {
+        const uint8_t status = w.timeSource() >= 2 ? 0x1B : w.timeSource() == 1 ? 0x10 : 0x00;
+        const uint32_t accuracy = w.timeSource() >= 3 ? 1 : w.timeSource() == 2 ? 10 : 2000;
+        b.record(kInitTimeLayout, InitTimeRecord{status, w.gpsWeek(), w.towMs(), accuracy});
         break;
-    case 2:
-        b.u8(gps);
-        b.i32(semicircles(w.latitudeRad()));
-        b.i32(semicircles(w.longitudeRad()));
-        b.u32(angleAcc(w.positionAccuracyM()));
-        b.u32(angleAcc(w.positionAccuracyM()));
-        b.f32(0.0f);
+    }
+    case 2: {
+        const uint32_t accuracy = angleAcc(w.positionAccuracyM());
+        b.record(kInitLatLonLayout,
+                 InitLatLonRecord{gps, semicircles(w.latitudeRad()), semicircles(w.longitudeRad()),
+                                  accuracy, accuracy, 0.0f});
         break;
+    }
     case 3:
-        b.u8(gps);
-        b.i16(int16_t(std::lround(w.altitudeM())));
-        b.u16(u16Clamp(w.altitudeAccuracyM()));
+        b.record(kInitAltitudeLayout, InitAltitudeRecord{gps, int16_t(std::lround(w.altitudeM())),
+                                                         u16Clamp(w.altitudeAccuracyM())});
         break;
     case 4:
-        b.u8(w.everFixed() ? 0x1B : 0x00);
-        b.i32(int32_t(std::lround(w.clockDriftPpb())));
-        b.u16(5);
+        b.record(kInitFrequencyLayout,
+                 InitFrequencyRecord{uint8_t(w.everFixed() ? 0x1B : 0x00),
+                                     int32_t(std::lround(w.clockDriftPpb())), 5});
         break;
     case 5:
-        b.u8(gps);
-        b.u16(heading16(w.headingRad()));
-        b.u16(headingAcc16(w.headingAccuracyDeg()));
+        b.record(kInitHeadingLayout, InitHeadingRecord{gps, heading16(w.headingRad()),
+                                                       headingAcc16(w.headingAccuracyDeg())});
         break;
     case 7: // no map matching in the loop
-        b.zeros(25);
+        b.record(kMapMatchLayout, MapMatchRecord{});
         break;
     case 8:
-        b.u8(uint8_t(0x07 | (w.reverse() ? 0x80 : 0)));
-        b.u16(uint16_t(w.towMs() & 0xFFFF));
-        b.u16(0);
-        b.u32(w.tachoTotal());
+        b.record(kTachoDataLayout,
+                 TachoDataRecord{uint8_t(0x07 | (w.reverse() ? 0x80 : 0)),
+                                 uint16_t(w.towMs() & 0xFFFF), 0, w.tachoTotal()});
         break;
     }
     return f;

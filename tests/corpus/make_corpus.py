@@ -165,6 +165,60 @@ def settings_groups():
     return b''.join(f)
 
 
+def multi_field_groups():
+    """Replies of the packets of several fields: initialization data 0x29, output triggers
+    0x2A..0x2D, the soft event mask 0x2E, DR calibration 0x36 and the event logs 0x14. Each
+    layout with its length, one byte less and one more; subcodes without a layout; random
+    values; the nested form. A 36xx report keeps the fields it does not carry from the one
+    before, so their order matters."""
+    rnd = random.Random(29)
+
+    def rand(n):
+        return [rnd.randrange(256) for _ in range(n)]
+    f = []
+    # 29xx: 01..08 (06 has no layout) and 09; 2902 takes longer replies too.
+    sizes29 = {1: 11, 2: 21, 3: 5, 4: 7, 5: 5, 7: 25, 8: 9}
+    for sub in range(0, 10):
+        w = sizes29.get(sub, 5)
+        for n in (w - 1, w, w + 1):
+            f.append(frame(0x29, sub, rand(n)))
+    f.append(frame(0x29, 0x01, [0xFF, 0x78, 0x05, 0x00, 0x5C, 0x26, 0x05, 0, 0, 0, 0]))
+    f.append(frame(0x29, 0x02, [0x13] + list(struct.pack('<iiIIf', 341782628, -341782628,
+                                                                1000, 2000, 0.25))))
+    f.append(frame(0x29, 0x05, [0x1B, 0x00, 0x40, 0xFF, 0xFF]))
+    # 2Axx..2Dxx: the subcode names the target code.
+    for code, w in ((0x2A, 5), (0x2B, 9), (0x2C, 9), (0x2D, 9)):
+        for sub in (0x30, 0x31, 0xFF):
+            for n in (w - 1, w, w + 1):
+                f.append(frame(code, sub, rand(n)))
+    f.append(frame(0x2A, 0x31, [0x01] + list(struct.pack('<I', 0x8885E131))))
+    f.append(frame(0x2B, 0x31, [0x01] + list(struct.pack('<II', 1000, 5000))))
+    # 2Exx with 1, 2 and 3 bytes; another subcode.
+    for sub in (0x01, 0x02):
+        for n in (1, 2, 3):
+            f.append(frame(0x2E, sub, rand(n)))
+    f.append(frame(0x2E, 0x01, [0x70, 0x03]))
+    # 36xx: every subcode 0x00..0x09 with no byte, a few, the whole layout and more.
+    for sub in range(0, 10):
+        for n in (0, 3, 9, 10, 12):
+            f.append(frame(0x36, sub, rand(n)))
+    f.append(frame(0x36, 0x03, [0x1B] + list(struct.pack('<ff', 1.5, 0.25))))
+    f.append(frame(0x36, 0x05, [0x81, 20]))
+    f.append(frame(0x36, 0x07, [2, 0x09] + list(struct.pack('<ff', 0.125, 0.001))))
+    # 14xx: soft event and fatal error entries with 9, 10 and 12 bytes; 1403.
+    for sub in (0x01, 0x02, 0x03):
+        for n in (9, 10, 12):
+            f.append(frame(0x14, sub, rand(n)))
+    f.append(frame(0x14, 0x01, [0, 0xD7, 0x07, 6, 14, 13, 5, 9, 0x01, 0x00]))
+    f.append(frame(0x14, 0x02, [3, 0x21, 0x21, 6, 14, 13, 5, 9, 0xD7, 0x07]))
+    # Nested forms.
+    f.append(frame(0x02, 0x29, [0x03, 0x11, 0xF4, 0xFF, 0x07, 0x00]))
+    f.append(frame(0x02, 0x36, [0x07, 1, 0x01] + list(struct.pack('<ff', 0.0251, 0.0003))))
+    f.append(frame(0x02, 0x2A, [0x30, 0x02] + list(struct.pack('<I', 0x20000000))))
+    f.append(frame(0x02, 0x2E, [0x01, 0x46, 0x01]))
+    return b''.join(f)
+
+
 def escapes():
     """Refused escapes: whatever follows the escape, the frame behind it is not lost."""
     f = []
@@ -200,6 +254,7 @@ def main():
     d = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(__file__)
     for name, data in (('edge_cases', edge_cases()), ('garbage', garbage()),
                        ('settings_groups', settings_groups()),
+                       ('multi_field_groups', multi_field_groups()),
                        ('escapes', escapes())):
         with open(os.path.join(d, name + '.bin'), 'wb') as fh:
             fh.write(data)

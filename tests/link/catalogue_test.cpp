@@ -168,16 +168,16 @@ const std::vector<SenderCase>& senderCases() {
          [](FrameSink& s) {
              ShortMapMatch m;
              m.validity = 0x7F;
-             m.timeTagMs = 1234;
+             m.time_tag = 1234;
              m.latitude = 341782628;
              m.longitude = -341782627;
              m.altitude = -20;
              m.heading = 16384;
-             m.eastAccuracy = 5;
-             m.northAccuracy = 6;
-             m.eastNorthCovariance = -7;
-             m.altitudeAccuracy = 8;
-             m.headingAccuracy = 100;
+             m.east_accuracy = 5;
+             m.north_accuracy = 6;
+             m.east_north_covariance = -7;
+             m.altitude_accuracy = 8;
+             m.heading_accuracy = 100;
              return setShortMapMatch(s, m);
          },
          "81 01 29 07 7F D2 04 64 30 5F 14 9D CF A0 EB EC FF 00 40 05 00 06 00 F9 FF 08 00 64 "
