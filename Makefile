@@ -81,11 +81,14 @@ package: build
 run: build
 	build/release/src/ornivex --demo
 
-# A picture of the console with live data from the simulated receiver, under Xvfb.
+# Pictures of the console, the sky plot and the channel status window with live data from the
+# simulated receiver, under Xvfb.
 screenshot: build
 	mkdir -p docs
 	xvfb-run -a -s "-screen 0 1280x1024x24" \
-	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15
+	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15 \
+	  --screenshot-window skyPlotForm=docs/sky_plot.png \
+	  --screenshot-window pkt33Form=docs/channel_status.png
 
 format:
 	find src tests bench fuzz packaging -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -52,7 +52,7 @@ struct ViewItem {
     const char* label;          // caption: "PDOP:" (also its name to assistive technology)
     const char* unit = nullptr; // unit label after it: "s", "rad"
     int chars = 10;             // width of a panel or edit box, in digits
-    Tint initial = Tint::Face;  // colour at creation (panels blank, circles usually grey)
+    Tint initial = Tint::Grey;  // a circle's colour at creation (panels start blank)
 };
 
 // One column of a table: a panel or circle per row, named prefix + row number (1-based).

@@ -78,9 +78,7 @@ void ReportViewForm::build() {
     buttonRow_ = new QHBoxLayout;
     for (size_t g = 0; g < spec_.queries.size(); ++g) {
         if (spec_.queries[g].box >= 0) continue;
-        auto* cell = new QGridLayout;
-        addQueryWidgets(int(g), cell, 0, 0);
-        buttonRow_->addLayout(cell);
+        buttonRow_->addLayout(queryWidgets(int(g)));
     }
     buttonInsert_ = buttonRow_->count();
     buttonRow_->addStretch();
@@ -128,9 +126,9 @@ QWidget* ReportViewForm::buildBox(const vx::ViewBox& box, int boxIndex) {
     int footRow = perColumn;
     for (size_t g = 0; g < spec_.queries.size(); ++g) {
         if (spec_.queries[g].box != boxIndex) continue;
-        auto* cell = new QGridLayout;
-        addQueryWidgets(int(g), cell, 0, 0);
-        grid->addLayout(cell, footRow++, 0, 1, 3 * columns, Qt::AlignLeft);
+        QHBoxLayout* foot = queryWidgets(int(g));
+        foot->addStretch();
+        grid->addLayout(foot, footRow++, 0, 1, 3 * columns);
     }
     return frame;
 }
@@ -154,17 +152,19 @@ QWidget* ReportViewForm::buildTable(const vx::ViewTable& table) {
     return box;
 }
 
-void ReportViewForm::addQueryWidgets(int g, QGridLayout* grid, int row, int column) {
+QHBoxLayout* ReportViewForm::queryWidgets(int g) {
     const vx::ViewQuery& q = spec_.queries[size_t(g)];
     auto* button = new QPushButton(QString::fromUtf8(q.caption), this);
     button->setObjectName(q.button);
     auto* led = new Lamp(this, kLedSize);
     led->setObjectName(q.led);
-    grid->addWidget(button, row, column);
-    grid->addWidget(led, row, column + 1);
+    auto* row = new QHBoxLayout;
+    row->addWidget(button);
+    row->addWidget(led);
     groups_[size_t(g)].button = button;
     groups_[size_t(g)].led = led;
     connect(button, &QPushButton::clicked, this, [this, g] { queryButtonClick(g); });
+    return row;
 }
 
 QWidget* ReportViewForm::makeSlot(uint16_t slot, QWidget* parent) {

@@ -110,7 +110,8 @@ private:
     void build();
     QWidget* buildBox(const vx::ViewBox& box, int boxIndex);
     QWidget* buildTable(const vx::ViewTable& table);
-    void addQueryWidgets(int g, QGridLayout* grid, int row, int column);
+    // The Query button and LED of group g, in a row.
+    QHBoxLayout* queryWidgets(int g);
     QWidget* makeSlot(uint16_t slot, QWidget* parent);
     void takeReply(const vx::Delivery& d);
     void takeAck(const vx::AckRecord& a);
