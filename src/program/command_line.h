@@ -28,7 +28,7 @@ struct CommandLine {
     double screenshotAfter = 6.0; // seconds of live data before the picture
     // Windows saved with the main window: (object name, picture path).
     std::vector<std::pair<std::string, std::string>> screenshotWindows;
-    std::string error;            // a usage error: shown with the usage, exit status 2
+    std::string error; // a usage error: shown with the usage, exit status 2
 };
 
 // The switch letter of the internal menu.

@@ -43,8 +43,7 @@ void scheduleScreenshot(TmainForm* main, WindowSet& windows, const vx::CommandLi
         bool saved = true;
         auto save = [&saved](QWidget* w, const std::string& path) {
             const bool ok = w->grab().save(QString::fromStdString(path));
-            std::fprintf(stderr, "ornivex: %s %s\n", ok ? "saved" : "could not save",
-                         path.c_str());
+            std::fprintf(stderr, "ornivex: %s %s\n", ok ? "saved" : "could not save", path.c_str());
             saved = saved && ok;
         };
         save(main, cl.screenshotPath);

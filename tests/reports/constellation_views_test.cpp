@@ -63,9 +63,22 @@ TEST(ConstellationViews, TimeAndConstellationSummary3201) {
 }
 
 TEST(ConstellationViews, StatusTexts) {
-    const char* status[16] = {"Doing fixes",     "", "Need time",         "PDOP too high", "",
-                              "No usable SV's",  "One Usable SV",     "Two usable SV's",
-                              "Three usable SV's", "", "", "", "", "", "", ""};
+    const char* status[16] = {"Doing fixes",
+                              "",
+                              "Need time",
+                              "PDOP too high",
+                              "",
+                              "No usable SV's",
+                              "One Usable SV",
+                              "Two usable SV's",
+                              "Three usable SV's",
+                              "",
+                              "",
+                              "",
+                              "",
+                              "",
+                              "",
+                              ""};
     for (uint8_t v = 0; v < 16; ++v) EXPECT_EQ(gpsStatusText(uint8_t(0xF0 | v)), status[v]);
     EXPECT_EQ(summaryTimeSourceText(0x00), "System Clock");
     EXPECT_EQ(summaryTimeSourceText(0x20), "GPS (< 10ms)");
@@ -84,11 +97,11 @@ TEST(ConstellationViews, ConstellationAndTimeSummaries3202And3203) {
     // 3202: status 0x93 (PDOP too high, RTC, almanac complete), 7 SVs with search mode 2, TOW
     // 0xFFFFFFFF shown unsigned, dimension 3, a negative VDOP.
     ViewUpdates u;
-    showConstellationSummary(decoded(0x32, 0x02,
-                                     {0x93, 0x27, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0x80, 0x01, 0x00,
-                                      0x01, 0x00, 0xFF, 30})
-                                 ->constellation_summary,
-                             u);
+    showConstellationSummary(
+        decoded(0x32, 0x02,
+                {0x93, 0x27, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0x80, 0x01, 0x00, 0x01, 0x00, 0xFF, 30})
+            ->constellation_summary,
+        u);
     EXPECT_EQ(text(u, ststusWin), "PDOP too high");
     EXPECT_EQ(text(u, timeSrcWin02), "RTC");
     EXPECT_EQ(text(u, almStatusWin), "Complete");
@@ -104,11 +117,11 @@ TEST(ConstellationViews, ConstellationAndTimeSummaries3202And3203) {
 
     // 3203: GPS (< 10ms), TOW 123456789, week 2313, offset 18, 31/12/2024 23:59:58.
     u.clear();
-    showTimeSummary(decoded(0x32, 0x03,
-                            {0x20, 0x15, 0xCD, 0x5B, 0x07, 0x09, 0x09, 18, 0xE8, 0x07, 31, 12, 23,
-                             59, 58})
-                        ->time_summary,
-                    u);
+    showTimeSummary(
+        decoded(0x32, 0x03,
+                {0x20, 0x15, 0xCD, 0x5B, 0x07, 0x09, 0x09, 18, 0xE8, 0x07, 31, 12, 23, 59, 58})
+            ->time_summary,
+        u);
     EXPECT_EQ(text(u, utcDateWin), "31/12/2024");
     EXPECT_EQ(text(u, utcTimeWin), "23:59:58");
     EXPECT_EQ(text(u, offsetWin), "018");

@@ -48,9 +48,8 @@ TEST(DrViews, DrData3002) {
     put16(p, 44, 65535);
     ViewUpdates u;
     showDrData(decoded(0x30, 0x02, p)->dr_data, u);
-    const Tint expected[10] = {Tint::Green,  Tint::Yellow, Tint::Green,  Tint::Yellow,
-                               Tint::Yellow, Tint::Green,  Tint::Yellow, Tint::Green,
-                               Tint::Green,  Tint::Yellow};
+    const Tint expected[10] = {Tint::Green, Tint::Yellow, Tint::Green, Tint::Yellow, Tint::Yellow,
+                               Tint::Green, Tint::Yellow, Tint::Green, Tint::Green,  Tint::Yellow};
     for (uint16_t s = positionLED; s <= tachoCalLED; ++s)
         EXPECT_EQ(tint(u, s), expected[s]) << pkt3002Spec().slotName(s);
     EXPECT_EQ(text(u, motionWin), "No Motion");
@@ -111,8 +110,8 @@ TEST(DrViews, BufferedDr3003) {
     put16(p, 99, 30);
     ViewUpdates u;
     showBufferedDr(decoded(0x30, 0x03, p)->buffered_dr, u);
-    const Tint expected[6] = {Tint::Green, Tint::Yellow, Tint::Green,
-                              Tint::Yellow, Tint::Green, Tint::Yellow};
+    const Tint expected[6] = {Tint::Green,  Tint::Yellow, Tint::Green,
+                              Tint::Yellow, Tint::Green,  Tint::Yellow};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(tint(u, uint16_t(posStatus + i)), expected[i]) << i;
     EXPECT_EQ(text(u, timeSourceWin), "GPS (<10ms)");
     EXPECT_EQ(text(u, timeTagWin), "65535");

@@ -23,7 +23,12 @@ TEST(HealthViews, Health1601) {
         std::vector<uint8_t> payload;
         const char *ds, *g, *t, *a, *o, *se;
     } cases[] = {
-        {{0x05, 0x03, 0x00}, "Abnormal", "Normal", "Abnormal", "Antenna Short", "Normal",
+        {{0x05, 0x03, 0x00},
+         "Abnormal",
+         "Normal",
+         "Abnormal",
+         "Antenna Short",
+         "Normal",
          "No event in log"},
         {{0x00, 0x01, 0x07}, "Normal", "Normal", "Normal", "Antenna Open", "Normal", "7"},
         {{0x02, 0x06, 0xFF}, "Normal", "Abnormal", "Normal", "Normal", "Abnormal", "255"},
@@ -50,9 +55,9 @@ TEST(HealthViews, StartupReport1602) {
     EXPECT_EQ(shutdownText(0x0006), "Unknown shutdown error.");
 
     ViewUpdates u;
-    showStartupReport(decoded(0x16, 0x02, {0x23, 0x10, 0x99, 0x0D, 0, 0xFF, 0xFF, 0xFF, 0xFF})
-                          ->startup_report,
-                      u);
+    showStartupReport(
+        decoded(0x16, 0x02, {0x23, 0x10, 0x99, 0x0D, 0, 0xFF, 0xFF, 0xFF, 0xFF})->startup_report,
+        u);
     EXPECT_EQ(text(u, shutdownPanel), "Illegal hardware interrupt, vector 23.");
     EXPECT_EQ(text(u, BBRAM_Panel), "Valid");
     EXPECT_EQ(text(u, Gyro_ADC_Panel), "Normal");
@@ -61,8 +66,7 @@ TEST(HealthViews, StartupReport1602) {
     EXPECT_EQ(text(u, eventIndxPanel), "No event in log.");
     EXPECT_EQ(text(u, sysTimePanel), "4294967295");
     u.clear();
-    showStartupReport(decoded(0x16, 0x02, {0x03, 0x20, 0, 0x02, 9, 1, 0, 0, 0})->startup_report,
-                      u);
+    showStartupReport(decoded(0x16, 0x02, {0x03, 0x20, 0, 0x02, 9, 1, 0, 0, 0})->startup_report, u);
     EXPECT_EQ(text(u, shutdownPanel), "Failure on sending a message.");
     EXPECT_EQ(text(u, BBRAM_Panel), "Not Valid");
     EXPECT_EQ(text(u, Gyro_ADC_Panel), "ADC or Gyro Self-test Error");
@@ -75,9 +79,9 @@ TEST(HealthViews, StartupReport1602) {
 
 TEST(HealthViews, DiagnosticStartup7020AndClear) {
     using namespace pkt7020;
-    std::vector<uint8_t> p = {0x00, 0xEF, 0xBE, 0xAD, 0xDE,         // status, checksum
-                              0x02, 0x01, 0x03, 0x0C, 0x1F, 0xD7, 0x07, // nav
-                              0x0A, 0x00, 0x63, 0x01, 0x02, 0x10, 0x27, // boot
+    std::vector<uint8_t> p = {0x00, 0xEF, 0xBE, 0xAD, 0xDE,              // status, checksum
+                              0x02, 0x01, 0x03, 0x0C, 0x1F, 0xD7, 0x07,  // nav
+                              0x0A, 0x00, 0x63, 0x01, 0x02, 0x10, 0x27,  // boot
                               0x01, 0x02, 0x03, 0x04, 0x05, 0x00, 0x00}; // io
     ViewUpdates u;
     showDiagStartup(decoded(0x70, 0x20, p)->diag_startup, u);
