@@ -58,6 +58,7 @@ bench: deps
 	build/release/bench/bench_log_formats
 	bench/log_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_logging_replay_qt
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_viewers_replay_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF

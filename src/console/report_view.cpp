@@ -1,5 +1,7 @@
 #include "console/report_view.h"
 
+#include "link/catalogue.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -34,6 +36,17 @@ std::string formatText(const char* fmt, ...) {
 std::string captionName(std::string_view label) {
     while (!label.empty() && (label.back() == ':' || label.back() == ' ')) label.remove_suffix(1);
     return std::string(label);
+}
+
+PacedScript queryFrames(const ViewQuery& q) {
+    PacedScript script;
+    for (size_t i = 0; i < q.frames.size(); ++i) {
+        const QueryFrame& f = q.frames[i];
+        CommandFrame frame(kCmdQuery, f.code, f.subcode);
+        if (f.second) frame.byte(*f.second);
+        script.push_back({frame.toBytes(), i + 1 < q.frames.size() ? q.pauseMs : 0});
+    }
+    return script;
 }
 
 // ---- ViewSpec -----------------------------------------------------------------------------------

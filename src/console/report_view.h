@@ -19,6 +19,7 @@
 // face colour.
 #pragma once
 
+#include "link/paced_script.h"
 #include "link/window_ids.h"
 
 #include <cstdint>
@@ -111,6 +112,9 @@ struct ViewQuery {
     bool ackEnds = false;
     int box = -1; // the box whose foot holds the button and LED; -1: the window's button row
     const char* caption = "Query";
+    // Milliseconds between two frames (a receiver that needs time between queries): the
+    // frames then go from a timer and the button stays disabled until the last pause is over.
+    int pauseMs = 0;
 };
 
 struct ViewSpec {
@@ -141,6 +145,9 @@ struct ViewSpec {
     };
     std::optional<Match> answerOf(uint8_t code, uint8_t subcode) const;
 };
+
+// The frames of a query group in order, each followed by the group's pause but the last.
+PacedScript queryFrames(const ViewQuery& q);
 
 // A caption as assistive technology reads it: without its colon ("Date:" -> "Date").
 std::string captionName(std::string_view label);

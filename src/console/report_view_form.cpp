@@ -260,7 +260,13 @@ void ReportViewForm::queryButtonClick(int g) {
     beforeQuery(g);
     Group& group = groups_[size_t(g)];
     beginRequest(*group.request, group.keys);
-    for (const vx::QueryFrame& f : spec_.queries[size_t(g)].frames) {
+    const vx::ViewQuery& q = spec_.queries[size_t(g)];
+    if (q.pauseMs > 0) {
+        // From a timer: the window never waits for the pauses.
+        sendScript(vx::queryFrames(q), group.button);
+        return;
+    }
+    for (const vx::QueryFrame& f : q.frames) {
         send([f](vx::FrameSink& sink) {
             return f.second ? vx::sendQuery2(sink, f.code, f.subcode, *f.second)
                             : vx::sendQuery(sink, f.code, f.subcode);
