@@ -73,6 +73,11 @@ signals:
     // itself (link().lost() is true until the next start); the main window then stops
     // monitoring as Stop Monitor does.
     void linkLost(const vx::LinkLoss& loss);
+    // A batch of deliveries has run (after each turn's batch, and after drainAll); more: more
+    // deliveries are waiting for the next turn. Windows that gather what the packets change show
+    // it at the end of a burst, and during a long one now and then (a screen shows some sixty
+    // pictures a second, a fast replay runs hundreds of batches).
+    void deliveriesRun(bool more);
 
 private:
     class Registry : public vx::WindowRegistry {

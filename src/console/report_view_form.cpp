@@ -50,6 +50,7 @@ QColor ReportViewForm::colourOf(vx::Tint t) {
 ReportViewForm::ReportViewForm(Console& console, const vx::ViewSpec& spec, QWidget* parent)
     : QuerySetForm(console, spec.window, parent), spec_(spec) {
     slots_.resize(spec_.slotCount());
+    staged_.resize(spec_.slotCount());
     groups_.resize(spec_.queries.size());
     build();
     for (size_t g = 0; g < spec_.queries.size(); ++g) {
@@ -62,6 +63,10 @@ ReportViewForm::ReportViewForm(Console& console, const vx::ViewSpec& spec, QWidg
     onDelivery(vx::HandlerRole::Reply,
                [this](const vx::Delivery& d, const vx::RouteStep&) { takeReply(d); });
     onQueryAck([this](const vx::AckRecord& a) { takeAck(a); });
+    connect(&console, &Console::deliveriesRun, this, [this](bool more) {
+        if (!more || sinceFlush_.hasExpired(kFlushMs)) flush();
+    });
+    sinceFlush_.start();
 }
 
 void ReportViewForm::build() {
@@ -220,10 +225,33 @@ QWidget* ReportViewForm::slotWidget(uint16_t slot) const {
     return s.edit;
 }
 
-void ReportViewForm::apply(const vx::ViewUpdates& u) {
+void ReportViewForm::stage(const vx::ViewUpdates& u) {
     for (const vx::ViewUpdates::Cell& c : u.cells()) {
-        if (c.slot >= slots_.size()) continue;
-        SlotWidgets& s = slots_[c.slot];
+        if (c.slot >= staged_.size()) continue;
+        Staged& s = staged_[c.slot];
+        if (c.hasText) {
+            s.text = c.text; // the string keeps its room: no allocation once warm
+            s.hasText = true;
+        }
+        s.tint = c.tint;
+        if (!s.dirty) {
+            s.dirty = true;
+            dirty_.push_back(c.slot);
+        }
+    }
+}
+
+void ReportViewForm::apply(const vx::ViewUpdates& u) {
+    stage(u);
+    flush();
+}
+
+void ReportViewForm::flush() {
+    sinceFlush_.start();
+    for (uint16_t slot : dirty_) {
+        Staged& c = staged_[slot];
+        c.dirty = false;
+        SlotWidgets& s = slots_[slot];
         if (s.panel) {
             if (c.hasText && !sameText(s.panel->text(), c.text)) s.panel->setText(latin1(c.text));
             s.panel->setColour(colourOf(c.tint));
@@ -232,7 +260,9 @@ void ReportViewForm::apply(const vx::ViewUpdates& u) {
         } else if (s.edit) {
             if (c.hasText && !sameText(s.edit->text(), c.text)) s.edit->setText(latin1(c.text));
         }
+        c.hasText = false;
     }
+    dirty_.clear();
 }
 
 QPushButton* ReportViewForm::addButton(const char* objectName, const QString& caption) {
@@ -285,7 +315,7 @@ void ReportViewForm::takeReply(const vx::Delivery& d) {
         if (o == Outcome::Ignored) return;
         if (o == Outcome::Shown) break;
     }
-    apply(scratch_);
+    stage(scratch_);
     if (const auto m = spec_.answerOf(d.h1, d.h2))
         groups_[size_t(m->group)].request->answer(m->key);
 }

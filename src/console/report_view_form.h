@@ -34,8 +34,10 @@
 #include "console/report_view.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 class Panel;
@@ -63,6 +65,8 @@ public:
 public slots:
     void queryButtonClick(int g = 0);
     void closeButtonClick();
+    // Sets the texts and colours gathered since the last time (texts that changed only).
+    void flush();
 
 protected:
     enum class Outcome { NotMine, Shown, Ignored };
@@ -85,8 +89,14 @@ protected:
                 return Outcome::Shown;
             });
     }
-    // Applies the updates to the widgets (texts and colours that changed only).
+    // Shows the updates at once (a button's work: Clear).
     void apply(const vx::ViewUpdates& u);
+    // Gathers the updates of a routed packet; the widgets take them, once each, when the
+    // console has run its deliveries (Console::deliveriesRun): at once when no more are
+    // waiting, else at most every kFlushMs. A fast replay changes a panel many times between
+    // two paints: only its last text is set.
+    void stage(const vx::ViewUpdates& u);
+    static constexpr int kFlushMs = 20;
     // The updates the base reuses from report to report (clear it first).
     vx::ViewUpdates& scratch() { return scratch_; }
 
@@ -99,6 +109,13 @@ private:
         Panel* panel = nullptr;
         Lamp* lamp = nullptr;
         QLineEdit* edit = nullptr;
+    };
+    // A slot's text and colour waiting for the next flush.
+    struct Staged {
+        std::string text;
+        vx::Tint tint = vx::Tint::White;
+        bool hasText = false;
+        bool dirty = false;
     };
     struct Group {
         Request* request = nullptr;
@@ -118,10 +135,13 @@ private:
 
     const vx::ViewSpec& spec_;
     std::vector<SlotWidgets> slots_;
+    std::vector<Staged> staged_;
+    std::vector<uint16_t> dirty_;
     std::vector<Group> groups_;
     std::vector<std::function<Outcome(const vx::Delivery&, vx::ViewUpdates&)>> views_;
     vx::ViewUpdates scratch_;
     QHBoxLayout* buttonRow_ = nullptr;
     int buttonInsert_ = 0; // where addButton puts the next button
     QPushButton* closeButton_ = nullptr;
+    QElapsedTimer sinceFlush_;
 };

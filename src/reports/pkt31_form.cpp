@@ -61,7 +61,7 @@ void Tpkt31Form::showDebugMessage(const vx::Delivery& d) {
     if (paused_) return;
     scratch().clear();
     if (!vx::showTimeKeeping(d.h2, d.payload(), d.payloadLength(), scratch(), &line_)) return;
-    apply(scratch());
+    stage(scratch());
     if (line_.empty() || !log_.isOpen()) return;
     if (!log_.write(line_)) {
         setLogging(false);

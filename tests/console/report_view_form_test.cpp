@@ -285,6 +285,22 @@ TEST(ReportViewForm, GroupsShareOneTimerAndOnlyThoseThatSaySoQueryOnShowing) {
     EXPECT_EQ(rig.sentNowHex(), "");
 }
 
+TEST(ReportViewForm, ABurstOfReportsEndsWithTheLastOnesTexts) {
+    ConsoleRig rig;
+    ExampleViewer w(rig.console, kPlainSpec);
+    ASSERT_TRUE(rig.start());
+    w.show();
+    std::vector<uint8_t> burst;
+    for (uint8_t i = 1; i <= 250; ++i) {
+        const std::vector<uint8_t> f = vxtest::frame(0x16, 0x01, {0x00, 0x00, i});
+        burst.insert(burst.end(), f.begin(), f.end());
+    }
+    rig.receiveBytes(burst);
+    ASSERT_TRUE(rig.waitDelivered(250));
+    EXPECT_EQ(w.shown, 250);
+    EXPECT_EQ(panel(w, "aWin")->text(), "250");
+}
+
 TEST(ReportViewForm, AReplyShorterThanItsLayoutIsIgnored) {
     ConsoleRig rig;
     ExampleViewer w(rig.console, kPlainSpec, true);

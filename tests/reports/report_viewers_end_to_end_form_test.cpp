@@ -71,8 +71,9 @@ TEST_F(ConsoleOnSimulatedReceiver, EveryViewerFillsFromItsMenuItem) {
             })) << c.item
                 << " " << led;
         for (const char* p : c.panels) {
-            EXPECT_FALSE(vxtest::child<Panel>(w, p)->text().isEmpty()) << c.item << " " << p;
-            EXPECT_EQ(vxtest::child<Panel>(w, p)->colour(), lamp::kWhite) << c.item << " " << p;
+            auto* panel = vxtest::child<Panel>(w, p);
+            EXPECT_TRUE(pumpUntil([&] { return !panel->text().isEmpty(); })) << c.item << " " << p;
+            EXPECT_EQ(panel->colour(), lamp::kWhite) << c.item << " " << p;
         }
         w->hide();
     }
