@@ -36,6 +36,21 @@ bool LogFile::open(const std::string& path, std::string& error) {
     return true;
 }
 
+void LogFile::adopt(int fd, const std::string& path) {
+    std::lock_guard lk(mu_);
+    if (fd_ >= 0) {
+        flushLocked();
+        ::close(fd_);
+    }
+    path_ = path;
+    error_.clear();
+    failed_ = false;
+    used_ = 0;
+    written_ = 0;
+    if (!buffer_) buffer_.reset(new uint8_t[kBufferBytes]);
+    fd_ = fd;
+}
+
 bool LogFile::writeOutLocked(const uint8_t* p, size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd_, p, n);
@@ -193,8 +208,19 @@ bool DataLogger::start(LogKind kind, const std::string& path, std::string& error
         error = "the " + std::string(logName(other)) + " writes this file already";
         return false;
     }
+    if (!files_[size_t(kind)].open(path, error)) return false;
+    return begin(kind, error, selection);
+}
+
+bool DataLogger::start(LogKind kind, int fd, const std::string& path, std::string& error,
+                       const OneHzSelection& selection) {
+    stop(kind);
+    files_[size_t(kind)].adopt(fd, path);
+    return begin(kind, error, selection);
+}
+
+bool DataLogger::begin(LogKind kind, std::string& error, const OneHzSelection& selection) {
     LogFile& f = files_[size_t(kind)];
-    if (!f.open(path, error)) return false;
     if (kind == LogKind::OneHzText || kind == LogKind::OneHzBinary) {
         uint8_t codes = 0;
         if (selection.fix3101) codes |= 1;

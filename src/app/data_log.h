@@ -19,7 +19,8 @@
 // - A write error stops that log at once (nothing more is written to it) and is reported
 //   through events(): the window then closes it, turns its lamp red and says so. The other
 //   logs go on.
-// - Two running logs never write the same file: start() refuses it.
+// - Two running logs never write the same file: start() refuses it (start() on a descriptor
+//   leaves that check to its caller, which compares the open files).
 #pragma once
 
 #include "app/log_formats.h"
@@ -49,6 +50,9 @@ public:
     // Opens (creates or truncates) the file for writing. On failure returns false with a
     // readable reason in error.
     bool open(const std::string& path, std::string& error);
+    // Takes over fd, a file the caller opened for writing (and truncated, where it wants
+    // that); path names it in messages. The file closes it.
+    void adopt(int fd, const std::string& path);
     // Appends bytes. False when the file is not open or a write failed (now or earlier): the
     // file then takes nothing more until it is opened again.
     bool write(const void* bytes, size_t n);
@@ -103,6 +107,11 @@ public:
     // Fails, with a readable reason in error and the log stopped, when the file cannot be
     // opened or another running log writes the same file.
     bool start(LogKind kind, const std::string& path, std::string& error,
+               const OneHzSelection& selection = {});
+    // The same on a file the caller has opened for writing (`vexor log` opens and checks
+    // every file before it truncates any): the logger takes fd over, and closes it also when
+    // the start fails. The caller makes sure no other log writes that file.
+    bool start(LogKind kind, int fd, const std::string& path, std::string& error,
                const OneHzSelection& selection = {});
     // Stops the log, flushes and closes its file. False when a write failed (error then says
     // why, and the failure is not reported again by takeEvents; the file is closed all the
@@ -168,6 +177,8 @@ private:
     // Writes to a running log; a failed write stops it and raises its failure event.
     void put(LogKind kind, const void* bytes, size_t n);
     void raise(uint8_t activeBits, uint8_t failedBits);
+    // The rest of start() once the log's file is open.
+    bool begin(LogKind kind, std::string& error, const OneHzSelection& selection);
     void writeTextLine(LogKind kind, std::string& line);
 
     std::array<LogFile, kLogKinds> files_;

@@ -594,4 +594,38 @@ void appendRawChunkLine(std::string& out, const uint8_t* bytes, size_t count, bo
     }
 }
 
+// ---- Binary packet logs -----------------------------------------------------------------------
+
+const uint8_t* FrameClassifier::countFrameBytes(const uint8_t* p, const uint8_t* end,
+                                                bool& tooLong) {
+    tooLong = false;
+    if (length_ + size_t(end - p) < kMaxRxFrame) {
+        // The limit is out of reach: no branch per byte. The second byte of an escape pair
+        // is the byte after an escape that is not itself one.
+        const uint8_t* q = p;
+        size_t seconds = 0;
+        bool escaped = escaped_;
+        for (; q < end && *q != 0x82 && *q != 0x81; ++q) {
+            const bool second = escaped;
+            escaped = !second && *q == 0x80;
+            seconds += second;
+        }
+        length_ += size_t(q - p) - seconds;
+        escaped_ = escaped;
+        return q;
+    }
+    for (; p < end && *p != 0x82 && *p != 0x81; ++p) {
+        if (escaped_) {
+            escaped_ = false; // the second byte of an escape pair counts with the first
+            continue;
+        }
+        escaped_ = *p == 0x80;
+        if (++length_ == kMaxRxFrame) {
+            tooLong = true;
+            return p + 1;
+        }
+    }
+    return p;
+}
+
 } // namespace vx

@@ -19,8 +19,10 @@
 //   that follows them. The way the stream is cut into chunks does not matter.
 #pragma once
 
+#include "link/framing.h"
 #include "link/records.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -151,8 +153,11 @@ void appendRawChunkLine(std::string& out, const uint8_t* bytes, size_t count, bo
 // Follows a raw byte stream and hands on the bytes of each frame to the destination its code
 // selects. decide(code) -> int: the destination of a frame with that code (>= 0), or -1 for
 // none; it is asked once per frame, when the code byte arrives. emit(dest, bytes, n): frame
-// bytes for dest, in order, the 0x81 included; a frame ends with its 0x82, or where the next
-// 0x81 begins another.
+// bytes for dest, in order, the 0x81 included; a frame ends with its 0x82, where the next
+// 0x81 begins another, or at the byte with which it reaches the deframer's length limit
+// (kMaxRxFrame bytes, counted as the deframer counts them: an escape pair once). The
+// deframer refuses such a frame there and hunts for the next 0x81; so does the classifier,
+// and no run of bytes without a 0x82 puts more than a frame's length into a log.
 class FrameClassifier {
 public:
     template <class Decide, class Emit>
@@ -164,8 +169,14 @@ public:
     }
 
 private:
+    // Counts the logged frame's bytes from p up to end, its 0x82 or the next 0x81; returns
+    // where it stopped, or the byte after the one that made the frame too long (tooLong).
+    const uint8_t* countFrameBytes(const uint8_t* p, const uint8_t* end, bool& tooLong);
+
     int dest_ = -1;             // destination of the frame whose bytes are passing, or -1
     bool awaitingCode_ = false; // a 0x81 came; its code byte has not
+    bool escaped_ = false;      // the last byte of the logged frame was an escape
+    size_t length_ = 0;         // bytes of the logged frame so far, as the deframer counts
 };
 
 template <class Decide, class Emit>
@@ -181,6 +192,8 @@ void FrameClassifier::feed(const uint8_t* p, size_t n, Decide&& decide, Emit&& e
             }
             awaitingCode_ = false;
             dest_ = decide(code);
+            length_ = 2;
+            escaped_ = false;
             if (dest_ >= 0) {
                 emit(dest_, kStartByte, size_t(1));
                 emit(dest_, p, size_t(1));
@@ -197,12 +210,26 @@ void FrameClassifier::feed(const uint8_t* p, size_t n, Decide&& decide, Emit&& e
             awaitingCode_ = true;
             continue;
         }
-        // Inside a logged frame: up to and with its 0x82, or up to the next 0x81.
+        // Inside a logged frame: up to and with its 0x82, up to the next 0x81, or up to and
+        // with the byte that makes it too long. While the frame cannot reach the limit (a byte
+        // adds at most one to its length) its bytes are only scanned; they are counted when
+        // the frame goes on past them.
+        const uint8_t* const safe = p + std::min(size_t(end - p), kMaxRxFrame - 1 - length_);
         const uint8_t* q = p;
-        while (q < end && *q != 0x82 && *q != 0x81) ++q;
-        if (q == end) {
-            emit(dest_, p, size_t(end - p));
-            return;
+        while (q < safe && *q != 0x82 && *q != 0x81) ++q;
+        if (q == safe) {
+            bool tooLong = false;
+            q = countFrameBytes(p, end, tooLong);
+            if (tooLong) {
+                emit(dest_, p, size_t(q - p));
+                p = q;
+                dest_ = -1;
+                continue;
+            }
+            if (q == end) {
+                emit(dest_, p, size_t(end - p));
+                return;
+            }
         }
         if (*q == 0x82) {
             emit(dest_, p, size_t(q + 1 - p));

@@ -37,9 +37,15 @@ uint8_t parseParity(const std::string& text);
 // path alone is clearer.
 std::string withoutSlotName(std::string text, const std::string& slot, const std::string& path);
 
-// While it lives: SIGINT and SIGTERM ask the command to stop (requested()), SIGPIPE is ignored
-// (a closed output pipe then ends the run through a failed write, with the link stopped). The
-// old dispositions come back when it goes.
+// A file or device name for a message, quoted as a shell would need it: as it is when it holds
+// only letters, digits and -_./:@%+=, (or bytes of UTF-8 characters); else in single quotes;
+// with $'...' and backslash escapes when it holds control characters (a newline never splits
+// a message line).
+std::string shellQuoted(const std::string& name);
+
+// While it lives: SIGINT and SIGTERM ask the command to stop (requested()); a second one then
+// has its default effect. SIGPIPE is ignored (a closed output pipe then ends the run through a
+// failed write, with the link stopped). The old dispositions come back when it goes.
 class StopSignals {
 public:
     StopSignals();
@@ -47,6 +53,9 @@ public:
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
     static bool requested();
+    // The signal that asked to stop (SIGINT or SIGTERM), 0 for none; and its name.
+    static int signal();
+    static const char* signalName();
 
 private:
     struct Saved;

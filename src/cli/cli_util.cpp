@@ -2,12 +2,14 @@
 
 #include "link/link_settings.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace vx::cli {
 
@@ -78,10 +80,61 @@ std::string withoutSlotName(std::string text, const std::string& slot, const std
     return text;
 }
 
+std::string shellQuoted(const std::string& name) {
+    bool plain = !name.empty(), control = false;
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            control = true;
+            plain = false;
+        } else if (!std::isalnum(u) && u < 0x80 && !std::strchr("-_./:@%+=,", c)) {
+            plain = false;
+        }
+    }
+    if (plain) return name;
+    if (!control) {
+        std::string out = "'";
+        for (char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
+    }
+    std::string out = "$'";
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+        case '\'':
+            out += '\\';
+            out += c;
+            break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", u);
+                out += hex;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "'";
+}
+
 namespace {
-volatile std::sig_atomic_t gStop = 0;
-extern "C" void onStopSignal(int) {
-    gStop = 1;
+// Set by the handler on whichever thread takes the signal, read by the command's threads: an
+// atomic, lock-free and so safe in a signal handler.
+std::atomic<int> gStop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+extern "C" void onStopSignal(int sig) {
+    gStop.store(sig, std::memory_order_relaxed);
 }
 } // namespace
 
@@ -91,9 +144,12 @@ struct StopSignals::Saved {
 };
 
 StopSignals::StopSignals() : saved_(std::make_unique<Saved>()) {
-    gStop = 0;
+    gStop.store(0);
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
+    // A second Ctrl-C ends the program the usual way, should the clean stop hang (a log
+    // written into a pipe nobody reads any more).
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &saved_->oldInt);
     sigaction(SIGTERM, &sa, &saved_->oldTerm);
@@ -110,7 +166,23 @@ StopSignals::~StopSignals() {
 }
 
 bool StopSignals::requested() {
-    return gStop != 0;
+    return gStop.load(std::memory_order_relaxed) != 0;
+}
+
+int StopSignals::signal() {
+    return gStop.load(std::memory_order_relaxed);
+}
+
+const char* StopSignals::signalName() {
+    const int sig = signal();
+    switch (sig) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return sig ? "a signal" : "";
+    }
 }
 
 } // namespace vx::cli

@@ -5,17 +5,19 @@
 // generic_packet), with the same refusals. Replies and acknowledgements come through the
 // console's receive worker and are printed exactly as `vexor decode` prints those frames. A
 // monitor-mode command reads the receiver's answer bytes (0x06, 0x15 or a monitor reply frame)
-// from the port directly.
+// from the port directly, and takes only a byte that lies outside every VEXOR frame and came
+// after the request as its answer (MonitorAnswerReader).
 #include "cli/cli.h"
 #include "cli/packet_line.h"
 #include "link/monitor_ops.h"
 #include "link/receive_worker.h"
+#include "link/serial_link.h"
 #include "testtools/generic_packet.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 namespace vx::cli {
 
@@ -43,12 +45,22 @@ const char* kSendHelp =
     "  --port PATH      the serial device (required)\n"
     "  --baud N         4800, 9600, 19200, 38400 (default) or 115200\n"
     "  --json           one JSON object per frame, as 'vexor decode --json'\n"
-    "  --timeout MS     how long to wait for the answer (default 1000)\n"
+    "  --timeout MS     how long to wait for the answer (default 1000); a monitor command\n"
+    "                   is sent once the line is quiet or between VEXOR frames (50 ms of\n"
+    "                   silence from a receiver in its monitor)\n"
     "\n"
-    "Exit status: 0 answered (a Query's reply came, or the command was acknowledged with\n"
-    "result 0); 1 refused (a non-zero result, or 15 from the monitor); 2 usage error or a frame\n"
-    "that does not fit; 3 no answer within the time-out; 4 the port cannot be opened or\n"
-    "written.\n"
+    "Exit status:\n"
+    "  0  answered: a Query's reply came (its acknowledgement may be missing), a Set or\n"
+    "     System command was acknowledged with result 0, the monitor answered 06 or with\n"
+    "     its reply frame\n"
+    "  1  refused: a non-zero result in the acknowledgement, 15 from the monitor, or a\n"
+    "     monitor reply with a bad checksum\n"
+    "  2  usage error, or a frame that does not fit\n"
+    "  3  no answer within the time-out, or only part of one: a Query acknowledged whose\n"
+    "     reply did not come ('acknowledged, no reply within N ms'); a monitor command is\n"
+    "     never answered by a receiver that is not in its monitor (nor 8C, a restart)\n"
+    "  4  the port cannot be opened or written, or it went away during the wait ('device\n"
+    "     disconnected')\n"
     "\n"
     "Example: vexor send --port /dev/ttyUSB0 query 21 01\n";
 
@@ -168,12 +180,6 @@ GenericCommand readCommand(const Options& o) {
     return cmd;
 }
 
-std::string withoutSlotName(std::string text, const std::string& path) {
-    std::string prefix = "COM1 (" + path + "): ";
-    if (text.rfind(prefix, 0) == 0) text = path + ": " + text.substr(prefix.size());
-    return text;
-}
-
 void print(std::string& out) {
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
@@ -187,42 +193,74 @@ int exitOf(CommandWait::Outcome o) {
     case CommandWait::Outcome::Refused:
         return kExitFailure;
     case CommandWait::Outcome::TimedOut:
+    case CommandWait::Outcome::AckedNoReply:
     case CommandWait::Outcome::Waiting:
         break;
     }
     return kExitTimedOut;
 }
 
-// A monitor-mode command: the answer is read from the port, byte by byte.
+// A port that went away: said at once, as a port that cannot be used.
+int portLost(const Options& o, const SerialLink& link) {
+    std::fprintf(stderr, "vexor send: %s: %s\n", shellQuoted(o.port).c_str(),
+                 link.lostReason().c_str());
+    return kExitLink;
+}
+
+// A monitor-mode command: the answer is read from the port.
 int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& frame) {
-    if (link.sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
-        std::fprintf(stderr, "vexor send: %s: the write failed\n", o.port.c_str());
-        return kExitLink;
-    }
     using clock = std::chrono::steady_clock;
-    const auto end = clock::now() + std::chrono::milliseconds(o.timeoutMs);
-    std::vector<uint8_t> reply;
-    while (clock::now() < end) {
-        uint8_t b;
-        if (link.rawRead(&b, 1) != 1) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
+    constexpr auto kQuiet = std::chrono::milliseconds(50);
+    // The line may take as long to settle as the answer to come, and at least two quiet spells.
+    auto end = clock::now() +
+               std::max<clock::duration>(std::chrono::milliseconds(o.timeoutMs), 2 * kQuiet);
+    auto msLeft = [&] {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - clock::now()).count();
+        return int(std::clamp<long long>(left, 0, 50));
+    };
+    MonitorAnswerReader reader;
+    uint8_t buf[256];
+    // Nothing received before the request answers it. A receiver in its monitor is silent
+    // until asked; one in its normal mode sends frames, and the reader must know whether the
+    // line is inside one before it may take a byte as an answer: it waits for a frame's start
+    // or end byte, or for a quiet line.
+    link.purgeLink();
+    auto lastByte = clock::now();
+    while (!reader.synced() && clock::now() < end) {
+        link.waitReadable(msLeft());
+        const size_t n = link.rawRead(buf, sizeof buf);
+        if (link.lost()) return portLost(o, link);
+        for (size_t i = 0; i < n; ++i) reader.observe(buf[i]);
+        if (n > 0) {
+            lastByte = clock::now();
+        } else if (clock::now() - lastByte >= kQuiet) {
+            reader.lineQuiet();
         }
-        if (reply.empty()) {
-            if (b == kMonitorAck || b == kMonitorNak) {
-                const bool ok = b == kMonitorAck;
+    }
+    if (reader.synced()) {
+        if (link.sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
+            if (link.lost()) return portLost(o, link);
+            std::fprintf(stderr, "vexor send: %s: the write failed\n", shellQuoted(o.port).c_str());
+            return kExitLink;
+        }
+        // The time-out counts from the request, as for every other form.
+        end = clock::now() + std::chrono::milliseconds(o.timeoutMs);
+    }
+    while (reader.synced() && clock::now() < end) {
+        link.waitReadable(msLeft());
+        const size_t n = link.rawRead(buf, sizeof buf);
+        if (link.lost()) return portLost(o, link);
+        for (size_t i = 0; i < n; ++i) {
+            const MonitorAnswerReader::Answer a = reader.feed(buf[i]);
+            if (a == MonitorAnswerReader::Answer::None) continue;
+            if (a != MonitorAnswerReader::Answer::Reply) {
+                const bool ok = a == MonitorAnswerReader::Answer::Ack;
+                const uint8_t b = ok ? kMonitorAck : kMonitorNak;
                 std::printf(o.json ? "{\"monitor\": \"%s\", \"byte\": %d}\n" : "monitor %s %02X\n",
                             ok ? (o.json ? "ack" : "ACK") : (o.json ? "nak" : "NAK"), b);
                 return ok ? kExitOk : kExitFailure;
             }
-            if (b != kMonitorStx) continue; // not an answer: skipped
-        }
-        reply.push_back(b);
-        if (reply.size() == 2 && reply[1] != 0x00) {
-            reply.clear(); // 0x02 not followed by 0x00: not a reply
-            continue;
-        }
-        if (reply.size() >= 4 && reply.size() == size_t(reply[3]) + kMonitorOverhead) {
+            const std::vector<uint8_t>& reply = reader.reply();
             const bool good = checkMonitorReply(reply, reply[3]);
             const std::string hex = hexBytes(reply.data(), reply.size());
             if (o.json) {
@@ -235,7 +273,19 @@ int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& 
             return good ? kExitOk : kExitFailure;
         }
     }
-    std::fprintf(stderr, "vexor send: no answer within %d ms\n", o.timeoutMs);
+    if (!reader.synced()) {
+        std::fprintf(stderr,
+                     "vexor send: no answer within %d ms: the line never fell quiet between "
+                     "frames, so the request was not sent\n",
+                     o.timeoutMs);
+    } else if (reader.vexorFrames() > 0) {
+        std::fprintf(stderr,
+                     "vexor send: no answer within %d ms; the receiver sends VEXOR frames, so it "
+                     "is not in its monitor ('system 03' puts it there)\n",
+                     o.timeoutMs);
+    } else {
+        std::fprintf(stderr, "vexor send: no answer within %d ms\n", o.timeoutMs);
+    }
     return kExitTimedOut;
 }
 
@@ -279,7 +329,8 @@ int cmdSend(const std::vector<std::string>& args) {
     const bool monitor = cmd.type == GenericType::RawMonitor;
     if (!monitor) link.setReader(&worker);
     if (link.startLink(o.settings) != 0) {
-        std::fprintf(stderr, "vexor send: %s\n", withoutSlotName(link.lastError(), o.port).c_str());
+        std::fprintf(stderr, "vexor send: %s: %s\n", shellQuoted(o.port).c_str(),
+                     link.lastErrorReason().c_str());
         return kExitLink;
     }
     if (monitor) {
@@ -288,22 +339,28 @@ int cmdSend(const std::vector<std::string>& args) {
         return rc;
     }
     if (link.sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
-        std::fprintf(stderr, "vexor send: %s: the write failed\n", o.port.c_str());
+        const bool lost = link.lost();
         link.stopLink();
+        if (lost) return portLost(o, link);
+        std::fprintf(stderr, "vexor send: %s: the write failed\n", shellQuoted(o.port).c_str());
         return kExitLink;
     }
     using clock = std::chrono::steady_clock;
     const auto end = clock::now() + std::chrono::milliseconds(o.timeoutMs);
-    while (wait.outcome() == CommandWait::Outcome::Waiting && clock::now() < end) {
+    // The worker sees a port that goes away the moment it happens; the wait ends with it.
+    while (wait.outcome() == CommandWait::Outcome::Waiting && !link.lost() && clock::now() < end) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(10))) consumer.drain(256);
         print(out);
     }
     link.stopLink();
     consumer.drain(4096);
     print(out);
+    if (wait.outcome() == CommandWait::Outcome::Waiting && link.lost()) return portLost(o, link);
     const CommandWait::Outcome result = wait.atTimeout();
     if (result == CommandWait::Outcome::TimedOut)
         std::fprintf(stderr, "vexor send: no answer within %d ms\n", o.timeoutMs);
+    if (result == CommandWait::Outcome::AckedNoReply)
+        std::fprintf(stderr, "vexor send: acknowledged, no reply within %d ms\n", o.timeoutMs);
     return exitOf(result);
 }
 

@@ -30,7 +30,10 @@ const char* kSimHelp =
     "options:\n"
     "  --device PATH     serve an existing device instead of a new pseudo-terminal\n"
     "  --baud N          baud rate for --device (default 38400)\n"
-    "  --record FILE     also write everything sent to FILE, a recording the console replays\n"
+    "  --record FILE     also write everything sent to FILE, a recording the console replays;\n"
+    "                    a failed write (a FIFO whose reader went away, a full disk) stops the\n"
+    "                    recording with a message and exit status 1 at the end, while the\n"
+    "                    receiver goes on\n"
     "  --duration S      stop after S seconds of receiver time\n"
     "  --speed N         run N times faster than real time (default 1)\n"
     "  --seed N          seed of the simulated world and of the faults (default 1)\n"
@@ -133,6 +136,18 @@ int cmdSim(const std::vector<std::string>& args) {
     std::fflush(stdout);
 
     int signal = 0;
+    // A recording that fails (a FIFO whose reader went away, a full disk) stops; the receiver
+    // goes on serving its port.
+    auto recordFailed = [&, said = false]() mutable {
+        const std::string e = runner.recordError();
+        if (!e.empty() && !said)
+            std::fprintf(stderr,
+                         "vexor sim: writing the recording %s failed: %s; the receiver goes on "
+                         "without recording\n",
+                         shellQuoted(o.recordPath).c_str(), e.c_str());
+        said = said || !e.empty();
+        return said;
+    };
     // Looks for the end of a --duration every 20 ms: a fast recording ends as soon as it is
     // written.
     while (!runner.finished() && runner.running()) {
@@ -142,8 +157,10 @@ int cmdSim(const std::vector<std::string>& args) {
             signal = s;
             break;
         }
+        recordFailed();
     }
     runner.stop();
+    const bool recordingFailed = recordFailed();
     const std::string error = runner.error();
     if (!quiet) {
         const sim::SimStats st = runner.stats();
@@ -164,7 +181,7 @@ int cmdSim(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vexor sim: %s\n", error.c_str());
         return kExitFailure;
     }
-    return kExitOk;
+    return recordingFailed ? kExitFailure : kExitOk;
 }
 
 } // namespace vx::cli

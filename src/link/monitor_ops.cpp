@@ -211,4 +211,57 @@ bool monitorReadMemory(MonitorLink& link, uint32_t address, uint8_t count,
     return false;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Answers
+
+bool MonitorAnswerReader::track(uint8_t b) {
+    if (!inFrame_) {
+        if (b == kStart) {
+            inFrame_ = synced_ = true;
+            escaped_ = false;
+            frameLength_ = 1;
+            return true;
+        }
+        if (b == kEnd) synced_ = true;
+        return !synced_;
+    }
+    if (b == kEnd) {
+        inFrame_ = false;
+        ++vexorFrames_;
+        return true;
+    }
+    if (b == kStart) { // a new frame begins; the cut one is dropped, as the deframer drops it
+        escaped_ = false;
+        frameLength_ = 1;
+        return true;
+    }
+    if (escaped_) {
+        escaped_ = false; // the second byte of an escape pair: the pair counts once
+    } else {
+        escaped_ = b == kEscape;
+        // The deframer refuses the frame at its length limit and hunts for the next 0x81.
+        if (++frameLength_ == kMaxRxFrame) inFrame_ = false;
+    }
+    return true;
+}
+
+MonitorAnswerReader::Answer MonitorAnswerReader::feed(uint8_t b) {
+    if (!reply_.empty()) {
+        // A reply frame is taken by its length byte: its data may hold any byte, 0x81 too.
+        reply_.push_back(b);
+        if (reply_.size() == 2 && b != 0x00) {
+            reply_.clear(); // 0x02 not followed by 0x00 starts no reply; b is looked at anew
+        } else {
+            if (reply_.size() >= 4 && reply_.size() == size_t(reply_[3]) + kMonitorOverhead)
+                return Answer::Reply;
+            return Answer::None;
+        }
+    }
+    if (track(b)) return Answer::None;
+    if (b == kMonitorAck) return Answer::Ack;
+    if (b == kMonitorNak) return Answer::Nak;
+    if (b == kMonitorStx) reply_.push_back(b);
+    return Answer::None;
+}
+
 } // namespace vx

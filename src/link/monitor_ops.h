@@ -132,6 +132,43 @@ bool waitMonitorAck(MonitorLink& link, int allowanceMs);
 // 10 ms pause after each empty try. False when a byte does not come, or when buffer is smaller
 // than count + 6 (nothing is read then).
 bool readMonitorReply(MonitorLink& link, std::span<uint8_t> buffer, uint8_t count);
+// Picks the answer to one monitor command out of the bytes the line carries. A receiver that
+// is not in its monitor keeps sending VEXOR reports, whose payloads hold 0x06, 0x15 and 0x02
+// bytes as often as any other: only a byte outside every VEXOR frame (cut as the deframer cuts
+// them: from a 0x81 to its 0x82, or to the deframer's length limit) can answer.
+//
+// The reader starts not knowing where the line is: its first bytes may lie in the middle of a
+// frame. It knows once it has seen a 0x81 or a 0x82, or once the caller says the line was quiet
+// long enough for no frame to be in progress (lineQuiet). Bytes received before the request
+// was written go to observe() (followed, never an answer); the bytes after it to feed().
+class MonitorAnswerReader {
+public:
+    enum class Answer { None, Ack, Nak, Reply };
+
+    void observe(uint8_t b) { (void)track(b); }
+    // The next byte after the request; Reply when reply() now holds a whole reply frame (its
+    // checksum not checked: checkMonitorReply does that).
+    Answer feed(uint8_t b);
+    void lineQuiet() { synced_ = true; }
+    // True once the reader knows whether the line is inside a VEXOR frame.
+    bool synced() const { return synced_; }
+    const std::vector<uint8_t>& reply() const { return reply_; }
+    // VEXOR frames seen whole (0x81 to 0x82): the receiver speaks its normal protocol.
+    uint64_t vexorFrames() const { return vexorFrames_; }
+
+private:
+    // Follows the VEXOR framing; true when b belongs to a frame (or to a part of the line
+    // not known yet).
+    bool track(uint8_t b);
+
+    bool synced_ = false;
+    bool inFrame_ = false;
+    bool escaped_ = false;
+    size_t frameLength_ = 0; // as the deframer counts: an escape pair counts once
+    uint64_t vexorFrames_ = 0;
+    std::vector<uint8_t> reply_;
+};
+
 // Reads count bytes of receiver memory at address into destination: up to 5 attempts, each
 // purgeLink, the 0x80 request, readMonitorReply(count) and a check of the reply (header,
 // length, checksum, end byte); a reply that fails the check, or a request the sink refused,

@@ -465,8 +465,38 @@ int SerialLink::readBytes(uint8_t* buffer, uint16_t count, int budget) {
 
 size_t SerialLink::rawRead(uint8_t* buffer, size_t count) {
     if (count == 0 || workerOwnsRead()) return 0;
-    std::lock_guard lk(readMu_);
-    return takeLocked(buffer, count);
+    size_t got;
+    {
+        std::lock_guard lk(readMu_);
+        got = takeLocked(buffer, count);
+    }
+    if (got == 0) endIfPortLost();
+    return got;
+}
+
+bool SerialLink::waitReadable(int timeoutMs) {
+    if (!running_.load(std::memory_order_acquire) || workerOwnsRead()) return false;
+    {
+        std::lock_guard lk(readMu_);
+        if (raPos_ < raEnd_) return true;
+        if (port_) port_->waitReadable(timeoutMs, wakeRead_);
+    }
+    drainWake();
+    endIfPortLost();
+    return running_.load(std::memory_order_acquire);
+}
+
+void SerialLink::endIfPortLost() {
+    // Only a link without a worker: a worker sees the loss itself and reports it when it ends.
+    if (reader_ || !running_.load(std::memory_order_acquire)) return;
+    int code = 0;
+    {
+        std::lock_guard lk(readMu_);
+        code = port_ ? port_->lossCode() : 0;
+    }
+    if (code == 0) return;
+    lossCode_.store(code, std::memory_order_relaxed);
+    endAfterLoss();
 }
 
 bool SerialLink::pauseLink() {

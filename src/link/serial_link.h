@@ -208,6 +208,12 @@ public:
     // read (0 when none were waiting). For a tool while the worker is paused (or a link
     // without a reader): returns 0 while the worker is reading.
     size_t rawRead(uint8_t* buffer, size_t count);
+    // For the owner of the read side of a link without a reader: waits in poll() until bytes
+    // are waiting, the port's device goes away, or timeoutMs passes. A port lost here (or in
+    // rawRead) ends the link as a loss seen by the worker does: lost(), lostReason() and the
+    // loss observer tell it, running() is false. false when the link is not running; not to
+    // be called while another thread starts or stops the link.
+    bool waitReadable(int timeoutMs);
 
     // Holds the worker and empties the receive and transmit buffers (the read-ahead too; a
     // replay file loses nothing). false when the link is not running.
@@ -247,6 +253,9 @@ private:
     void stopLocked();
     void workerMain();
     void endAfterLoss();
+    // A link without a reader whose port reports a loss ends as after a loss seen by the
+    // worker (no lock held).
+    void endIfPortLost();
     bool workerOwnsRead() const;
     void wake();
     void drainWake();

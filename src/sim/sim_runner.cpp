@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <pthread.h>
+#include <utility>
 
 namespace vx::sim {
 
@@ -82,11 +85,17 @@ void SimRunner::stop() {
     if (thread_.joinable()) thread_.join();
     running_ = false;
     if (record_) {
-        std::fclose(record_);
-        record_ = nullptr;
+        std::FILE* f = std::exchange(record_, nullptr);
+        if (std::fclose(f) != 0) stopRecording(errno);
     }
     std::lock_guard lock(m_);
     transport_.reset();
+}
+
+void SimRunner::stopRecording(int err) {
+    if (record_) std::fclose(std::exchange(record_, nullptr));
+    std::lock_guard lock(m_);
+    if (recordError_.empty()) recordError_ = std::strerror(err);
 }
 
 bool SimRunner::waitFinished(int timeoutMs) {
@@ -136,14 +145,17 @@ SimStats SimRunner::stats() const {
 
 void SimRunner::loop() {
     using clock = std::chrono::steady_clock;
+    // A recording into a FIFO whose reader has gone fails its write (EPIPE) instead of
+    // killing the process: SIGPIPE is held on this thread, which does every record write.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     SimReceiver sim(options_.sim);
     SimTransport& tr = *transport_;
     sim.setOutput([&](const uint8_t* p, size_t n) {
         tr.write(p, n);
-        if (record_ && std::fwrite(p, 1, n, record_) != n) {
-            std::fclose(record_);
-            record_ = nullptr;
-        }
+        if (record_ && std::fwrite(p, 1, n, record_) != n) stopRecording(errno);
     });
     const auto t0 = clock::now();
     const double speed = options_.speed;
@@ -188,7 +200,7 @@ void SimRunner::loop() {
         }
         progressCv_.notify_all();
         if (record_ && t - lastFlush >= 1000) {
-            std::fflush(record_);
+            if (std::fflush(record_) != 0) stopRecording(errno);
             lastFlush = t;
         }
         if (duration > 0 && t >= duration) {
@@ -203,6 +215,15 @@ void SimRunner::loop() {
         }
         int n = tr.read(buf, sizeof buf, waitMs);
         if (n > 0) {
+            {
+                // Faults set before a command arrived apply to it, even when the command
+                // is read in the same wake-up as the news of the faults.
+                std::lock_guard lock(m_);
+                if (faultsChanged_) {
+                    sim.setFaults(faults_);
+                    faultsChanged_ = false;
+                }
+            }
             sim.advanceTo(simNow(skipped()));
             sim.receive(buf, size_t(n));
         } else if (n < 0) {
@@ -218,7 +239,7 @@ void SimRunner::loop() {
         ended_ = true;
     }
     running_ = false;
-    if (record_) std::fflush(record_);
+    if (record_ && std::fflush(record_) != 0) stopRecording(errno);
     progressCv_.notify_all();
 }
 

@@ -87,9 +87,18 @@ public:
     // Simulated time reached so far.
     int64_t simulatedMs() const { return simNow_; }
     uint64_t droppedBytes() const { return dropped_; }
+    // Why the recording stopped while the receiver went on serving its port ("broken pipe":
+    // the reader of a FIFO went away; a full disk); empty while it records or when it ended
+    // well. The runner's thread never takes SIGPIPE: a write into a pipe without a reader fails.
+    std::string recordError() const {
+        std::lock_guard lock(m_);
+        return recordError_;
+    }
 
 private:
     void loop();
+    // Closes the record file after a failed write (errno err) and keeps the reason.
+    void stopRecording(int err);
 
     SimRunnerOptions options_;
     std::shared_ptr<SimTransport> transport_;
@@ -102,6 +111,7 @@ private:
     std::string slavePath_;
     std::string error_;
     std::FILE* record_ = nullptr;
+    std::string recordError_; // guarded by m_
 
     mutable std::mutex m_;
     std::condition_variable progressCv_; // a pass of the loop ended, or the thread did

@@ -265,7 +265,9 @@ CommandWait::Outcome CommandWait::outcome() const {
 CommandWait::Outcome CommandWait::atTimeout() const {
     Outcome o = outcome();
     if (o != Outcome::Waiting) return o;
-    return replied_ || ack_ == AckVerdict::Success ? Outcome::Success : Outcome::TimedOut;
+    if (replied_) return Outcome::Success;
+    if (ack_ != AckVerdict::Success) return Outcome::TimedOut;
+    return wantsReply_ ? Outcome::AckedNoReply : Outcome::Success;
 }
 
 } // namespace vx

@@ -118,7 +118,9 @@ std::string sysStatusLine(uint8_t result);
 // answer (a series of reports).
 class CommandWait {
 public:
-    enum class Outcome { Waiting, Success, Refused, TimedOut };
+    // AckedNoReply: a Query (or a frame answered by a reply) acknowledged with result 0 whose
+    // reply did not come: what was asked for is missing, so it is no success.
+    enum class Outcome { Waiting, Success, Refused, TimedOut, AckedNoReply };
 
     explicit CommandWait(const GenericCommand& cmd);
 
@@ -129,8 +131,8 @@ public:
     bool sysAck(const SysAckRecord& a);
 
     Outcome outcome() const;
-    // The outcome when the time is up: an answer that came counts (a reply without its
-    // acknowledgement, or the acknowledgement of a Query whose reply did not come).
+    // The outcome when the time is up: a reply that came counts without its acknowledgement;
+    // an acknowledgement without the reply it promised is AckedNoReply.
     Outcome atTimeout() const;
 
 private:

@@ -585,3 +585,37 @@ TEST(FrameClassifier, FramesGoWhereTheirCodeSaysWhateverTheChunking) {
 }
 
 } // namespace
+
+namespace {
+
+// A run of bytes with no end byte: the log takes it as far as the deframer does, whatever the
+// chunking, then the next frame whole.
+TEST(FrameClassifier, ARunWithNoEndByteStopsWhereTheDeframerRefusesIt) {
+    for (const char* pair : {"55", "80 01"}) { // plain bytes; escape pairs, which count once
+        std::vector<uint8_t> stream = vxtest::bytes("81 30 02");
+        for (int i = 0; i < 2000; ++i)
+            for (uint8_t b : vxtest::bytes(pair)) stream.push_back(b);
+        // How far the deframer takes the run before it refuses it.
+        vx::MemorySource src(stream.data(), stream.size());
+        uint8_t frame[vx::kRxBufferSize];
+        uint16_t count = 0;
+        ASSERT_EQ(vx::PacketDeframer::readFrame(src, frame, count), vx::kFrameLengthError);
+        const size_t taken = src.consumed();
+        const auto next = vxtest::bytes("81 30 02 01 4C 82");
+        stream.insert(stream.end(), next.begin(), next.end());
+        std::vector<uint8_t> expected(stream.begin(), stream.begin() + long(taken));
+        expected.insert(expected.end(), next.begin(), next.end());
+        for (size_t chunk : {size_t(1), size_t(7), size_t(240), stream.size()}) {
+            FrameClassifier fc;
+            std::vector<uint8_t> out;
+            for (size_t at = 0; at < stream.size(); at += chunk)
+                fc.feed(
+                    stream.data() + at, std::min(chunk, stream.size() - at),
+                    [](uint8_t code) { return code == 0x30 ? 0 : -1; },
+                    [&](int, const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); });
+            EXPECT_EQ(vxtest::hex(out), vxtest::hex(expected)) << pair << ", chunks of " << chunk;
+        }
+    }
+}
+
+} // namespace

@@ -1,12 +1,14 @@
 // `vexor send`: the frames it writes (the generic packet window's), its refusals, and its
 // answers and exit statuses against the simulated receiver on a pseudo-terminal.
 #include "sim/sim_runner.h"
+#include "support/child_process.h"
 #include "support/pty.h"
 #include "support/run_command.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
 using vxtest::runCommand;
 
@@ -120,8 +122,18 @@ TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
     ASSERT_TRUE(sim.advance(vx::sim::SimReceiver::restartMs()));
     EXPECT_EQ(runCommand(send + "query 21 01").status, 0);
 
-    // A receiver that refuses everything, and one that answers nothing.
+    // A Query acknowledged whose reply does not come: what was asked for is missing.
     vx::sim::SimFaults f;
+    f.dropReplyFraction = 1;
+    sim.setFaults(f);
+    auto acked = runCommand(send + "--timeout 200 query 11 01");
+    EXPECT_EQ(acked.status, 3);
+    EXPECT_TRUE(std::regex_match(acked.out, std::regex("1002 len   3  ack .*result=0\n")))
+        << acked.out;
+    EXPECT_EQ(acked.err, "vexor send: acknowledged, no reply within 200 ms\n");
+
+    // A receiver that refuses everything, and one that answers nothing.
+    f = {};
     f.forcedResult = 0x05;
     sim.setFaults(f);
     auto r = runCommand(send + "set 21 01 05");
@@ -134,6 +146,62 @@ TEST(VexorSend, AnswersOfTheSimulatedReceiver) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "vexor send: no answer within 50 ms\n");
     sim.stop();
+}
+
+} // namespace
+
+namespace {
+
+// A receiver in its normal mode sends reports full of 06 bytes, and no monitor answer: a
+// monitor command is never answered there. Fast, so that many reports pass in the wait.
+TEST(VexorSend, NoMonitorAnswerFromAReceiverInItsNormalMode) {
+    vx::sim::SimRunnerOptions o;
+    o.speed = 50;
+    vx::sim::SimRunner sim(o);
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    const std::string send = vexor + " send --port " + path + " --timeout 200 ";
+    ASSERT_TRUE(vxtest::waitFor([&] { return runCommand(send + "query 21 01").status == 0; }));
+    const std::string noAnswer =
+        "vexor send: no answer within 200 ms; the receiver sends VEXOR "
+        "frames, so it is not in its monitor ('system 03' puts it there)\n";
+    for (const char* args :
+         {"monitor 80 00 00 18 00 04", "monitor 8c", "refused system 03", "monitor 8c"}) {
+        if (std::string(args) == "refused system 03") {
+            vx::sim::SimFaults f;
+            f.forcedResult = 0x05;
+            sim.setFaults(f);
+            EXPECT_EQ(runCommand(send + "system 03").status, 1);
+            continue;
+        }
+        auto r = runCommand(send + args);
+        EXPECT_EQ(r.status, 3) << args << "\n" << r.out;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.err, noAnswer) << args;
+    }
+    sim.stop();
+}
+
+// The receiver goes away during the wait: said at once, exit 4, in every form.
+TEST(VexorSend, APortThatGoesAwayEndsTheWaitAtOnce) {
+    for (const char* form : {"query 21 01", "monitor 80 00 00 18 00 04"}) {
+        vx::sim::SimFaults f;
+        f.silent = true;
+        vx::sim::SimRunnerOptions o;
+        o.sim.faults = f;
+        vx::sim::SimRunner sim(o);
+        std::string path;
+        ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+        std::vector<std::string> argv = {vexor, "send", "--port", path, "--timeout", "3600000"};
+        std::istringstream words(form);
+        for (std::string w; words >> w;) argv.push_back(w);
+        vxtest::ChildProcess send(argv);
+        ASSERT_TRUE(send.pumpUntil([&] { return send.holds(path); }, std::chrono::seconds(10)))
+            << form;
+        sim.stop(); // the pseudo-terminal's other side closes
+        EXPECT_EQ(send.wait(std::chrono::seconds(10)), 4) << form;
+        EXPECT_EQ(send.err, "vexor send: " + path + ": device disconnected\n") << form;
+    }
 }
 
 } // namespace

@@ -418,3 +418,47 @@ TEST(CheckMonitorReply, AcceptsOnlyTheExpectedLength) {
     EXPECT_FALSE(checkMonitorReply(good, 3));
     EXPECT_FALSE(checkMonitorReply(std::span<const uint8_t>(good.data(), 9), 4));
 }
+
+// Which byte answers a monitor command: only one outside every VEXOR frame, once the reader
+// knows where the line is.
+TEST(MonitorAnswerReader, OnlyABytePastEveryVexorFrameAnswers) {
+    using A = MonitorAnswerReader::Answer;
+    std::string overlong = "81 30 02";
+    for (int i = 0; i < 237; ++i) overlong += " 06"; // 240 bytes: refused at the limit
+    struct Case {
+        const char* name;
+        bool quiet;         // the line was quiet before the request
+        std::string before; // observed before the request
+        std::string after;  // fed after it
+        A answer;
+        size_t at; // index in after of the answering byte
+    } cases[] = {
+        {"ACK inside a report, then the real one", true, "", "81 30 02 06 15 02 00 11 82 06",
+         A::Ack, 9},
+        {"started in the middle of a frame", false, "30 02 06 15", "06 82 15", A::Nak, 2},
+        {"no sync, no answer", false, "", "06 15 02 00", A::None, 0},
+        {"synced on a frame end seen before", false, "44 82", "15", A::Nak, 0},
+        {"a reply carrying 81 and 06", true, "", "02 00 80 02 81 06 09 03", A::Reply, 7},
+        {"02 without 00 starts no reply", true, "", "02 06", A::Ack, 1},
+        {"past a frame the deframer refused as too long", true, "", overlong + " 06", A::Ack, 240},
+    };
+    for (const Case& c : cases) {
+        MonitorAnswerReader r;
+        if (c.quiet) r.lineQuiet();
+        for (uint8_t b : vxtest::bytes(c.before)) r.observe(b);
+        const auto after = vxtest::bytes(c.after);
+        A got = A::None;
+        size_t at = 0;
+        for (; at < after.size() && got == A::None; ++at) got = r.feed(after[at]);
+        EXPECT_EQ(got, c.answer) << c.name;
+        if (got != A::None) {
+            EXPECT_EQ(at - 1, c.at) << c.name;
+        }
+        if (got == A::Reply) {
+            EXPECT_TRUE(checkMonitorReply(r.reply(), 2)) << c.name;
+        }
+    }
+    MonitorAnswerReader r;
+    for (uint8_t b : vxtest::bytes("82 81 30 02 06 82 81 31 01 82")) r.observe(b);
+    EXPECT_EQ(r.vexorFrames(), 2u);
+}

@@ -1,6 +1,7 @@
 // `vexor sim` as a user runs it: the pseudo-terminal path first, a clean stop on SIGINT, a
 // recording that `vexor decode` reads without errors, and the committed sample recording.
 #include "sim/sim_harness.h"
+#include "support/child_process.h"
 #include "support/run_command.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -184,4 +186,40 @@ TEST(SimCli, TheCommittedSampleIsWhatTheScriptMakes) {
     EXPECT_TRUE(readFile(rec) == committed)
         << "data/sample.vxr is out of date: run scripts/make-sample-recording.sh";
     std::remove(rec.c_str());
+}
+
+// A recording into a FIFO whose reader goes away: the recording stops, saying so, and the
+// receiver goes on serving its port.
+TEST(SimCli, ARecordingWhoseReaderLeavesStopsWhileTheReceiverGoesOn) {
+    std::string fifo = tempPath("vexorsimfifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    vxtest::ChildProcess sim({vexor, "sim", "--speed", "20", "--quiet", "--record", fifo});
+    ASSERT_TRUE(sim.pumpUntil([&] { return sim.out.find('\n') != std::string::npos; },
+                              std::chrono::seconds(10)));
+    const std::string port = sim.out.substr(0, sim.out.find('\n'));
+    // Recording: bytes come through the FIFO.
+    size_t got = 0;
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (got < 1000 && Clock::now() < end) {
+        pollfd pf{reader, POLLIN, 0};
+        uint8_t buf[4096];
+        if (poll(&pf, 1, 20) > 0)
+            got += size_t(std::max<ssize_t>(0, read(reader, buf, sizeof buf)));
+    }
+    ASSERT_GE(got, 1000u);
+    close(reader);
+    EXPECT_TRUE(sim.pumpUntil(
+        [&] { return sim.err.find("the receiver goes on without recording") != std::string::npos; },
+        std::chrono::seconds(10)))
+        << sim.err;
+    EXPECT_EQ(sim.err, "vexor sim: writing the recording " + fifo +
+                           " failed: Broken pipe; the receiver goes on without recording\n");
+    auto r = runCommand(vexor + " send --port " + port + " query 21 01");
+    EXPECT_EQ(r.status, 0) << r.err;
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.wait(std::chrono::seconds(10)), 1); // the recording is not complete
+    std::remove(fifo.c_str());
 }

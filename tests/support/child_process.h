@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -16,6 +17,8 @@ namespace vxtest {
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv) {
+        char real[4096];
+        if (!argv.empty() && ::realpath(argv[0].c_str(), real)) program_ = real;
         int out[2], err[2];
         if (::pipe(out) != 0 || ::pipe(err) != 0) return;
         pid_ = ::fork();
@@ -67,6 +70,21 @@ public:
         return true;
     }
     void signal(int sig) { ::kill(pid_, sig); }
+    // True while the child, once it runs its program (not before: a forked child holds the
+    // test's descriptors until it execs), holds path open: a port it uses, a file it writes.
+    bool holds(const std::string& path) const {
+        const std::string dir = "/proc/" + std::to_string(pid_) + "/fd/";
+        char exe[512];
+        ssize_t e =
+            ::readlink(("/proc/" + std::to_string(pid_) + "/exe").c_str(), exe, sizeof exe - 1);
+        if (e <= 0 || std::string(exe, size_t(e)) != program_) return false;
+        for (int fd = 0; fd < 64; ++fd) {
+            char target[512];
+            ssize_t n = ::readlink((dir + std::to_string(fd)).c_str(), target, sizeof target - 1);
+            if (n > 0 && std::string(target, size_t(n)) == path) return true;
+        }
+        return false;
+    }
     // Waits for the child to end, reading its output meanwhile; its exit status, or -1.
     int wait(std::chrono::milliseconds timeout) {
         auto end = std::chrono::steady_clock::now() + timeout;
@@ -84,6 +102,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    std::string program_; // argv[0], resolved
     int out_ = -1, err_ = -1;
     int status_ = -1;
 };

@@ -170,6 +170,8 @@ TEST(GenericPacket, CommandWaitEndsOnTheAnswersOfEachType) {
         {GenericType::Query, {}, "R", O::Waiting, O::Success},
         {GenericType::Query, {}, "a", O::Refused, O::Refused},
         {GenericType::Query, {}, "ro", O::Waiting, O::TimedOut},
+        {GenericType::Query, {}, "A", O::Waiting, O::AckedNoReply}, // acknowledged, no reply
+        {GenericType::RawVexor, {0x02, 0x21, 0x01}, "A", O::Waiting, O::AckedNoReply},
         {GenericType::Set, {}, "A", O::Success, O::Success},
         {GenericType::Set, {}, "R", O::Waiting, O::TimedOut},
         {GenericType::Set, {}, "Aa", O::Success, O::Success}, // the first answer decides
