@@ -68,8 +68,6 @@ TEST(ReportViewers, TimeAndConstellationSummary3201) {
     v.receive(0x32, 0x01,
               {0xE8, 0x07, 13, 5, 12, 34, 56, 18, 0x00, 0x02, 0, 1, 0, 1, 7, 0x15, 0x82, 0x19});
     EXPECT_EQ(text(v.form, "pdopWin"), "2.00");
-    EXPECT_EQ(text(v.form, "timeSrcWin"), "RTC");
-    EXPECT_EQ(text(v.form, "ststusWin"), "No usable SV's");
     EXPECT_EQ(colour(v.form, "ststusWin"), lamp::kWhite);
     EXPECT_EQ(colour(v.form, "queryLED"), lamp::kGreen);
     // A refusal of a 3201 Query; one of a 3202 is not its own (the routing keeps it away).
@@ -111,16 +109,11 @@ TEST(ReportViewers, ChannelStatus3301) {
     v.receive(0x33, 0x01, {0x0C, 0x11, 0x35, 0xC8, 0x5A, 0x1E, 0x0E});
     EXPECT_EQ(colour(v.form, "queryLED"), lamp::kGreen);
     for (auto* p : v.form.findChildren<Panel*>()) EXPECT_EQ(p->text(), "");
+    // Row 4 (its texts are the view's, tests/reports/constellation_views_test.cpp).
     v.receive(0x33, 0x01, {0x03, 0x11, 0x35, 0xC8, 0x5A, 0x1E, 0x0E});
     EXPECT_EQ(text(v.form, "svWin4"), "17");
-    EXPECT_EQ(text(v.form, "sigWin4"), "40.0");
-    EXPECT_EQ(text(v.form, "elveWin4"), " 30");
-    EXPECT_EQ(text(v.form, "aziWin4"), "180");
-    EXPECT_EQ(text(v.form, "almWin4"), "");
     EXPECT_EQ(colour(v.form, "almWin4"), lamp::kWhite);
-    EXPECT_EQ(text(v.form, "ephWin4"), "Verified");
-    for (const char* c : {"visStatus4", "tdStatus4", "tkStatus4", "snrStatus4"})
-        EXPECT_EQ(colour(v.form, c), lamp::kGreen) << c;
+    EXPECT_EQ(colour(v.form, "snrStatus4"), lamp::kGreen);
     EXPECT_EQ(colour(v.form, "svWin5"), Panel::faceColour());
     EXPECT_EQ(v.form.staleCount(), 1u);
 }
