@@ -25,7 +25,7 @@ constexpr ViewItem kPkt16Items[] = {
     {P, "sysTimePanel", "System Time:", nullptr, 26},
     {P, "RTC_Panel", "RTC:", nullptr, 26},
     {P, "FlashBBRAM_Panel", "BBRAM From Flash:", nullptr, 26},
-    {P, "shutdownPanel", "", nullptr, 44},
+    {P, "shutdownPanel", "", nullptr, 56},
 };
 constexpr ViewBox kPkt16Boxes[] = {
     {.caption = "Health Status Report (1601)",
