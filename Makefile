@@ -59,6 +59,7 @@ bench: deps
 	build/release/bench/bench_bbram_line
 	bench/log_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_logging_replay_qt
+	QT_QPA_PLATFORM=offscreen build/release/bench/bench_viewers_replay_qt
 
 build: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_TESTS=OFF
@@ -82,11 +83,14 @@ package: build
 run: build
 	build/release/src/ornivex --demo
 
-# A picture of the console with live data from the simulated receiver, under Xvfb.
+# Pictures of the console, the sky plot and the channel status window with live data from the
+# simulated receiver, under Xvfb.
 screenshot: build
 	mkdir -p docs
 	xvfb-run -a -s "-screen 0 1280x1024x24" \
-	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15
+	  build/release/src/ornivex --demo --screenshot docs/screenshot.png --after 15 \
+	  --screenshot-window skyPlotForm=docs/sky_plot.png \
+	  --screenshot-window pkt33Form=docs/channel_status.png
 
 format:
 	find src tests bench fuzz packaging -name '*.cpp' -o -name '*.h' | xargs clang-format -i

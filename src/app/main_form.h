@@ -19,6 +19,7 @@
 #pragma once
 
 #include "app/status_texts.h"
+#include "console/channel_record_view.h"
 #include "console/console_qt.h"
 #include "console/window_set_qt.h"
 #include "link/records.h"
@@ -40,14 +41,6 @@ class QMenu;
 class QTimer;
 class TsioForm;
 class TfrmIoReplay;
-
-// A window that also shows the main window's channel reports while it is visible (the sky
-// plot): the main window hands it each 3301 record after its own row.
-class ChannelRecordView {
-public:
-    virtual ~ChannelRecordView() = default;
-    virtual void showChannelRecord(const vx::ChannelStatusRecord& r) = 0;
-};
 
 class TmainForm : public QMainWindow, public WindowPeers {
     Q_OBJECT

@@ -74,19 +74,6 @@ std::string runningTimeText(int32_t seconds) {
                   int(seconds % 60));
 }
 
-std::string radiansText(int32_t value) {
-    return format("%.9f", wireToRadians(value));
-}
-
-std::string semicircleText(uint16_t value) {
-    return format("%.5f", headingToSemicircles(value));
-}
-
-std::string timeSourceText(unsigned bits) {
-    static const char* const kTexts[4] = {"System Clock", "RTC", "GPS (<10ms)", "GPS (<1ms)"};
-    return kTexts[bits & 3];
-}
-
 FastFixView fastFixView(const DrDataRecord& r) {
     FastFixView v;
     v.time = format("%d", int(int32_t(r.tow)));
@@ -135,15 +122,6 @@ TimeSummaryView timeSummaryView(const TimeConstellationRecord& r) {
     return v;
 }
 
-std::string searchModeText(uint8_t searchByte) {
-    static const char* const kModes[4] = {"None", "Blind", "Anywhere", ""};
-    return kModes[searchByte & 3];
-}
-
-std::string almanacStatusText(uint8_t searchByte) {
-    return (searchByte & 0x80) ? "Complete" : "Not Complete";
-}
-
 ChannelRowView channelRowView(const ChannelStatusRecord& r) {
     ChannelRowView v;
     v.sv = format("%2d", int(r.sv));
@@ -155,20 +133,6 @@ ChannelRowView channelRowView(const ChannelStatusRecord& r) {
     v.elevationShade = (r.status & 0x01) ? Shade::Lime : Shade::White;
     v.azimuth = format("%2d", int(r.azimuth) * 2);
     return v;
-}
-
-bool ChannelRowBlanking::note(uint8_t channel) {
-    if (channel >= kRows) return false;
-    if (channel < 8) {
-        ++count_;
-    } else {
-        count_ = 0;
-    }
-    if (count_ > kLimit) {
-        count_ = 0;
-        return true;
-    }
-    return false;
 }
 
 } // namespace vx

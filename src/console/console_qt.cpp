@@ -67,6 +67,7 @@ void Console::drainAll() {
     while (consumer_.drain(kDrainBatch)) {
     }
     queue_.armWake();
+    emit deliveriesRun(false);
 }
 
 void Console::runStopMonitor() {
@@ -121,7 +122,9 @@ void Console::scheduleDrain() {
 
 void Console::drainBatch() {
     drainScheduled_ = false;
-    if (consumer_.drain(kDrainBatch)) scheduleDrain();
+    const bool more = consumer_.drain(kDrainBatch);
+    if (more) scheduleDrain();
+    emit deliveriesRun(more);
 }
 
 bool Console::Registry::visible(vx::WindowId w) const {

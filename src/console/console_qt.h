@@ -98,6 +98,11 @@ signals:
     void linkLost(const vx::LinkLoss& loss);
     // A tool claimed the link (true) or gave it back (false); emitted on the GUI thread.
     void linkClaimChanged(bool claimed);
+    // A batch of deliveries has run (after each turn's batch, and after drainAll); more: more
+    // deliveries are waiting for the next turn. Windows that gather what the packets change show
+    // it at the end of a burst, and during a long one now and then (a screen shows some sixty
+    // pictures a second, a fast replay runs hundreds of batches).
+    void deliveriesRun(bool more);
 
 private:
     class Registry : public vx::WindowRegistry {

@@ -18,14 +18,25 @@ void Request::paint(const QColor& c) {
 
 void Request::start(const Keys& keys) {
     keys_ = keys.bits();
+    refused_ = false;
     paint(lamp::kWhite);
 }
 
 bool Request::answer(uint8_t key) {
     keys_.reset(key);
     if (keys_.any()) return false;
-    paint(lamp::kGreen);
+    // The last answer of a request that was partly refused leaves it red.
+    if (refused_)
+        refused_ = false;
+    else
+        paint(lamp::kGreen);
     return true;
+}
+
+void Request::refuse(uint8_t key) {
+    keys_.reset(key);
+    refused_ = keys_.any();
+    paint(lamp::kRed);
 }
 
 void Request::reject() {
@@ -34,13 +45,17 @@ void Request::reject() {
 
 void Request::finish(bool ok) {
     keys_.reset();
+    refused_ = false;
     paint(ok ? lamp::kGreen : lamp::kRed);
 }
 
 bool Request::expire() {
     if (!keys_.any()) return false;
     paint(lamp::kRed);
-    if (expiry_ == ClearOnExpiry) keys_.reset();
+    if (expiry_ == ClearOnExpiry) {
+        keys_.reset();
+        refused_ = false;
+    }
     return true;
 }
 

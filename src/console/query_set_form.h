@@ -93,11 +93,24 @@ public:
     bool answer(uint8_t key = 0);
     // The receiver refused it: LED red, the keys untouched.
     void reject();
+    // The receiver refused the packet of one key: LED red and that key cleared. The request
+    // stays failed: answers to its other keys clear them without turning the LED green, until
+    // none is pending or the request starts again.
+    void refuse(uint8_t key);
+    // Clears one key without touching the LED (an acknowledgement ended it; the reply, if any,
+    // paints the LED).
+    void settle(uint8_t key) {
+        keys_.reset(key);
+        if (!keys_.any()) refused_ = false;
+    }
     // Ends it at once: no key pending, LED green (ok) or red.
     void finish(bool ok);
     // Ends it without touching the LED (another request superseded it, or an acknowledgement
     // closed it and the reply paints the LED).
-    void cancel() { keys_.reset(); }
+    void cancel() {
+        keys_.reset();
+        refused_ = false;
+    }
 
     bool pending() const { return keys_.any(); }
     bool pending(uint8_t key) const { return keys_.test(key); }
@@ -113,6 +126,7 @@ private:
     Lamp* led_;
     Expiry expiry_;
     std::bitset<256> keys_;
+    bool refused_ = false;
 };
 
 class QuerySetForm : public ConsoleDialog {

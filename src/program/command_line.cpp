@@ -1,5 +1,7 @@
 #include "program/command_line.h"
 
+#include "link/window_ids.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,15 @@ CommandLine parseCommandLine(int& argc, char** argv, ComSlots& slots) {
                 cl.screenshotPath = argv[++i];
             } else {
                 fail("--screenshot: expected a file name");
+            }
+        } else if (std::strcmp(a, "--screenshot-window") == 0) {
+            const char* spec = i + 1 < argc ? argv[++i] : "";
+            const char* eq = std::strchr(spec, '=');
+            const std::string name = eq ? std::string(spec, size_t(eq - spec)) : std::string();
+            if (!eq || !eq[1] || !windowByObjectName(name)) {
+                fail("--screenshot-window: expected a window's object name, '=' and a file name");
+            } else {
+                cl.screenshotWindows.emplace_back(name, std::string(eq + 1));
             }
         } else if (std::strcmp(a, "--after") == 0) {
             char* end = nullptr;

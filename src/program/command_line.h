@@ -6,12 +6,16 @@
 //   --help, --version
 //   -i             as the first argument (any first character, second character i or I): show
 //                  the internal menu
-// Hidden, for `make screenshot`: --screenshot PATH [--after SECONDS].
+// Hidden, for `make screenshot`: --screenshot PATH [--after SECONDS] and, repeatable,
+// --screenshot-window OBJECTNAME=PATH (that window is opened at start and saved with the main
+// window).
 #pragma once
 
 #include "link/com_slots.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vx {
 
@@ -22,7 +26,9 @@ struct CommandLine {
     bool internalMenu = false;
     std::string screenshotPath;
     double screenshotAfter = 6.0; // seconds of live data before the picture
-    std::string error;            // a usage error: shown with the usage, exit status 2
+    // Windows saved with the main window: (object name, picture path).
+    std::vector<std::pair<std::string, std::string>> screenshotWindows;
+    std::string error; // a usage error: shown with the usage, exit status 2
 };
 
 // The switch letter of the internal menu.

@@ -14,16 +14,24 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // --screenshot: once the main window has shown live data for the given time, save a picture
-// of it and end the program.
-void scheduleScreenshot(TmainForm* main, const vx::CommandLine& cl) {
+// of it (and of the windows --screenshot-window opened at start) and end the program.
+void scheduleScreenshot(TmainForm* main, WindowSet& windows, const vx::CommandLine& cl) {
+    std::vector<std::pair<QWidget*, std::string>> shots;
+    for (const auto& [name, path] : cl.screenshotWindows) {
+        if (const auto id = vx::windowByObjectName(name))
+            if (QWidget* w = windows.open(*id)) shots.emplace_back(w, path);
+    }
     auto* timer = new QTimer(main);
     auto started = std::make_shared<qint64>(0);
     timer->setInterval(250);
-    QObject::connect(timer, &QTimer::timeout, main, [main, timer, cl, started] {
+    QObject::connect(timer, &QTimer::timeout, main, [main, timer, cl, started, shots] {
         const auto* lat = main->findChild<Panel*>("latWin");
         const auto* time = main->findChild<Panel*>("timeWin");
         const bool live = lat && time && !lat->text().isEmpty() && !time->text().isEmpty();
@@ -32,9 +40,14 @@ void scheduleScreenshot(TmainForm* main, const vx::CommandLine& cl) {
         if (waited < cl.screenshotAfter) return;
         if (!live && waited < cl.screenshotAfter + 60) return;
         timer->stop();
-        const bool saved = main->grab().save(QString::fromStdString(cl.screenshotPath));
-        std::fprintf(stderr, "ornivex: %s %s\n", saved ? "saved" : "could not save",
-                     cl.screenshotPath.c_str());
+        bool saved = true;
+        auto save = [&saved](QWidget* w, const std::string& path) {
+            const bool ok = w->grab().save(QString::fromStdString(path));
+            std::fprintf(stderr, "ornivex: %s %s\n", ok ? "saved" : "could not save", path.c_str());
+            saved = saved && ok;
+        };
+        save(main, cl.screenshotPath);
+        for (const auto& [w, path] : shots) save(w, path);
         QCoreApplication::exit(saved && live ? 0 : 1);
     });
     timer->start();
@@ -106,7 +119,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    if (!cl.screenshotPath.empty()) scheduleScreenshot(main, cl);
+    if (!cl.screenshotPath.empty()) scheduleScreenshot(main, *windows, cl);
 
     int status = 0;
     try {

@@ -25,6 +25,16 @@
 #include "flash/bbram_unit_test_form.h"
 #include "flash/diag_form.h"
 #include "flash/vexor_trace_form.h"
+#include "reports/heading_plot_form.h"
+#include "reports/pkt1601_1602_form.h"
+#include "reports/pkt3002_form.h"
+#include "reports/pkt31_form.h"
+#include "reports/pkt3202_3203_form.h"
+#include "reports/pkt32_form.h"
+#include "reports/pkt33_form.h"
+#include "reports/pkt7020_form.h"
+#include "reports/pkt_buffered_dr_form.h"
+#include "reports/sky_plot_form.h"
 #include "testtools/batch_generic_form.h"
 #include "testtools/force_to_mon_form.h"
 #include "testtools/gen_pkt_form.h"
@@ -68,6 +78,16 @@ const WindowSpec kWindows[] = {
     {W::TintervalControlForm, make<TintervalControlForm>},
     {W::Tpkt36Form, make<Tpkt36Form>},
     {W::TsoftEventForm, make<TsoftEventForm>},
+    {W::Tpkt32Form, make<Tpkt32Form>},
+    {W::Tpkt3202_3203Form, make<Tpkt3202_3203Form>},
+    {W::Tpkt33Form, make<Tpkt33Form>},
+    {W::Tpkt31Form, make<Tpkt31Form>},
+    {W::TskyPlotForm, make<TskyPlotForm>},
+    {W::TheadingPlotForm, make<TheadingPlotForm>},
+    {W::Tpkt1601_1602Form, make<Tpkt1601_1602Form>},
+    {W::Tpkt7020Form, make<Tpkt7020Form>},
+    {W::Tpkt3002Form, make<Tpkt3002Form>},
+    {W::TpktBufferedDr, make<TpktBufferedDr>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;

@@ -165,6 +165,9 @@ SimStore buildDefaultStore() {
     trigger(s, 8, 0x36, 0x05, 0x02000000, 0);  // 3605 direction switch when calibrated
     trigger(s, 9, 0x36, 0x07, 0x01000000, 0);  // 3607 DPP when calibrated
     trigger(s, 10, 0x36, 0x08, 0x04000000, 0); // 3608 ZRO rate with the gyro calibration
+    trigger(s, 11, 0x16, 0x01, 0x00200000, 0); // 1601 health when start-up completes
+    trigger(s, 12, 0x16, 0x02, 0x00200000, 0); // 1602 start-up report, same
+    trigger(s, 13, 0x70, 0x20, 0x00200000, 0); // 7020 ROM checksum and code versions, same
 
     // --- 2E01: which soft events are reported as 1401 when they happen ---
     s.eventReportMask[0x01] = 1; // warm reset: report on change

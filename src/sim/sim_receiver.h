@@ -191,6 +191,7 @@ private:
     Frame calibration(uint8_t sub, int dppIndex) const;
     Frame selfTest() const;
     Frame diagStartup() const;
+    Frame timeKeeping(uint8_t sub) const;
     Frame initReply(uint8_t sub) const;
     void testStep();
     void diagnostics();

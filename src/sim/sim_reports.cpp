@@ -76,6 +76,9 @@ bool SimReceiver::buildReport(uint8_t code, uint8_t sub, std::vector<Frame>& out
     case 0x33:
         for (int c = 0; c < kChannels; ++c) out.push_back(channel(sub, c));
         break;
+    case 0x23: // time-keeping debug message, only when an output trigger asks for it
+        out.push_back(timeKeeping(sub));
+        break;
     case 0x36:
         if (sub == 3 || sub == 4 || sub == 5 || sub == 8) out.push_back(calibration(sub, 0));
         if (sub == 7) out.push_back(calibration(7, world_.speedIndex()));
@@ -178,6 +181,41 @@ SimReceiver::Frame SimReceiver::diagStartup() const {
         f.payload.u8(v->day);
         f.payload.u16(v->year);
     }
+    return f;
+}
+
+// The GPS engine's time keeping (frames of code 0x23, never decoded by the console). Subcode
+// 1: the reference millisecond of the week, the system tick count at that reference, the tick
+// count now and the millisecond of the week now. Any other subcode: three pairs of a 16-bit and
+// a 32-bit value (week and millisecond of the reference, the tick counts at the reference and
+// now), the time of the last fix in seconds of the week, the millisecond of the week now, the
+// seconds since the last fix and whether the RTC holds a valid time.
+SimReceiver::Frame SimReceiver::timeKeeping(uint8_t sub) const {
+    const World& w = world_;
+    const uint32_t tow = w.towMs();
+    const uint32_t refMs = tow - tow % 1000;
+    const uint32_t tick = uint32_t(now_ - bootedAtMs_) * 4; // 250 us ticks since start-up
+    const uint32_t refTick = tick - (tow % 1000) * 4;
+    Frame f{0x23, sub, {}};
+    Bytes& b = f.payload;
+    if (sub == 1) {
+        b.u32(refMs);
+        b.u32(refTick);
+        b.u32(tick);
+        b.u32(tow);
+        return f;
+    }
+    b.u16(w.gpsWeek());
+    b.u32(refMs);
+    b.u16(uint16_t(refTick));
+    b.u32(refTick);
+    b.u16(uint16_t(tick));
+    b.u32(tick);
+    const double sinceFix = w.everFixed() ? double(now_ - w.lastFixMs()) / 1000.0 : -1.0;
+    b.f32(w.everFixed() ? float(double(tow) / 1000.0 - sinceFix) : 0.0f);
+    b.i32(int32_t(tow));
+    b.f32(float(sinceFix));
+    b.u8(w.timeKnown() ? 1 : 0);
     return f;
 }
 

@@ -53,13 +53,16 @@ TEST(CommandLine, InternalMenuSwitch) {
 
 TEST(CommandLine, OptionsAreTakenOutAndQtsAreLeft) {
     Args a({"ornivex", "--com", "3=/dev/pts/7", "-platform", "offscreen", "--demo", "--screenshot",
-            "out.png", "--after", "2.5"});
+            "out.png", "--after", "2.5", "--screenshot-window", "skyPlotForm=sky.png"});
     ComSlots slots;
     CommandLine cl = parse(a, slots);
     EXPECT_TRUE(cl.error.empty()) << cl.error;
     EXPECT_TRUE(cl.demo);
     EXPECT_EQ(cl.screenshotPath, "out.png");
     EXPECT_DOUBLE_EQ(cl.screenshotAfter, 2.5);
+    ASSERT_EQ(cl.screenshotWindows.size(), 1u);
+    EXPECT_EQ(cl.screenshotWindows[0].first, "skyPlotForm");
+    EXPECT_EQ(cl.screenshotWindows[0].second, "sky.png");
     EXPECT_EQ(slots.path(2), "/dev/pts/7");
     EXPECT_EQ(a.rest(), (std::vector<std::string>{"ornivex", "-platform", "offscreen"}));
 }
@@ -71,6 +74,9 @@ TEST(CommandLine, UsageErrors) {
              {"ornivex", "--com"},
              {"ornivex", "--screenshot"},
              {"ornivex", "--after", "soon"},
+             {"ornivex", "--screenshot-window", "noSuchForm=x.png"},
+             {"ornivex", "--screenshot-window", "skyPlotForm="},
+             {"ornivex", "--screenshot-window"},
          }) {
         Args a(args);
         ComSlots slots;
