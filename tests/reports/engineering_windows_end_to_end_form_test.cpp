@@ -47,8 +47,11 @@ TEST_F(ConsoleOnSimulatedReceiver, ChannelMonitorAndRawFixesFillFromTheDiagnosti
     vx::DiagOutputMask mask{};
     for (uint8_t sub : {0x02, 0x09, 0x10, 0x11, 0x12, 0x15, 0x16})
         mask[sub / 8] |= uint8_t(1u << (sub % 8));
+    const uint64_t acks = sim->stats().acksSent;
     ASSERT_EQ(vx::setDiagOutput(console->sink(), mask), 0);
     ASSERT_EQ(vx::sendQuery2(console->sink(), 0x33, 0x01, 0xFF), 0);
+    // Both are in before the receiver's clock moves on.
+    ASSERT_TRUE(pumpUntil([&] { return sim->stats().acksSent >= acks + 2; }));
     ASSERT_TRUE(sim->advance(12000));
 
     auto* info = child<TextMemo>(mon, "mmInfo");
