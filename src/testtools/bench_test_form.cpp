@@ -1,6 +1,7 @@
 #include "testtools/bench_test_form.h"
 
 #include "link/catalogue.h"
+#include "link/link_texts.h"
 #include "widgets/message_qt.h"
 #include "widgets/panel_qt.h"
 
@@ -54,7 +55,9 @@ void BenchTestForm::StartClick() {
         return;
     }
     if (vx::setTestControl(console().sink(), test_.subcode, *seconds) != 0) {
-        statusWin_->setText("Not sent: the receiver is not being monitored");
+        // Nothing went out: the test has not started.
+        statusWin_->setText(QString::fromStdString(
+            vx::notMonitoringText(vx::formatText("Test Control (2F%02X)", test_.subcode))));
         return;
     }
     running_ = true;

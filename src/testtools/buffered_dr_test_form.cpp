@@ -142,8 +142,7 @@ void TbufferedDrForm::startButtonClick() {
     queried_ = false;
     if (vx::sendSystem(routes_.console().sink(), vx::kSysHotReset) != 0) {
         log_.close();
-        statusWin_->setText(QString::fromStdString(
-            vx::notMonitoringText(std::string(vx::systemCommandCaption(vx::kSysHotReset)))));
+        statusWin_->setText(QString::fromStdString(vx::notMonitoringText("Hot Reset (0301)")));
         return;
     }
     startButton_->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "support/recording_sink.h"
 #include "support/temp_path.h"
 #include "testtools/adc_cal_form.h"
+#include "testtools/bench_test_form.h"
 #include "testtools/buffered_dr_test_form.h"
 #include "testtools/ttca_form.h"
 #include "widgets/file_dialog_qt.h"
@@ -165,6 +166,23 @@ TEST_F(ConsoleWindows, AdcNewSeriesFlipsFloatsWhenToggleIsChecked) {
     EXPECT_EQ(memo1->lines().size(), 32u);
     child<QPushButton>(w, "btnClear")->click();
     EXPECT_TRUE(memo1->empty());
+}
+
+TEST_F(ConsoleWindows, BenchTestThatCannotBeSentDoesNotStart) {
+    auto* w = windows->find<TtachoReverseBenchForm>(vx::WindowId::TtachoReverseBenchForm);
+    child<QLineEdit>(w, "timeIntervalWin")->setText("60");
+    child<QPushButton>(w, "Start")->click(); // nothing is monitored
+    EXPECT_EQ(child<Panel>(w, "statusWin")->text(),
+              "Not monitoring: Test Control (2F06) was not sent");
+    EXPECT_TRUE(child<QPushButton>(w, "Start")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(w, "Stop")->isEnabled());
+    vxtest::RecordingSink sink;
+    console->setSink(&sink);
+    child<QPushButton>(w, "Start")->click();
+    console->setSink(nullptr);
+    ASSERT_EQ(sink.frames.size(), 1u);
+    EXPECT_EQ(vxtest::hex(sink.frames[0]).substr(0, 17), "81 01 2F 06 3C 00");
+    EXPECT_EQ(child<Panel>(w, "statusWin")->text(), "Test In Progress, please wait...");
 }
 
 } // namespace
