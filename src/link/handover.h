@@ -74,8 +74,8 @@ struct Delivery {
 // producer waiting for room is woken when the consumer has emptied half the queue.
 class HandoverQueue {
 public:
-    static constexpr size_t kDefaultCapacity = 256;
-    static constexpr size_t kWakeBatch = 128;
+    static constexpr size_t kDefaultCapacity = 1024;
+    static constexpr size_t kWakeBatch = 512;
     explicit HandoverQueue(size_t capacity = kDefaultCapacity);
     HandoverQueue(const HandoverQueue&) = delete;
     HandoverQueue& operator=(const HandoverQueue&) = delete;

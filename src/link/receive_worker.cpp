@@ -30,7 +30,7 @@ ReceiveWorker::Ended ReceiveWorker::run(ByteSource& source, LinkSession* session
     unfinished_ = 0;
     for (;;) {
         uint16_t count = 0;
-        int r = PacketDeframer::readFrame(source, frame_, count);
+        int r = PacketDeframer::readFrameFast(source, frame_, count);
         if (r == kFrameStopped || r == kFrameEndOfStream) {
             unfinished_ = count;
             return r == kFrameStopped ? Ended::Stopped : Ended::EndOfStream;

@@ -171,7 +171,7 @@ class SerialLink : public FrameSink {
 public:
     // Bytes handed to the deframer at a time; stop and pause requests are checked between
     // such blocks.
-    static constexpr size_t kWindowBytes = 128;
+    static constexpr size_t kWindowBytes = 2048;
     static constexpr size_t kReadAheadBytes = 64 * 1024;
     static constexpr size_t kTapChunkBytes = 240;
 
