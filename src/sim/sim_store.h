@@ -139,9 +139,10 @@ struct FactoryData {
     uint8_t productConfig[64]; // 0x8A data as sent: serial, date bytes, year, name
     uint8_t productConfigLength;
     char hardwareId[17];
-    uint8_t customerLength[128]; // per block 0x01..0x7F; 0 = not set
+    // Customer data blocks 0x01..0x7F: each at most what one 0x15 reply frame carries.
+    uint8_t customerLength[128]; // per block; 0 = not set
     uint8_t customerSet[128];
-    uint8_t customer[128][128];
+    uint8_t customer[128][kMaxPayload];
 };
 
 // The BBRAM image: a header followed by the store. Placed in RAM at kRamBbram and, after a
