@@ -193,7 +193,7 @@ void MonitorPort::execute(int64_t tMs, std::vector<Answer>& out) {
     }
     case 0x7D: { // customer data block: block number, bytes
         // A block is at most what one 0x15 reply frame carries after the block number.
-        if (!daemonRunning_ || n < 2 || n - 1 > kMaxPayload || d[0] < 1 || d[0] > 0x7F)
+        if (!daemonRunning_ || n < 2 || n - 1 > kMaxCustomerBlock || d[0] < 1 || d[0] > 0x7F)
             return answer(out, kMonitorNak);
         uint8_t block = d[0];
         factory_.customerSet[block] = 1;

@@ -107,7 +107,7 @@ TEST(DiagRtcDialogs, RealTimeClock) {
     in.by["weekNumWin"].text = "1400";
     in.by["towWin"].text = "345600000";
     EXPECT_EQ(framesOf(buildSet(d, 0, in.fn())),
-              frameHex(kCmdSet, 0x29, 0x01, "FF 78 05 00 5A 99 14 00 00 00 00"));
+              frameHex(kCmdSet, 0x29, 0x01, "FF 78 05 00 70 99 14 00 00 00 00"));
     EXPECT_EQ(framesOf(buildQuery(d, 0, in.fn())), frameHex(kCmdQuery, 0x29, 0x01, "FF"));
     in.by["weekNumWin"].text = "65535";
     in.by["towWin"].text = "604799999";
@@ -135,7 +135,7 @@ TEST(DiagRtcDialogs, RealTimeClock) {
     }
 
     // The clock's reply shows week and time of week; its acknowledgements carry 0xFF.
-    auto s = shown(d, kRtcLayout, "FF 78 05 00 5A 99 14 00 00 00 00");
+    auto s = shown(d, kRtcLayout, "FF 78 05 00 70 99 14 00 00 00 00");
     EXPECT_EQ(s["weekNumWin"], "1400");
     EXPECT_EQ(s["towWin"], "345600000");
     EXPECT_TRUE(matchAck(d, AckRecord{0x29, 0x01, 0xFF, 0}, Inputs{}.fn()));

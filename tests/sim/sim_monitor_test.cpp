@@ -268,12 +268,12 @@ TEST(SimMonitor, CustomerDataBlocksAreAtMostAFrame) {
     h.boot();
     forceToMonitor(h);
     ASSERT_TRUE(startDaemon(h));
-    std::vector<uint8_t> full(vx::kMaxPayload);
+    std::vector<uint8_t> full(vx::sim::kMaxCustomerBlock);
     for (size_t i = 0; i < full.size(); ++i) full[i] = uint8_t(i * 7);
     vx::monitorCustomerData(h, 0x7F, full);
     ASSERT_TRUE(vx::waitMonitorAck(h, 3000));
     ASSERT_TRUE(startDaemon(h));
-    vx::monitorCustomerData(h, 0x7E, std::vector<uint8_t>(vx::kMaxPayload + 1, 1));
+    vx::monitorCustomerData(h, 0x7E, std::vector<uint8_t>(vx::sim::kMaxCustomerBlock + 1, 1));
     EXPECT_FALSE(vx::waitMonitorAck(h, 3000));
     vx::monitorRestart(h);
     h.run(1500);
