@@ -38,15 +38,28 @@ std::string captionName(std::string_view label) {
     return std::string(label);
 }
 
-PacedScript queryFrames(const ViewQuery& q) {
+namespace {
+PacedScript scriptOf(std::span<const QueryFrame> frames, int pauseMs) {
     PacedScript script;
-    for (size_t i = 0; i < q.frames.size(); ++i) {
-        const QueryFrame& f = q.frames[i];
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const QueryFrame& f = frames[i];
         CommandFrame frame(kCmdQuery, f.code, f.subcode);
         if (f.second) frame.byte(*f.second);
-        script.push_back({frame.toBytes(), i + 1 < q.frames.size() ? q.pauseMs : 0});
+        script.push_back({frame.toBytes(), i + 1 < frames.size() ? pauseMs : 0});
     }
     return script;
+}
+} // namespace
+
+PacedScript queryFrames(const ViewQuery& q) {
+    return scriptOf(q.frames, q.pauseMs);
+}
+
+QueryScript queryScript(const ViewQuery& q, const ViewInputs& in) {
+    if (!q.build) return {scriptOf(q.frames, q.pauseMs), {}};
+    const QueryBuild b = q.build(in);
+    if (!b.error.empty()) return {{}, b.error};
+    return {scriptOf(b.frames, q.pauseMs), {}};
 }
 
 // ---- ViewSpec -----------------------------------------------------------------------------------

@@ -20,9 +20,11 @@
 #pragma once
 
 #include "link/paced_script.h"
+#include "link/records.h"
 #include "link/window_ids.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,6 +32,8 @@
 #include <vector>
 
 namespace vx {
+
+class ViewUpdates;
 
 // The colours of panels and circles.
 enum class Tint : uint8_t {
@@ -45,6 +49,9 @@ enum class ItemKind : uint8_t {
     Panel,  // a value panel: one line of text
     Circle, // a small round lamp, its caption beside it
     Edit,   // a read-only edit box, for texts longer than a panel holds
+    Memo,   // a read-only box of lines with a vertical scroll bar: its text's lines
+    List,   // a list box the user picks a line of: its text's lines are its items
+    Entry,  // an edit box the user types into (a query's argument); a view may fill it
 };
 
 struct ViewItem {
@@ -54,6 +61,7 @@ struct ViewItem {
     const char* unit = nullptr; // unit label after it: "s", "rad"
     int chars = 10;             // width of a panel or edit box, in digits
     Tint initial = Tint::Grey;  // a circle's colour at creation (panels start blank)
+    int lines = 6;              // height of a memo or list, in lines
 };
 
 // One column of a table: a panel or circle per row, named prefix + row number (1-based).
@@ -96,6 +104,18 @@ struct ViewAnswer {
     uint8_t key = 0;
 };
 
+// What the window's entry boxes and lists hold, by slot: an entry's text, a list's selected
+// line ("" when none is selected).
+using ViewInputs = std::function<std::string(uint16_t slot)>;
+
+// The frames of a query whose arguments the user gives (a block number typed, a code picked
+// from a list), or the message that refuses it (an OK box captioned "Error"; nothing is sent
+// and the request does not start).
+struct QueryBuild {
+    std::vector<QueryFrame> frames;
+    std::string error;
+};
+
 struct ViewQuery {
     const char* button; // "queryButton"
     const char* led;    // "queryLED"
@@ -115,6 +135,15 @@ struct ViewQuery {
     // Milliseconds between two frames (a receiver that needs time between queries): the
     // frames then go from a timer and the button stays disabled until the last pause is over.
     int pauseMs = 0;
+    // Frames built from the window's controls instead of `frames`; nullptr: `frames`.
+    QueryBuild (*build)(const ViewInputs& in) = nullptr;
+    // What a refused Query acknowledgement of this query shows besides the red LED (the
+    // receiver's "not available"); nullptr: nothing.
+    void (*refused)(const AckRecord& a, ViewUpdates& u) = nullptr;
+    // Slots emptied when the query starts (a list it fills anew).
+    std::span<const uint16_t> clears = {};
+    // Showing the window paints its LED white although it does not query then.
+    bool whiteOnShow = false;
 };
 
 struct ViewSpec {
@@ -124,6 +153,8 @@ struct ViewSpec {
     std::span<const ViewQuery> queries;
     const ViewTable* table = nullptr; // below the boxes; its slots follow the items
     int tableRow = 0;                 // the grid row of the table's box
+    // Slots emptied each time the window is shown, before its queries start.
+    std::span<const uint16_t> clearOnShow = {};
 
     // Every slot: items, then the table's cells row by row.
     size_t slotCount() const;
@@ -146,8 +177,14 @@ struct ViewSpec {
     std::optional<Match> answerOf(uint8_t code, uint8_t subcode) const;
 };
 
-// The frames of a query group in order, each followed by the group's pause but the last.
+// The frames of a query group in order, each followed by the group's pause but the last (its
+// build's frames where it has one, given the inputs), or the message that refuses it.
 PacedScript queryFrames(const ViewQuery& q);
+struct QueryScript {
+    PacedScript script;
+    std::string error;
+};
+QueryScript queryScript(const ViewQuery& q, const ViewInputs& in);
 
 // A caption as assistive technology reads it: without its colon ("Date:" -> "Date").
 std::string captionName(std::string_view label);

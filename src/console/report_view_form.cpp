@@ -2,6 +2,7 @@
 
 #include "link/catalogue.h"
 #include "widgets/lamp_qt.h"
+#include "widgets/message_qt.h"
 #include "widgets/panel_qt.h"
 
 #include <QFontMetrics>
@@ -10,6 +11,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -203,12 +206,32 @@ QWidget* ReportViewForm::makeSlot(uint16_t slot, QWidget* parent) {
         w = l;
         break;
     }
-    case vx::ItemKind::Edit: {
+    case vx::ItemKind::Edit:
+    case vx::ItemKind::Entry: {
         auto* e = new QLineEdit(parent);
-        e->setReadOnly(true);
+        e->setReadOnly(kind == vx::ItemKind::Edit);
         e->setFixedWidth(width);
         s.edit = e;
         w = e;
+        break;
+    }
+    case vx::ItemKind::Memo: {
+        auto* m = new QPlainTextEdit(parent);
+        m->setReadOnly(true);
+        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        const int lines = slot < spec_.items.size() ? spec_.items[slot].lines : 6;
+        m->setFixedSize(width + 24, fm.lineSpacing() * lines + 12);
+        s.memo = m;
+        w = m;
+        break;
+    }
+    case vx::ItemKind::List: {
+        auto* l = new QListWidget(parent);
+        const int lines = slot < spec_.items.size() ? spec_.items[slot].lines : 6;
+        l->setFixedSize(width + 24, fm.lineSpacing() * lines + 12);
+        s.list = l;
+        w = l;
         break;
     }
     }
@@ -222,7 +245,20 @@ QWidget* ReportViewForm::slotWidget(uint16_t slot) const {
     const SlotWidgets& s = slots_[slot];
     if (s.panel) return s.panel;
     if (s.lamp) return s.lamp;
+    if (s.memo) return s.memo;
+    if (s.list) return s.list;
     return s.edit;
+}
+
+vx::ViewInputs ReportViewForm::inputs() const {
+    return [this](uint16_t slot) -> std::string {
+        if (slot >= slots_.size()) return {};
+        const SlotWidgets& s = slots_[slot];
+        if (s.edit) return s.edit->text().toStdString();
+        if (s.list && s.list->currentItem() && s.list->currentItem()->isSelected())
+            return s.list->currentItem()->text().toStdString();
+        return {};
+    };
 }
 
 void ReportViewForm::stage(const vx::ViewUpdates& u) {
@@ -259,6 +295,14 @@ void ReportViewForm::flush() {
             s.lamp->setColour(colourOf(c.tint));
         } else if (s.edit) {
             if (c.hasText && !sameText(s.edit->text(), c.text)) s.edit->setText(latin1(c.text));
+        } else if (s.memo) {
+            if (c.hasText) s.memo->setPlainText(latin1(c.text));
+        } else if (s.list) {
+            if (c.hasText) {
+                s.list->clear();
+                const QString t = latin1(c.text);
+                if (!t.isEmpty()) s.list->addItems(t.split('\n'));
+            }
         }
         c.hasText = false;
     }
@@ -281,16 +325,40 @@ bool ReportViewForm::queryPending(int g, uint8_t key) const {
 }
 
 void ReportViewForm::FormShow() {
-    for (size_t g = 0; g < spec_.queries.size(); ++g)
-        if (spec_.queries[g].onShow) queryButtonClick(int(g));
+    if (!spec_.clearOnShow.empty()) {
+        scratch_.clear();
+        for (uint16_t slot : spec_.clearOnShow) scratch_.blank(slot);
+        apply(scratch_);
+    }
+    for (size_t g = 0; g < spec_.queries.size(); ++g) {
+        const vx::ViewQuery& q = spec_.queries[g];
+        if (q.onShow)
+            queryButtonClick(int(g));
+        else if (q.whiteOnShow && groups_[g].led)
+            groups_[g].led->setColour(lamp::kWhite);
+    }
 }
 
 void ReportViewForm::queryButtonClick(int g) {
     if (g < 0 || size_t(g) >= groups_.size()) return;
-    beforeQuery(g);
-    Group& group = groups_[size_t(g)];
-    beginRequest(*group.request, group.keys);
     const vx::ViewQuery& q = spec_.queries[size_t(g)];
+    Group& group = groups_[size_t(g)];
+    if (q.build) {
+        // Arguments from the window's controls: read them all before anything starts.
+        vx::QueryScript s = vx::queryScript(q, inputs());
+        if (!s.error.empty()) {
+            msg::show(this, msg::Kind::Error, "Error", QString::fromStdString(s.error));
+            return;
+        }
+        beforeQuery(g);
+        clearFor(q);
+        beginRequest(*group.request, group.keys);
+        sendScript(std::move(s.script), q.pauseMs > 0 ? group.button : nullptr);
+        return;
+    }
+    beforeQuery(g);
+    clearFor(q);
+    beginRequest(*group.request, group.keys);
     if (q.pauseMs > 0) {
         // From a timer: the window never waits for the pauses.
         sendScript(vx::queryFrames(q), group.button);
@@ -302,6 +370,13 @@ void ReportViewForm::queryButtonClick(int g) {
                             : vx::sendQuery(sink, f.code, f.subcode);
         });
     }
+}
+
+void ReportViewForm::clearFor(const vx::ViewQuery& q) {
+    if (q.clears.empty()) return;
+    scratch_.clear();
+    for (uint16_t slot : q.clears) scratch_.blank(slot);
+    apply(scratch_);
 }
 
 void ReportViewForm::closeButtonClick() {
@@ -325,8 +400,15 @@ void ReportViewForm::takeAck(const vx::AckRecord& a) {
     const auto m = spec_.answerOf(a.acked_code, a.acked_subcode);
     if (!m) return;
     Request& r = *groups_[size_t(m->group)].request;
-    if (a.result != 0)
+    const vx::ViewQuery& q = spec_.queries[size_t(m->group)];
+    if (a.result != 0) {
         r.refuse(m->key);
-    else if (spec_.queries[size_t(m->group)].ackEnds)
+        if (q.refused) {
+            scratch_.clear();
+            q.refused(a, scratch_);
+            stage(scratch_);
+        }
+    } else if (q.ackEnds) {
         r.settle(m->key);
+    }
 }

@@ -38,12 +38,15 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 class Panel;
 class QGridLayout;
 class QHBoxLayout;
 class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 
 class ReportViewForm : public QuerySetForm {
@@ -79,16 +82,23 @@ protected:
     // answers the query group and key the spec gives its code and subcode. A reply whose
     // payload is shorter than minPayload (a layout the decoder does not check) is ignored: it
     // shows nothing and answers nothing.
+    // A view that needs the reply's subcode (one record for several subcodes) takes it:
+    // view(record, subcode, updates).
     template <class Record, class F> void showReplies(F view, size_t minPayload = 0) {
         views_.push_back(
             [view = std::move(view), minPayload](const vx::Delivery& d, vx::ViewUpdates& u) {
                 const Record* r = d.recordAs<Record>();
                 if (!r) return Outcome::NotMine;
                 if (d.payloadLength() < minPayload) return Outcome::Ignored;
-                view(*r, u);
+                if constexpr (std::is_invocable_v<F&, const Record&, uint8_t, vx::ViewUpdates&>)
+                    view(*r, d.h2, u);
+                else
+                    view(*r, u);
                 return Outcome::Shown;
             });
     }
+    // What the window's entry boxes and lists hold (the queries' arguments).
+    vx::ViewInputs inputs() const;
     // Shows the updates at once (a button's work: Clear).
     void apply(const vx::ViewUpdates& u);
     // Gathers the updates of a routed packet; the widgets take them, once each, when the
@@ -108,7 +118,9 @@ private:
     struct SlotWidgets {
         Panel* panel = nullptr;
         Lamp* lamp = nullptr;
-        QLineEdit* edit = nullptr;
+        QLineEdit* edit = nullptr; // Edit and Entry
+        QPlainTextEdit* memo = nullptr;
+        QListWidget* list = nullptr;
     };
     // A slot's text and colour waiting for the next flush.
     struct Staged {
@@ -132,6 +144,8 @@ private:
     QWidget* makeSlot(uint16_t slot, QWidget* parent);
     void takeReply(const vx::Delivery& d);
     void takeAck(const vx::AckRecord& a);
+    // Empties the slots a query clears when it starts.
+    void clearFor(const vx::ViewQuery& q);
 
     const vx::ViewSpec& spec_;
     std::vector<SlotWidgets> slots_;

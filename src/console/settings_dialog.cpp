@@ -73,9 +73,11 @@ uint8_t DialogSpec::code(int group) const {
 
 const PacketLayout* DialogSpec::layout(int group, uint8_t subcode) const {
     if (group < 0 || size_t(group) >= groups.size()) return nullptr;
-    if (groups[size_t(group)].code == 0)
-        return settings ? settingLayout(settings(), subcode) : nullptr;
-    return findLayout(groups[size_t(group)].code, subcode);
+    const GroupSpec& g = groups[size_t(group)];
+    if (g.code == 0) return settings ? settingLayout(settings(), subcode) : nullptr;
+    if (g.layout)
+        return g.layout->code == g.code && g.layout->hasSubcode(subcode) ? g.layout : nullptr;
+    return findLayout(g.code, subcode);
 }
 
 FieldPlace placeOf(const DialogSpec& d, const FieldSpec& f) {

@@ -145,6 +145,10 @@ struct SectionSpec {
     int gridRow = -1;
     int gridColumn = -1;
     int rowSpan = 1;
+    // The object name of a check box below the fields that checks every check box of the
+    // section ("Check All", its caption then "Uncheck All") and unchecks them again; nullptr:
+    // none. It is no field: nothing reads it for a Set.
+    const char* checkAll = nullptr;
 };
 
 // One Query/Set button and LED pair.
@@ -165,6 +169,9 @@ struct GroupSpec {
     // from a control) is what the controls hold (the event of the soft event mask).
     bool keyMustMatch = false;
     const char* queryCaption = "Query";
+    // The layout of the group's packets where it is not the one the code and subcode name
+    // (the real-time clock: 2901 with the status byte 0xFF as its key); nullptr: findLayout.
+    const PacketLayout* layout = nullptr;
 };
 
 // How the dialogs differ.

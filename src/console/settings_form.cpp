@@ -154,6 +154,7 @@ QWidget* SettingsForm::buildSection(size_t index, QWidget* parent) {
         for (size_t i = size_t(rowStarts[r]); i < end; ++i)
             addFieldControl(s.fields[i], box, grid, row, col + int(i - size_t(rowStarts[r])) * 3);
     }
+    if (s.checkAll) addCheckAll(s, box, column);
     return box;
 }
 
@@ -215,6 +216,17 @@ void SettingsForm::addFieldControl(const vx::FieldSpec& f, QWidget* box, QGridLa
     grid->addWidget(w, row, col + 1);
     if (f.unit) grid->addWidget(new QLabel(text(f.unit), box), row, col + 2);
     controls_.push_back(c);
+}
+
+void SettingsForm::addCheckAll(const vx::SectionSpec& s, QWidget* box, QVBoxLayout* column) {
+    auto* all = new QCheckBox("Check All", box);
+    all->setObjectName(s.checkAll);
+    column->addWidget(all);
+    connect(all, &QCheckBox::toggled, this, [this, &s, all](bool on) {
+        all->setText(on ? "Uncheck All" : "Check All");
+        for (const vx::FieldSpec& f : s.fields)
+            if (Control* c = control(f); c && c->check) c->check->setChecked(on);
+    });
 }
 
 void SettingsForm::addGroupButtons(int g, QWidget* parent, QGridLayout* grid, int row) {

@@ -102,6 +102,7 @@ private:
     void build();
     QWidget* buildSection(size_t index, QWidget* parent);
     void addFieldControl(const vx::FieldSpec& f, QWidget* box, QGridLayout* grid, int row, int col);
+    void addCheckAll(const vx::SectionSpec& s, QWidget* box, QVBoxLayout* column);
     void addGroupButtons(int g, QWidget* parent, QGridLayout* grid, int row);
     QWidget* addGroupButtonRow(int g, QWidget* parent);
     bool groupHasSetRule(int g) const;

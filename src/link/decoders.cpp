@@ -677,8 +677,8 @@ int decode70(uint8_t sub, const uint8_t* p, size_t n, RecordArea& a, K& k) {
         k = K::DiagStartup;
         break;
     case 0x7F:
-        if (n != 16) return kDecodeBadLength;
-        std::memcpy(a.diag_output_mask.output_mask, p, 16);
+        if (decodeInto(kDiagOutputLayout, sub, p, n, a.diag_output_mask) != kDecodeOk)
+            return kDecodeBadLength;
         k = K::DiagOutputMask;
         break;
     default:

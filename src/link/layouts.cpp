@@ -17,6 +17,7 @@ constexpr const PacketLayout* kLayouts[] = {
     &kHeadingTriggerLayout,  &kEventMaskLayout,       &kZroLayout,
     &kGyroSensitivityLayout, &kDirectionSwitchLayout, &kDppLayout,
     &kZroRateLayout,         &kDrCalibrationLayout, // the catch-all of 0x36 last
+    &kDiagOutputLayout,
 };
 
 // Every table is checked when it is compiled: fields within the value array and the layout
@@ -53,7 +54,7 @@ constexpr bool allWellFormed() {
         if (!wellFormed(*l)) return false;
     return true;
 }
-static_assert(allWellFormed());
+static_assert(allWellFormed() && wellFormed(kRtcLayout));
 
 std::vector<uint8_t> frameOf(uint8_t command, uint8_t code, uint8_t subcode, const uint8_t* bytes,
                              size_t n) {

@@ -285,6 +285,27 @@ inline constexpr BitDef kCalDirSwitchBits[] = {
     {"status", "sense", 7, 1}, // 0: 0 = forward, 1 = reverse; 1: the other way round
 };
 
+// 707F diagnostic output mask: 16 bytes, bit j of byte i enabling the 0x70 subcode i * 8 + j.
+// Read as four little-endian words, bit k of output_mask_NN enables subcode 0xNN + k. The bits
+// are named for the subcodes the console offers.
+inline constexpr FieldDef kDiagOutputFields[] = {
+    {"output_mask_00", W::U32, 0},
+    {"output_mask_20", W::U32, 4},
+    {"output_mask_40", W::U32, 8},
+    {"output_mask_60", W::U32, 12},
+};
+inline constexpr BitDef kDiagOutputBits[] = {
+    {"output_mask_00", "subcode_00", 0, 1},  {"output_mask_00", "subcode_01", 1, 1},
+    {"output_mask_00", "subcode_02", 2, 1},  {"output_mask_00", "subcode_03", 3, 1},
+    {"output_mask_00", "subcode_04", 4, 1},  {"output_mask_00", "subcode_05", 5, 1},
+    {"output_mask_00", "subcode_07", 7, 1},  {"output_mask_00", "subcode_08", 8, 1},
+    {"output_mask_00", "subcode_09", 9, 1},  {"output_mask_00", "subcode_0a", 10, 1},
+    {"output_mask_00", "subcode_0b", 11, 1}, {"output_mask_00", "subcode_0c", 12, 1},
+    {"output_mask_00", "subcode_0d", 13, 1}, {"output_mask_00", "subcode_0e", 14, 1},
+    {"output_mask_00", "subcode_0f", 15, 1}, {"output_mask_00", "subcode_10", 16, 1},
+    {"output_mask_20", "subcode_20", 0, 1},
+};
+
 } // namespace layout_tables
 
 inline constexpr PacketLayout kSoftEventLogLayout =
@@ -357,6 +378,18 @@ inline constexpr PacketLayout kZroRateLayout =
 inline constexpr PacketLayout kDrCalibrationLayout =
     makeLayout("dr_calibration", 0x36, 0x00, 0xFF, layout_tables::kCalValueFields,
                layout_tables::kCalStatusBits, LengthRule::Padded);
+
+inline constexpr PacketLayout kDiagOutputLayout =
+    makeLayout("diag_output", 0x70, 0x7F, 0x7F, layout_tables::kDiagOutputFields,
+               layout_tables::kDiagOutputBits, LengthRule::Exact);
+
+// The receiver's real-time clock: the 2901 packet whose status byte is 0xFF. The status byte
+// names the entry (a Query carries it, its acknowledgement's index byte repeats it), so this
+// layout is not one findLayout gives: 2901 decodes as kInitTimeLayout, and the clock's dialog
+// and senders name this one.
+inline constexpr PacketLayout kRtcLayout =
+    makeLayout("rtc", 0x29, 0x01, 0x01, layout_tables::kInitTimeFields, {}, LengthRule::Exact, 1);
+inline constexpr uint8_t kRtcStatus = 0xFF;
 
 // Every layout, the more specific of two that share a subcode first.
 std::span<const PacketLayout* const> packetLayouts();

@@ -120,7 +120,7 @@ bool isHexField(std::string_view name) {
     for (std::string_view suffix : {"flags", "status", "code", "validity", "bitmap", "event_mask",
                                     "message_mask", "output_mask"})
         if (endsWith(name, suffix)) return true;
-    return false;
+    return name.starts_with("output_mask_");
 }
 
 template <class T> void textScalar(std::string& out, std::string_view name, const T& v) {

@@ -1039,8 +1039,21 @@ struct DiagStartupRecord {
 
 // 707F diagnostic output mask: bit j of byte i = 0x70 subcode i * 8 + j.
 struct DiagOutputMaskRecord {
-    uint8_t output_mask[16] = {};
-    template <class V> void visit(V&& v) const { v("output_mask", output_mask); }
+    uint32_t output_mask_00 = 0; // bit k: subcode 0x00 + k
+    uint32_t output_mask_20 = 0;
+    uint32_t output_mask_40 = 0;
+    uint32_t output_mask_60 = 0;
+    static constexpr std::span<const FieldDef> kFields{layout_tables::kDiagOutputFields};
+    template <class S> static auto fields(S& s) {
+        return std::tie(s.output_mask_00, s.output_mask_20, s.output_mask_40, s.output_mask_60);
+    }
+    template <class V> void visit(V&& v) const { visitFields(*this, v); }
+    // Whether the 0x70 subcode (0x00..0x7F) is enabled.
+    bool enabled(uint8_t subcode) const {
+        if (subcode > 0x7F) return false;
+        const uint32_t words[] = {output_mask_00, output_mask_20, output_mask_40, output_mask_60};
+        return (words[subcode / 32] >> (subcode % 32)) & 1u;
+    }
 };
 
 // The records filled through layouts have the members their tables name.
@@ -1049,7 +1062,8 @@ static_assert(shapeMatches<SoftEventRecord>() && shapeMatches<InitTimeRecord>() 
               shapeMatches<InitFrequencyRecord>() && shapeMatches<InitHeadingRecord>() &&
               shapeMatches<MapMatchRecord>() && shapeMatches<TachoDataRecord>() &&
               shapeMatches<EventTriggerRecord>() && shapeMatches<IntervalTriggerRecord>() &&
-              shapeMatches<EventMaskRecord>() && shapeMatches<DrCalibrationRecord>());
+              shapeMatches<EventMaskRecord>() && shapeMatches<DrCalibrationRecord>() &&
+              shapeMatches<DiagOutputMaskRecord>());
 // ... and the records of several layouts the same fields in each.
 static_assert(sameFields(kFatalErrorLogLayout.fields, SoftEventRecord::kFields) &&
               sameFields(kDirectionSwitchLayout.fields, DrCalibrationRecord::kFields) &&

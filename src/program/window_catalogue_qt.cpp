@@ -12,13 +12,18 @@
 #include "app/version_form.h"
 #include "config/interval_control_form.h"
 #include "config/mask_form.h"
+#include "config/pkt15_form.h"
 #include "config/pkt2101_form.h"
 #include "config/pkt25_form.h"
+#include "config/pkt2601_form.h"
+#include "config/pkt2603_04_05_form.h"
 #include "config/pkt27_form.h"
 #include "config/pkt2907_form.h"
 #include "config/pkt2908_form.h"
 #include "config/pkt29_form.h"
 #include "config/pkt36_form.h"
+#include "config/pkt707f_form.h"
+#include "config/set_rtc_form.h"
 #include "config/soft_event_form.h"
 #include "flash/bbram_form.h"
 #include "flash/bbram_trace_form.h"
@@ -106,6 +111,11 @@ const WindowSpec kWindows[] = {
     {W::TAdcCalParamsForm, make<TAdcCalParamsForm>},
     {W::TbufferedDrForm, make<TbufferedDrForm>},
     {W::TTtcaForm, make<TTtcaForm>},
+    {W::Tpkt707FForm, make<Tpkt707FForm>},
+    {W::TsetRtcForm, make<TsetRtcForm>},
+    {W::Tpkt15Form, make<Tpkt15Form>},
+    {W::Tpkt2601Form, make<Tpkt2601Form>},
+    {W::Tpkt2603_04_05Form, make<Tpkt2603_04_05Form>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;

@@ -508,11 +508,13 @@ uint8_t SimReceiver::handleSet(uint8_t code, uint8_t sub, const uint8_t* d, size
     }
     case 0x70:
         switch (sub) {
-        case 0x7F:
-            if (n != 16) return kLength;
-            std::memcpy(s.diagMask, d, 16);
+        case 0x7F: {
+            DiagOutputMaskRecord mask;
+            if (decodeInto(kDiagOutputLayout, sub, d, n, mask) != 0) return kLength;
+            encodeRecord(kDiagOutputLayout, mask, s.diagMask);
             bbramActivity(1916, 0);
             return kOk;
+        }
         case 0x0D:
             if (n < 1) return kLength;
             bbramUnitTest(d, n);
@@ -738,8 +740,10 @@ uint8_t SimReceiver::handleQuery(uint8_t code, uint8_t sub, const uint8_t* d, si
         return one(selfTest());
     case 0x70:
         if (sub == 0x7F) {
+            DiagOutputMaskRecord mask;
+            decodeInto(kDiagOutputLayout, sub, s.diagMask, sizeof s.diagMask, mask);
             Frame f{0x70, 0x7F, {}};
-            f.payload.raw(s.diagMask, 16);
+            f.payload.record(kDiagOutputLayout, mask);
             return one(f);
         }
         if (sub == 0x20) return one(diagStartup());

@@ -192,7 +192,8 @@ void MonitorPort::execute(int64_t tMs, std::vector<Answer>& out) {
         return answer(out, kMonitorAck);
     }
     case 0x7D: { // customer data block: block number, bytes
-        if (!daemonRunning_ || n < 2 || n - 1 > 128 || d[0] < 1 || d[0] > 0x7F)
+        // A block is at most what one 0x15 reply frame carries after the block number.
+        if (!daemonRunning_ || n < 2 || n - 1 > kMaxCustomerBlock || d[0] < 1 || d[0] > 0x7F)
             return answer(out, kMonitorNak);
         uint8_t block = d[0];
         factory_.customerSet[block] = 1;

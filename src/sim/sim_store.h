@@ -134,14 +134,19 @@ inline void setRtcOffsetMs(SimStore& s, int64_t v) {
 }
 static_assert(std::is_standard_layout_v<SimStore>);
 
+// The largest customer data block: what one 0x15 reply carries. Its frame (0x81, code, block,
+// the bytes, checksum, 0x82) must stay below the 240 bytes at which a reader refuses a frame.
+inline constexpr size_t kMaxCustomerBlock = kMaxRxFrame - 6;
+
 // Factory data written through the monitor (0x8A, 0x8D, 0x7D); kept in flash, not BBRAM.
 struct FactoryData {
     uint8_t productConfig[64]; // 0x8A data as sent: serial, date bytes, year, name
     uint8_t productConfigLength;
     char hardwareId[17];
-    uint8_t customerLength[128]; // per block 0x01..0x7F; 0 = not set
+    // Customer data blocks 0x01..0x7F: each at most what one 0x15 reply frame carries.
+    uint8_t customerLength[128]; // per block; 0 = not set
     uint8_t customerSet[128];
-    uint8_t customer[128][128];
+    uint8_t customer[128][kMaxCustomerBlock];
 };
 
 // The BBRAM image: a header followed by the store. Placed in RAM at kRamBbram and, after a

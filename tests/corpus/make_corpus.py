@@ -167,7 +167,8 @@ def settings_groups():
 
 def multi_field_groups():
     """Replies of the packets of several fields: initialization data 0x29, output triggers
-    0x2A..0x2D, the soft event mask 0x2E, DR calibration 0x36 and the event logs 0x14. Each
+    0x2A..0x2D, the soft event mask 0x2E, DR calibration 0x36, the event logs 0x14 and the
+    diagnostic output mask 707F. Each
     layout with its length, one byte less and one more; subcodes without a layout; random
     values; the nested form. A 36xx report keeps the fields it does not carry from the one
     before, so their order matters."""
@@ -216,6 +217,10 @@ def multi_field_groups():
     f.append(frame(0x02, 0x36, [0x07, 1, 0x01] + list(struct.pack('<ff', 0.0251, 0.0003))))
     f.append(frame(0x02, 0x2A, [0x30, 0x02] + list(struct.pack('<I', 0x20000000))))
     f.append(frame(0x02, 0x2E, [0x01, 0x46, 0x01]))
+    # 707F diagnostic output mask: 16 bytes exactly (0x70-00, 07, 0C, 20 and 7F set).
+    mask = [0x81, 0x10, 0, 0, 0x01] + [0] * 10 + [0x80]
+    for m in (mask[:15], mask, mask + [0]):
+        f.append(frame(0x70, 0x7F, m))
     return b''.join(f)
 
 

@@ -965,7 +965,18 @@ TEST_F(Records, DiagnosticStartupAndOutputMask) {
     std::vector<uint8_t> mask(16, 0);
     mask[0] = 0x81;
     ASSERT_EQ(dec(0x70, 0x7F, mask), 0);
-    EXPECT_EQ(a.diag_output_mask.output_mask[0], 0x81);
+    EXPECT_EQ(a.diag_output_mask.output_mask_00, 0x81u);
+    EXPECT_TRUE(a.diag_output_mask.enabled(0x00));
+    EXPECT_TRUE(a.diag_output_mask.enabled(0x07));
+    EXPECT_FALSE(a.diag_output_mask.enabled(0x06));
+    mask.assign(16, 0);
+    mask[4] = 0x01;  // subcode 0x20
+    mask[15] = 0x80; // subcode 0x7F
+    ASSERT_EQ(dec(0x70, 0x7F, mask), 0);
+    EXPECT_EQ(a.diag_output_mask.output_mask_20, 1u);
+    EXPECT_TRUE(a.diag_output_mask.enabled(0x20));
+    EXPECT_TRUE(a.diag_output_mask.enabled(0x7F));
+    EXPECT_FALSE(a.diag_output_mask.enabled(0x80));
     EXPECT_EQ(dec(0x70, 0x7F, std::vector<uint8_t>(15, 0)), kDecodeBadLength);
 }
 

@@ -261,6 +261,32 @@ TEST(SimMonitor, FactoryDataWrittenThroughTheMonitorIsReported) {
     EXPECT_EQ(b[0].payload, block);
 }
 
+// A customer data block is at most what one 0x15 reply frame carries: such a block comes
+// back whole, a longer one is refused.
+TEST(SimMonitor, CustomerDataBlocksAreAtMostAFrame) {
+    SimHarness h;
+    h.boot();
+    forceToMonitor(h);
+    ASSERT_TRUE(startDaemon(h));
+    std::vector<uint8_t> full(vx::sim::kMaxCustomerBlock);
+    for (size_t i = 0; i < full.size(); ++i) full[i] = uint8_t(i * 7);
+    vx::monitorCustomerData(h, 0x7F, full);
+    ASSERT_TRUE(vx::waitMonitorAck(h, 3000));
+    ASSERT_TRUE(startDaemon(h));
+    vx::monitorCustomerData(h, 0x7E, std::vector<uint8_t>(vx::sim::kMaxCustomerBlock + 1, 1));
+    EXPECT_FALSE(vx::waitMonitorAck(h, 3000));
+    vx::monitorRestart(h);
+    h.run(1500);
+    h.take();
+    vx::sendQuery(h, 0x15, 0x7F);
+    vx::sendQuery(h, 0x15, 0x7E);
+    auto ps = h.take();
+    auto b = withId(ps, 0x15, 0x7F);
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].payload, full);
+    EXPECT_TRUE(withId(ps, 0x15, 0x7E).empty());
+}
+
 // A BBRAM image spoiled in RAM is refused at start-up: the receiver falls back to the copy in
 // flash, or, with both gone, to its defaults, and says so in 1201, 1602 and its event log.
 TEST(SimMonitor, ASpoiledBbramFallsBackToFlashThenToDefaults) {
