@@ -10,16 +10,21 @@
 #include "app/sio_form.h"
 #include "app/sys_ack_form.h"
 #include "app/version_form.h"
+#include "config/almanac_form.h"
 #include "config/interval_control_form.h"
 #include "config/mask_form.h"
+#include "config/nmea_output_form.h"
 #include "config/pkt2101_form.h"
+#include "config/pkt2202_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt27_form.h"
 #include "config/pkt2907_form.h"
 #include "config/pkt2908_form.h"
 #include "config/pkt29_form.h"
 #include "config/pkt36_form.h"
+#include "config/protocol_config_form.h"
 #include "config/soft_event_form.h"
+#include "config/zant_configurator_form.h"
 #include "flash/bbram_form.h"
 #include "flash/bbram_trace_form.h"
 #include "flash/bbram_unit_test_form.h"
@@ -88,6 +93,11 @@ const WindowSpec kWindows[] = {
     {W::Tpkt7020Form, make<Tpkt7020Form>},
     {W::Tpkt3002Form, make<Tpkt3002Form>},
     {W::TpktBufferedDr, make<TpktBufferedDr>},
+    {W::TForm_ProtocolConfig, make<TForm_ProtocolConfig>},
+    {W::TZANTconfiguratorForm, make<TZANTconfiguratorForm>},
+    {W::Tpkt2202Form, make<Tpkt2202Form>},
+    {W::TNMEAOutputForm, make<TNMEAOutputForm>},
+    {W::TalmanacForm, make<TalmanacForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
