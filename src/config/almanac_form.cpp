@@ -117,24 +117,22 @@ TalmanacForm::TalmanacForm(Console& console, QWidget* parent)
     RadioButton1Click();
 
     using R = vx::HandlerRole;
-    routes_.onRecord<vx::AlmanacSvRecord>(
-        R::Reply, [this](const vx::AlmanacSvRecord& r, const vx::Routed&) {
-            const auto p = svPayload(r);
-            pageArrived(0x12, p, QString("Downloading Almanac for SV %1 ...").arg(r.sv));
-        });
-    routes_.onRecord<vx::IonUtcRecord>(
-        R::Reply, [this](const vx::IonUtcRecord& r, const vx::Routed&) {
-            std::array<uint8_t, 26> p{r.page_status, r.page_info};
-            std::copy(std::begin(r.data), std::end(r.data), p.begin() + 2);
+    // One reply handler for the three pages (a window has one handler per role).
+    routes_.on(R::Reply, [this](const vx::Delivery& d, const vx::RouteStep&) {
+        if (const auto* r = d.recordAs<vx::AlmanacSvRecord>()) {
+            const auto p = svPayload(*r);
+            pageArrived(0x12, p, QString("Downloading Almanac for SV %1 ...").arg(r->sv));
+        } else if (const auto* r = d.recordAs<vx::IonUtcRecord>()) {
+            std::array<uint8_t, 26> p{r->page_status, r->page_info};
+            std::copy(std::begin(r->data), std::end(r->data), p.begin() + 2);
             pageArrived(0x14, p, "Downloading ION/UTC Page...");
-        });
-    routes_.onRecord<vx::AlmanacPage13Record>(
-        R::Reply, [this](const vx::AlmanacPage13Record& r, const vx::Routed&) {
-            std::array<uint8_t, 50> p{r.page_status, r.page_info};
-            std::copy(std::begin(r.block1), std::end(r.block1), p.begin() + 2);
-            std::copy(std::begin(r.block2), std::end(r.block2), p.begin() + 26);
+        } else if (const auto* r = d.recordAs<vx::AlmanacPage13Record>()) {
+            std::array<uint8_t, 50> p{r->page_status, r->page_info};
+            std::copy(std::begin(r->block1), std::end(r->block1), p.begin() + 2);
+            std::copy(std::begin(r->block2), std::end(r->block2), p.begin() + 26);
             pageArrived(0x13, p, statusWin_->text());
-        });
+        }
+    });
     routes_.onAck(R::SetAck, [this](const vx::AckRecord& a) { setAck(a); });
 }
 

@@ -32,7 +32,7 @@ QColor led(QWidget* w) {
     return child<Lamp>(w, "statusLED")->colour();
 }
 void click(QWidget* w, const char* name) {
-    QTest::mouseClick(child<QAbstractButton>(w, name), Qt::LeftButton);
+    child<QAbstractButton>(w, name)->click();
 }
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -70,7 +70,7 @@ TEST_F(ConsoleOnSimulatedReceiver, AlmanacDownloadClearsAndUploadsBack) {
     EXPECT_EQ(status(form), "Requesting page 1 of 34");
     runTransfer(form);
     ASSERT_TRUE(pumpUntil([&] { return !form->busy(); })) << status(form).toStdString();
-    EXPECT_EQ(status(form), "Download Successful");
+    EXPECT_EQ(status(form), "Download Successful") << readFile(path).size() << " bytes";
     EXPECT_EQ(led(form), lamp::kGreen);
     const std::vector<uint8_t> file = readFile(path);
     const auto pages = vx::parseAlmanacFile(file);

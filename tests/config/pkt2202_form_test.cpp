@@ -2,6 +2,7 @@
 // checks the boxes of its mask, a Set writes the mask most significant byte first, and an
 // interval outside 0..255 sends nothing.
 #include "config/pkt2202_form.h"
+#include "link/catalogue.h"
 #include "sim/sim_receiver.h"
 #include "support/console_fixture_qt.h"
 #include "widgets/lamp_qt.h"
