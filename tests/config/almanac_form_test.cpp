@@ -60,6 +60,19 @@ void runTransfer(TalmanacForm* form) {
 TEST_F(ConsoleOnSimulatedReceiver, AlmanacDownloadClearsAndUploadsBack) {
     startSimulatedReceiver();
     ASSERT_TRUE(sim->advance(60000)) << "the receiver collects its almanac";
+    // The minute of reports is read before the transfer starts, so that the pseudo-terminal
+    // takes the console's queries at once (a write the line does not take in time fails the
+    // transfer, as it should).
+    uint64_t seen = 0;
+    QElapsedTimer quiet;
+    quiet.start();
+    ASSERT_TRUE(pumpUntil([&] {
+        if (console->delivered() != seen) {
+            seen = console->delivered();
+            quiet.restart();
+        }
+        return seen > 0 && quiet.elapsed() > 300;
+    }));
     TalmanacForm* form = OPEN_ALMANAC();
     ASSERT_NE(form, nullptr);
     const std::string path = vxtest::uniqueTempPath("almanac");
