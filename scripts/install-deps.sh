@@ -10,6 +10,7 @@ packages=(
   xvfb xauth
   dbus at-spi2-core python3-pyatspi
   desktop-file-utils man-db groff-base dpkg-dev file
+  gpsd gpsd-clients
 )
 
 missing=()

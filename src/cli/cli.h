@@ -77,4 +77,7 @@ int cmdLog(const std::vector<std::string>& args);
 // BBRAM save and upload through the receiver's monitor (cmd_bbram.cpp).
 int cmdBbram(const std::vector<std::string>& args);
 
+// vexor nmea: the NMEA output without a display.
+int cmdNmea(const std::vector<std::string>& args);
+
 } // namespace vx::cli

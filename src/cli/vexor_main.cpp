@@ -24,6 +24,7 @@ const Command commands[] = {
     {"log", vx::cli::cmdLog, "write the data logs (5 Hz, 1 Hz, binary) of a recording or a port"},
     {"send", vx::cli::cmdSend, "send one command over a serial port and print its answer"},
     {"bbram", vx::cli::cmdBbram, "save or upload the receiver's BBRAM image through its monitor"},
+    {"nmea", vx::cli::cmdNmea, "write GGA sentences from a receiver's reports to a second port"},
 };
 
 void usage(FILE* out) {

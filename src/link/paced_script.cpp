@@ -29,6 +29,24 @@ int runScriptBlocking(FrameSink& sink, const PacedScript& script, Sleeper& sleep
     return cursor.lastResult();
 }
 
+namespace {
+// Keeps the one frame a sender hands it instead of writing it.
+class FrameCapture : public FrameSink {
+public:
+    int sendFrame(const uint8_t* bytes, uint16_t length) override {
+        frame.assign(bytes, bytes + length);
+        return 0;
+    }
+    std::vector<uint8_t> frame;
+};
+} // namespace
+
+ScriptStep stepOf(const std::function<int(FrameSink&)>& sender, int pauseAfterMs) {
+    FrameCapture capture;
+    if (sender(capture) != 0) capture.frame.clear();
+    return {std::move(capture.frame), pauseAfterMs};
+}
+
 int scriptDurationMs(const PacedScript& script) {
     int total = 0;
     for (const ScriptStep& step : script) total += step.pauseAfterMs > 0 ? step.pauseAfterMs : 0;

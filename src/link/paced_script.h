@@ -7,6 +7,7 @@
 #include "link/framing.h"
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -64,6 +65,11 @@ private:
 // frame's result (0, or -1 when the sink refused it or the frame could not be built), or
 // kNothingSent for an empty script.
 int runScriptBlocking(FrameSink& sink, const PacedScript& script, Sleeper& sleeper);
+
+// The frame a sender sends, as a step with the pause to keep after it: any catalogue sender
+// bound to its values becomes a step of a script. A sender that refuses to build its frame
+// gives an empty frame, which the script then refuses to send (a failed step).
+ScriptStep stepOf(const std::function<int(FrameSink&)>& sender, int pauseAfterMs);
 
 // Sum of all pauses of a script, in milliseconds.
 int scriptDurationMs(const PacedScript& script);

@@ -173,6 +173,17 @@ public:
         return 0;
     }
 
+    long writeSome(const uint8_t* bytes, size_t count) override {
+        if (fd_ < 0) return -1;
+        if (count == 0) return 0;
+        for (;;) {
+            ssize_t n = ::write(fd_, bytes, count);
+            if (n >= 0) return long(n);
+            if (errno == EINTR) continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        }
+    }
+
     void purge(bool receive, bool transmit) override {
         if (fd_ < 0) return;
         if (receive && transmit) {

@@ -47,6 +47,13 @@ public:
     // refused them or did not take them within a time-out of 10 ms per byte plus 100 ms.
     virtual int write(const uint8_t* bytes, size_t count) = 0;
 
+    // Writes what the driver takes now, without waiting: the count of bytes taken (0 when its
+    // buffer is full), or -1 when the port refused them. Writers that must never wait (the
+    // NMEA output) use it; by default a port writes everything as write() does.
+    virtual long writeSome(const uint8_t* bytes, size_t count) {
+        return write(bytes, count) == 0 ? long(count) : -1;
+    }
+
     // Discards the bytes waiting in the receive and/or transmit buffer.
     virtual void purge(bool receive, bool transmit) = 0;
 

@@ -10,10 +10,13 @@
 #include "app/sio_form.h"
 #include "app/sys_ack_form.h"
 #include "app/version_form.h"
+#include "config/almanac_form.h"
 #include "config/interval_control_form.h"
 #include "config/mask_form.h"
 #include "config/pkt15_form.h"
+#include "config/nmea_output_form.h"
 #include "config/pkt2101_form.h"
+#include "config/pkt2202_form.h"
 #include "config/pkt25_form.h"
 #include "config/pkt2601_form.h"
 #include "config/pkt2603_04_05_form.h"
@@ -24,7 +27,9 @@
 #include "config/pkt36_form.h"
 #include "config/pkt707f_form.h"
 #include "config/set_rtc_form.h"
+#include "config/protocol_config_form.h"
 #include "config/soft_event_form.h"
+#include "config/zant_configurator_form.h"
 #include "flash/bbram_form.h"
 #include "flash/bbram_trace_form.h"
 #include "flash/bbram_unit_test_form.h"
@@ -116,6 +121,11 @@ const WindowSpec kWindows[] = {
     {W::Tpkt15Form, make<Tpkt15Form>},
     {W::Tpkt2601Form, make<Tpkt2601Form>},
     {W::Tpkt2603_04_05Form, make<Tpkt2603_04_05Form>},
+    {W::TForm_ProtocolConfig, make<TForm_ProtocolConfig>},
+    {W::TZANTconfiguratorForm, make<TZANTconfiguratorForm>},
+    {W::Tpkt2202Form, make<Tpkt2202Form>},
+    {W::TNMEAOutputForm, make<TNMEAOutputForm>},
+    {W::TalmanacForm, make<TalmanacForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
