@@ -220,6 +220,12 @@ std::optional<int64_t> ProfileRun::wakeAt() const {
     return r.next < r.script.size() ? r.sendAt : r.deadline;
 }
 
+bool ProfileRun::pausing() const {
+    if (finished_ || !sink_ || current_ >= requests_.size()) return false;
+    const Request& r = requests_[current_];
+    return r.next < r.script.size();
+}
+
 void ProfileRun::packet(uint8_t code, uint8_t subcode, const RecordSnapshot& record,
                         int64_t nowMs) {
     if (finished_ || !sink_ || current_ >= requests_.size()) return;

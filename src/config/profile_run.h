@@ -45,6 +45,8 @@ public:
     void tick(int64_t nowMs);
     // When tick has something to do next; nothing once finished.
     std::optional<int64_t> wakeAt() const;
+    // True while the next wake-up is a pause between two frames (not an answer's time-out).
+    bool pausing() const;
 
     Mode mode() const { return mode_; }
     bool started() const { return sink_ != nullptr; }

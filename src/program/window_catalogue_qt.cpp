@@ -19,6 +19,7 @@
 #include "config/pkt2908_form.h"
 #include "config/pkt29_form.h"
 #include "config/pkt36_form.h"
+#include "config/profile_form.h"
 #include "config/soft_event_form.h"
 #include "flash/bbram_form.h"
 #include "flash/bbram_trace_form.h"
@@ -88,6 +89,7 @@ const WindowSpec kWindows[] = {
     {W::Tpkt7020Form, make<Tpkt7020Form>},
     {W::Tpkt3002Form, make<Tpkt3002Form>},
     {W::TpktBufferedDr, make<TpktBufferedDr>},
+    {W::TprofileForm, make<TprofileForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -112,6 +114,9 @@ const MenuItemSpec kMenu[] = {
     {"&Config", nullptr, nullptr, "Output Interval Control (2A, 2B, 2C, 2D)...", nullptr, W::TintervalControlForm, None},
     {"&Config", nullptr, nullptr, "&DR Calibration (3603-3608)...", nullptr, W::Tpkt36Form, None},
     {"&Config", nullptr, nullptr, "Diagnostic Message Output (707F)...", nullptr, W::Tpkt707FForm, None},
+    {"&Config", nullptr, nullptr, "Save Receiver Configuration...", nullptr, W::TprofileForm, MenuExtra::ProfileSave},
+    {"&Config", nullptr, nullptr, "Verify Receiver Against Profile...", nullptr, W::TprofileForm, MenuExtra::ProfileVerify},
+    {"&Config", nullptr, nullptr, "Apply Profile to Receiver...", nullptr, W::TprofileForm, MenuExtra::ProfileApply},
 
     {"&View", nullptr, nullptr, "&Version (1101-1103), Product Info (1202-1204)...", nullptr, W::TversionForm, None},
     {"&View", nullptr, nullptr, "Soft Event Mask and Event Logs (1401, 1402, 2E01)...", nullptr, W::TsoftEventForm, None},
