@@ -230,7 +230,8 @@ int runOnPort(const Options& o, ProfileRun& run) {
 }
 
 int save(const Options& o) {
-    ProfileRun run = o.targets.empty() ? ProfileRun::save() : ProfileRun::save(saveUnits(o.targets));
+    ProfileRun run =
+        o.targets.empty() ? ProfileRun::save() : ProfileRun::save(saveUnits(o.targets));
     // The file is opened first: a path that cannot be written costs no exchange.
     std::FILE* f = std::fopen(o.files[0].c_str(), "wb");
     if (!f) {

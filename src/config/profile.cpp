@@ -17,12 +17,8 @@ namespace {
 // diff; a settings group's dialog needs a name, one of packets of several fields takes its
 // layouts' names. RTC, time and position initialisation (0x29) are not configuration.
 constexpr ConfigDialog kConfigDialogs[] = {
-    {engineRateDialog, "engine_rate"},
-    {gpsConfigDialog, "gps_config"},
-    {kalmanDialog, "kalman"},
-    {drFilterDialog, "dr_filter"},
-    {intervalControlDialog, nullptr},
-    {softEventDialog, nullptr},
+    {engineRateDialog, "engine_rate"}, {gpsConfigDialog, "gps_config"},  {kalmanDialog, "kalman"},
+    {drFilterDialog, "dr_filter"},     {intervalControlDialog, nullptr}, {softEventDialog, nullptr},
     {drCalibrationDialog, nullptr},
 };
 
@@ -217,8 +213,7 @@ std::vector<ConfigUnit> saveUnits(std::span<const SaveTarget> targets) {
 InputOf unitInput(const ConfigUnit& u, const std::vector<std::optional<double>>& values) {
     return [u, values](const FieldSpec& f) -> ControlInput {
         const ConfigGroup& g = *u.group;
-        if (&f == g.subcodeControl && u.subcode >= 0)
-            return inputFromWire(*g.dialog, f, u.subcode);
+        if (&f == g.subcodeControl && u.subcode >= 0) return inputFromWire(*g.dialog, f, u.subcode);
         if (&f == g.keyControl && u.key >= 0) return inputFromWire(*g.dialog, f, u.key);
         for (size_t i = 0; i < g.fields.size() && i < values.size(); ++i)
             if (g.fields[i].spec == &f && values[i]) return inputFromWire(*g.dialog, f, *values[i]);
@@ -327,7 +322,8 @@ std::optional<int> hexKey(std::string_view s) {
     int v = 0;
     for (char c : s) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        v = v * 16 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
+        v = v * 16 +
+            (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
     }
     return v;
 }
@@ -430,8 +426,8 @@ ProfileParse parseProfile(std::string_view text) {
             continue;
         }
         if (auto it = seen.find(full); it != seen.end()) {
-            refuse(lineNo, full + " is given twice (first on line " + std::to_string(it->second) +
-                               ")");
+            refuse(lineNo,
+                   full + " is given twice (first on line " + std::to_string(it->second) + ")");
             continue;
         }
         seen[full] = lineNo;
@@ -562,8 +558,8 @@ std::string compareTable(std::span<const FieldCompare> rows, std::string_view fi
         out.resize(std::max(w, s.size()), ' ');
         return out;
     };
-    std::string out = pad("Field", w0) + "  " + pad(firstTitle, w1) + "  " +
-                      pad(secondTitle, w2) + "  State\r\n";
+    std::string out =
+        pad("Field", w0) + "  " + pad(firstTitle, w1) + "  " + pad(secondTitle, w2) + "  State\r\n";
     for (const FieldCompare& r : rows) {
         out += pad(r.name, w0) + "  " + pad(r.first, w1) + "  " + pad(r.second, w2) + "  " +
                fieldStateText(r.state);

@@ -45,10 +45,10 @@ std::span<const ConfigDialog> configDialogs();
 
 // How a group's entries are named.
 enum class EntryKeys : uint8_t {
-    None,    // one packet per subcode, no entries
-    Listed,  // the entries the group writes itself (GroupSpec::keys): no key in the name
-    Key,     // one key byte from a control: [61]
-    Target,  // the subcode and a key byte from controls: [3002]
+    None,   // one packet per subcode, no entries
+    Listed, // the entries the group writes itself (GroupSpec::keys): no key in the name
+    Key,    // one key byte from a control: [61]
+    Target, // the subcode and a key byte from controls: [3002]
 };
 
 struct ConfigField {
@@ -108,9 +108,9 @@ double fieldWire(const ConfigGroup& g, const ConfigField& f, const FieldValues& 
 struct ProfileValue {
     ConfigUnit unit;
     const ConfigField* field = nullptr;
-    std::string text; // as written
-    double wire = 0;  // what it stands for
-    int line = 0;     // 1-based; 0 for values not read from a file
+    std::string text;         // as written
+    double wire = 0;          // what it stands for
+    int line = 0;             // 1-based; 0 for values not read from a file
     std::string name() const; // "time_trigger[3002].minimum"
 };
 

@@ -119,8 +119,8 @@ void TprofileForm::openedFor(MenuExtra item) {
     QString path;
     switch (item) {
     case MenuExtra::ProfileSave:
-        path = fileDialog::saveFileName(this, tr("Save Receiver Configuration"),
-                                        "receiver.profile", true);
+        path = fileDialog::saveFileName(this, tr("Save Receiver Configuration"), "receiver.profile",
+                                        true);
         if (!path.isEmpty()) saveTo(path);
         break;
     case MenuExtra::ProfileVerify:
@@ -147,8 +147,8 @@ std::optional<QString> TprofileForm::receiverPort() {
                                       "first."));
         return std::nullopt;
     }
-    return qs(vx::portLabel("COM" + std::to_string(int(s.portIndex) + 1),
-                            slots_.path(s.portIndex)));
+    return qs(
+        vx::portLabel("COM" + std::to_string(int(s.portIndex) + 1), slots_.path(s.portIndex)));
 }
 
 std::optional<vx::Profile> TprofileForm::readProfile(const QString& path) {
@@ -158,7 +158,8 @@ std::optional<vx::Profile> TprofileForm::readProfile(const QString& path) {
         return std::nullopt;
     }
     const QByteArray bytes = f.readAll();
-    vx::ProfileParse p = vx::parseProfile(std::string_view(bytes.constData(), size_t(bytes.size())));
+    vx::ProfileParse p =
+        vx::parseProfile(std::string_view(bytes.constData(), size_t(bytes.size())));
     if (!p.ok()) {
         QString text = tr("The profile %1 is refused; nothing was sent.\n").arg(path);
         for (const std::string& e : p.errors) text += "\n" + qs(e);
@@ -230,7 +231,8 @@ void TprofileForm::advance() {
     }
     progressBar_->setValue(int(run_->done()));
     statusLabel_->setText(qs(run_->status()));
-    if (auto at = run_->wakeAt()) runTimer_->start(int(std::clamp<int64_t>(*at - now_(), 0, 60000)));
+    if (auto at = run_->wakeAt())
+        runTimer_->start(int(std::clamp<int64_t>(*at - now_(), 0, 60000)));
 }
 
 void TprofileForm::runTimerTimer() {
@@ -272,7 +274,8 @@ void TprofileForm::finish() {
         }
         const size_t saved = run.savedProfile().values.size();
         QString status = tr("%1 fields saved to %2").arg(saved).arg(path_);
-        if (comments) status += tr("; %1 not answered or refused, written as comments").arg(comments);
+        if (comments)
+            status += tr("; %1 not answered or refused, written as comments").arg(comments);
         statusLabel_->setText(status);
         return;
     }
@@ -295,8 +298,9 @@ void TprofileForm::showRows(const std::vector<vx::FieldCompare>& rows) {
         for (int c = 0; c < 4; ++c) resultTable_->setItem(i, c, new QTableWidgetItem(qs(cells[c])));
         if (r.state != vx::FieldState::Same)
             for (int c = 0; c < 4; ++c)
-                resultTable_->item(i, c)->setBackground(
-                    r.state == vx::FieldState::Different ? QColor(255, 200, 200) : QColor(255, 255, 190));
+                resultTable_->item(i, c)->setBackground(r.state == vx::FieldState::Different
+                                                            ? QColor(255, 200, 200)
+                                                            : QColor(255, 255, 190));
     }
     resultTable_->resizeColumnsToContents();
     summaryLabel_->setText(qs(vx::summaryLine(vx::summarize(rows))));
@@ -306,9 +310,11 @@ void TprofileForm::showRows(const std::vector<vx::FieldCompare>& rows) {
 void TprofileForm::stopButtonClick() {
     if (!running()) return;
     runTimer_->stop();
+    const bool applying = run_->mode() == vx::ProfileRun::Mode::Apply;
     run_.reset();
     stopButton_->setEnabled(false);
-    statusLabel_->setText(tr("Stopped; the receiver may hold part of the profile."));
+    statusLabel_->setText(applying ? tr("Stopped: the receiver may hold part of the profile.")
+                                   : tr("Stopped."));
 }
 
 void TprofileForm::saveTableButtonClick() {

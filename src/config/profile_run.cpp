@@ -127,7 +127,8 @@ void ProfileRun::addSet(const ConfigUnit& u) {
             for (int k : keys) {
                 SetFrame sf = setFrame(uint8_t(u.subcode >= 0 ? u.subcode : s), k, {});
                 for (const ConfigField& f : g.fields)
-                    if (f.spec->subcode == s && (f.spec->key < 0 || gs.keys.empty() || f.spec->key == k))
+                    if (f.spec->subcode == s &&
+                        (f.spec->key < 0 || gs.keys.empty() || f.spec->key == k))
                         sf.fields.push_back(&f);
                 r.sets.push_back(std::move(sf));
             }
@@ -156,8 +157,7 @@ bool ProfileRun::complete(const Request& r) const {
         return std::all_of(r.expects.begin(), r.expects.end(),
                            [](const Expect& e) { return e.done; });
     case Kind::Set:
-        return std::all_of(r.sets.begin(), r.sets.end(),
-                           [](const SetFrame& s) { return s.acked; });
+        return std::all_of(r.sets.begin(), r.sets.end(), [](const SetFrame& s) { return s.acked; });
     }
     return true;
 }
@@ -192,9 +192,7 @@ void ProfileRun::pump(int64_t nowMs) {
             r.sendAt = nowMs + (r.next < r.script.size() ? step.pauseAfterMs : 0);
             if (r.next == r.script.size()) {
                 const DialogSpec* d = r.unit.group ? r.unit.group->dialog : nullptr;
-                r.deadline = nowMs + (timeoutMs_ > 0 ? timeoutMs_
-                                      : d       ? d->policy.timeoutMs
-                                                : 1000);
+                r.deadline = nowMs + (timeoutMs_ > 0 ? timeoutMs_ : d ? d->policy.timeoutMs : 1000);
             }
             continue;
         }

@@ -55,16 +55,16 @@ TEST(VexorConfigCli, SaveChangeVerifyApplyVerifyOnTheSimulatedReceiver) {
     EXPECT_EQ(r.status, 1) << r.err;
     const size_t fields = std::count(saved.begin(), saved.end(), '\n') -
                           size_t(std::count(saved.begin(), saved.end(), '#'));
-    const std::string summary = std::to_string(fields) + " fields: " + std::to_string(fields - 3) +
-                                " same, 3 different\n";
+    const std::string summary =
+        std::to_string(fields) + " fields: " + std::to_string(fields - 3) + " same, 3 different\n";
     EXPECT_TRUE(r.out.ends_with(summary)) << r.out.substr(r.out.size() - 200);
     EXPECT_NE(r.out.find("engine_rate.DR_Engine_Rate"), std::string::npos);
     EXPECT_NE(r.out.find("10 Hz"), std::string::npos);
 
     r = runCommand(config + "apply --port " + port + " " + profile);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_TRUE(r.out.ends_with(std::to_string(fields) + " fields: " + std::to_string(fields) +
-                                " same\n"))
+    EXPECT_TRUE(
+        r.out.ends_with(std::to_string(fields) + " fields: " + std::to_string(fields) + " same\n"))
         << r.out.substr(r.out.size() - 300);
     r = runCommand(config + "verify --port " + port + " " + profile);
     EXPECT_EQ(r.status, 0) << r.out.substr(r.out.size() - 300);
@@ -85,8 +85,8 @@ TEST(VexorConfigCli, RefusesABadProfileBeforeSendingAnything) {
     const std::string profile = vxtest::uniqueTempPath("profile");
     write(profile, "# a profile\ngps_config.Elevation = 5\nkalman.MinSVs = 4294967296\n");
     for (const char* action : {"verify", "apply"}) {
-        auto r = runCommand(vexor + " config " + action + " --port " + pty.slavePath() + " " +
-                            profile);
+        auto r =
+            runCommand(vexor + " config " + action + " --port " + pty.slavePath() + " " + profile);
         EXPECT_EQ(r.status, 2) << action;
         EXPECT_EQ(r.err, "vexor config: " + profile +
                              ": line 3: kalman.MinSVs: 4294967296 is out of range (0 to "
@@ -113,9 +113,9 @@ TEST(VexorConfigCli, RefusesABadProfileBeforeSendingAnything) {
     };
     const Case cases[] = {
         {"", 2},
-        {"verify " + profile, 2},                        // no port
-        {"launch --port /dev/null " + profile, 2},       // no such action
-        {"diff " + profile, 2},                          // two profiles
+        {"verify " + profile, 2},                         // no port
+        {"launch --port /dev/null " + profile, 2},        // no such action
+        {"diff " + profile, 2},                           // two profiles
         {"verify --port /nonexistent/tty " + profile, 4}, // the port cannot be opened
         {"diff " + profile + " " + profile, 0},
     };

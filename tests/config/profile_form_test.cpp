@@ -17,6 +17,7 @@
 
 using vxtest::child;
 using vxtest::ConsoleOnSimulatedReceiver;
+using vxtest::ConsoleWindows;
 using vxtest::pumpUntil;
 
 namespace {
@@ -90,7 +91,8 @@ TEST_F(ProfileWindowOnSimulatedReceiver, SaveChangeVerifyApplyVerify) {
     click(rate, "setButton");
     menuItem("&Kalman Filter Parameters (0x25)")->trigger();
     QWidget* kalman = windows->find(vx::WindowId::Tpkt25Form);
-    ASSERT_TRUE(pumpUntil([&] { return !child<QLineEdit>(kalman, "pkt25Win23")->text().isEmpty(); }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return !child<QLineEdit>(kalman, "pkt25Win23")->text().isEmpty(); }));
     child<QLineEdit>(kalman, "pkt25Win2")->setText("7");
     child<QLineEdit>(kalman, "pkt25Win8")->setText("61.5");
     click(kalman, "setButton");
@@ -116,9 +118,8 @@ TEST_F(ProfileWindowOnSimulatedReceiver, SaveChangeVerifyApplyVerify) {
     chosen = QString::fromStdString(path);
     runItem("Apply Profile to Receiver...");
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_TRUE(asked[0].startsWith(QString("Apply %1 fields of %2 to the receiver on COM1 (")
-                                        .arg(fields)
-                                        .arg(chosen)))
+    EXPECT_TRUE(asked[0].startsWith(
+        QString("Apply %1 fields of %2 to the receiver on COM1 (").arg(fields).arg(chosen)))
         << asked[0].toStdString();
     EXPECT_EQ(summary(), QString("%1 fields: %1 same").arg(fields));
     runItem("Verify Receiver Against Profile...");
@@ -140,6 +141,19 @@ TEST_F(ProfileWindowOnSimulatedReceiver, SaveChangeVerifyApplyVerify) {
     EXPECT_EQ(console->delivered(), before); // no acknowledgement: nothing went out
     std::remove(path.c_str());
     std::remove(tablePath.c_str());
+}
+
+// Without a receiver's port nothing is asked for or sent.
+TEST_F(ConsoleWindows, ProfileWindowNeedsAMonitoredPort) {
+    fileDialog::setChooser([](const QString&) { return QString("/nonexistent/profile"); });
+    menuItem("Save Receiver Configuration...")->trigger();
+    auto* form = windows->find<TprofileForm>(vx::WindowId::TprofileForm);
+    ASSERT_NE(form, nullptr);
+    EXPECT_FALSE(form->running());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "Error");
+    EXPECT_EQ(messages[0].text, "Not monitoring: start monitoring the receiver's port first.");
+    fileDialog::setChooser(nullptr);
 }
 
 } // namespace

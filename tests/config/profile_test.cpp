@@ -23,10 +23,10 @@ TEST(ProfileGroups, ComeFromTheConfigurationDialogs) {
         if (names.empty() || names.back() != g.name) names.push_back(g.name);
     // The settings dialogs by their names; the packets by their layouts'; the log queries, the
     // read-only 3608 and the initialisation dialogs are not configuration.
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "engine_rate", "gps_config", "kalman", "dr_filter", "event_trigger",
-                         "time_trigger", "distance_trigger", "heading_trigger", "soft_event_mask",
-                         "zro", "gyro_sensitivity", "direction_switch", "dpp"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"engine_rate", "gps_config", "kalman", "dr_filter",
+                                               "event_trigger", "time_trigger", "distance_trigger",
+                                               "heading_trigger", "soft_event_mask", "zro",
+                                               "gyro_sensitivity", "direction_switch", "dpp"}));
     // Field names are unique per group name and say what the dialogs say.
     std::map<std::string, std::set<std::string>> seen;
     for (const ConfigGroup& g : configGroups())
