@@ -117,7 +117,12 @@ void ProfileRun::addSet(const ConfigUnit& u) {
             skipped_.push_back(unitName(u) + ": not set: " + b.error);
             return;
         }
-        r.script = std::move(b.script);
+        // Bits no control holds keep what the receiver has (as the dialogs keep them): the
+        // entry is read first and its frames built from that answer (buildDeferred).
+        addQuery(u);
+        requests_.back().before = true;
+        r.deferred = true;
+        r.values = std::move(values);
         std::vector<int> keys;
         if (gs.keys.empty())
             keys.push_back(u.key);
@@ -135,6 +140,51 @@ void ProfileRun::addSet(const ConfigUnit& u) {
         }
     }
     requests_.push_back(std::move(r));
+}
+
+namespace {
+
+// The bits of a field that no BitDef of its layout names keep the value the receiver reported
+// (the unnamed events of a 2Axx mask, the unused bits of a status byte).
+void keepUnnamedBits(const PacketLayout& l, const FieldValues& reported, FieldValues& v) {
+    for (size_t i = 0; i < l.fields.size() && i < kMaxFields; ++i) {
+        uint32_t named = 0;
+        for (const BitDef& b : l.bits)
+            if (b.field == l.fields[i].name) named |= b.mask();
+        const WireType t = l.fields[i].type;
+        if (!named || t == WireType::F32 || t == WireType::I16 || t == WireType::I32) continue;
+        const uint32_t all = wireSize(t) >= 4 ? 0xFFFFFFFFu : (1u << (8 * wireSize(t))) - 1;
+        const uint32_t unnamed = all & ~named;
+        v[i] = double((uint32_t(v[i]) & ~unnamed) | (uint32_t(reported[i]) & unnamed));
+    }
+}
+
+} // namespace
+
+bool ProfileRun::buildDeferred(Request& r) {
+    r.deferred = false;
+    const Request* before = current_ > 0 ? &requests_[current_ - 1] : nullptr;
+    if (!before || !before->before || !(before->unit == r.unit)) return false;
+    const DialogSpec& d = *r.unit.group->dialog;
+    const int g = r.unit.group->group;
+    bool answered = true;
+    auto complete = [&](const PacketLayout& l, int key, FieldValues& v) {
+        for (const Expect& e : before->expects) {
+            if (!e.values || d.layout(g, e.subcode) != &l || (key >= 0 && e.key != key)) continue;
+            keepUnnamedBits(l, *e.values, v);
+            return true;
+        }
+        answered = false;
+        return false;
+    };
+    RequestBuild b = buildSet(d, g, unitInput(r.unit, r.values), complete);
+    if (!b.ok()) {
+        skipped_.push_back(unitName(r.unit) + ": not set: " +
+                           (answered ? b.error : "the receiver did not answer its Query"));
+        return false;
+    }
+    r.script = std::move(b.script);
+    return true;
 }
 
 void ProfileRun::start(FrameSink& sink, int64_t nowMs) {
@@ -180,6 +230,13 @@ void ProfileRun::endRequest(Request& r) {
 void ProfileRun::pump(int64_t nowMs) {
     while (!finished_ && current_ < requests_.size()) {
         Request& r = requests_[current_];
+        if (r.deferred && !buildDeferred(r)) {
+            // Nothing of the entry is sent.
+            for (SetFrame& sf : r.sets) sf.acked = true;
+            ++current_;
+            if (current_ < requests_.size()) requests_[current_].sendAt = nowMs;
+            continue;
+        }
         if (r.next < r.script.size()) {
             if (nowMs < r.sendAt) return;
             const ScriptStep& step = r.script[r.next++];
@@ -316,7 +373,7 @@ std::string ProfileRun::status() const {
 
 const ProfileRun::Request* ProfileRun::queryOf(const ConfigUnit& u) const {
     for (const Request& r : requests_)
-        if (r.kind == Kind::Query && r.unit == u) return &r;
+        if (r.kind == Kind::Query && !r.before && r.unit == u) return &r;
     return nullptr;
 }
 
@@ -335,7 +392,7 @@ std::string ProfileRun::savedText(const std::vector<std::string>& header,
     size_t comments = 0;
     for (const std::string& h : header) out += (h.empty() ? "#" : "# " + h) + "\r\n";
     for (const Request& q : requests_) {
-        if (q.kind != Kind::Query) continue;
+        if (q.kind != Kind::Query || q.before) continue;
         const ConfigGroup& g = *q.unit.group;
         // The list whose item marks the entry's values as the receiver's own (the source "GPS
         // Fix" of a calibration): such values change as the receiver learns them, and cannot be

@@ -100,6 +100,11 @@ private:
         int64_t deadline = 0;
         std::vector<Expect> expects;
         std::vector<SetFrame> sets;
+        // A Query that reads an entry before its Set (not a verification), and a Set whose
+        // frames are built from the profile's values when that Query has answered.
+        bool before = false;
+        bool deferred = false;
+        std::vector<std::optional<double>> values;
     };
 
     static Request request(Kind kind, const ConfigUnit& u) {
@@ -125,6 +130,8 @@ private:
     ProfileRun(Mode mode, const Profile* profile);
     void addQuery(const ConfigUnit& u);
     void addSet(const ConfigUnit& u);
+    // Builds a deferred Set from the answers of the Query before it; false when it cannot.
+    bool buildDeferred(Request& r);
     bool complete(const Request& r) const;
     void endRequest(Request& r);
     void pump(int64_t nowMs);

@@ -284,6 +284,37 @@ TEST(ProfileRun, AppliesPacedListsRefusalsThenVerifies) {
     EXPECT_EQ(summaryLine(summarize(run.verifyRows())), "3 fields: 2 same, 1 different");
 }
 
+TEST(ProfileRun, ASetKeepsTheBitsNoFieldNames) {
+    // The whole event trigger of 3002 with one event on: the receiver's mask also has an
+    // unnamed bit (0) set, which the Set must send back as the dialog does.
+    std::string text;
+    for (const ConfigField& f : configGroup("event_trigger")->fields)
+        text += "event_trigger[3002]." + f.name + " = " +
+                (f.name == "ls_fix_generated" ? "1\n" : "0\n");
+    vxtest::RecordingSink sink;
+    ProfileRun run = ProfileRun::apply(parse(text).profile);
+    run.start(sink, 0);
+    ASSERT_EQ(sink.hexFrames(), (std::vector<std::string>{"81 02 2A 30 02 9F 82"}));
+    run.packet(0x2A, 0x30, EventTriggerRecord{0x30, 0x02, 0x00200001}, 1);
+    ASSERT_EQ(sink.frames.size(), 2u);
+    EXPECT_EQ(sink.hexFrames()[1], "81 01 2A 30 02 01 04 00 00 9B 82");
+    run.ack(kCmdSet, ackOf(0x2A, 0x30, 0, 0x02), 2);
+    ASSERT_EQ(sink.frames.size(), 3u); // the verification
+    run.packet(0x2A, 0x30, EventTriggerRecord{0x30, 0x02, 0x00000401}, 3);
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(summaryLine(summarize(run.verifyRows())), "20 fields: 20 same");
+
+    // An entry the receiver does not answer is not set at all.
+    vxtest::RecordingSink quiet;
+    ProfileRun unanswered = ProfileRun::apply(parse(text).profile);
+    unanswered.start(quiet, 0);
+    unanswered.tick(1000);
+    EXPECT_EQ(unanswered.skipped(),
+              (std::vector<std::string>{
+                  "event_trigger[3002]: not set: the receiver did not answer its Query"}));
+    EXPECT_EQ(quiet.frames.size(), 2u); // the Query before, the verification's Query
+}
+
 TEST(ProfileRun, SaveWritesRefusalsAndSilenceAsComments) {
     std::vector<ConfigUnit> units = {{configGroup("engine_rate")},
                                      {configGroup("soft_event_mask"), -1, 0x61}};
