@@ -26,8 +26,10 @@
 #include "flash/bbram_unit_test_form.h"
 #include "flash/diag_form.h"
 #include "flash/vexor_trace_form.h"
+#include "reports/chan_monitor_form.h"
 #include "reports/heading_plot_form.h"
 #include "reports/pkt1601_1602_form.h"
+#include "reports/pkt23_form.h"
 #include "reports/pkt3002_form.h"
 #include "reports/pkt31_form.h"
 #include "reports/pkt3202_3203_form.h"
@@ -35,12 +37,18 @@
 #include "reports/pkt33_form.h"
 #include "reports/pkt7020_form.h"
 #include "reports/pkt_buffered_dr_form.h"
+#include "reports/raw_fix_form.h"
+#include "reports/self_test_form.h"
 #include "reports/sky_plot_form.h"
+#include "testtools/adc_cal_form.h"
 #include "testtools/batch_generic_form.h"
+#include "testtools/bench_test_form.h"
+#include "testtools/buffered_dr_test_form.h"
 #include "testtools/force_to_mon_form.h"
 #include "testtools/gen_pkt_form.h"
 #include "testtools/random_serial_form.h"
 #include "testtools/repeated_reset_test_form.h"
+#include "testtools/ttca_form.h"
 
 namespace {
 
@@ -89,6 +97,16 @@ const WindowSpec kWindows[] = {
     {W::Tpkt7020Form, make<Tpkt7020Form>},
     {W::Tpkt3002Form, make<Tpkt3002Form>},
     {W::TpktBufferedDr, make<TpktBufferedDr>},
+    {W::Tfrm12ChanMon, make<Tfrm12ChanMon>},
+    {W::TGpsRawPositionForm, make<TGpsRawPositionForm>},
+    {W::TselfTestForm, make<TselfTestForm>},
+    {W::Tpkt23From, make<Tpkt23From>},
+    {W::TDataCollectionTestForm, make<TDataCollectionTestForm>},
+    {W::TgyroBenchTest, make<TgyroBenchTest>},
+    {W::TtachoReverseBenchForm, make<TtachoReverseBenchForm>},
+    {W::TAdcCalParamsForm, make<TAdcCalParamsForm>},
+    {W::TbufferedDrForm, make<TbufferedDrForm>},
+    {W::TTtcaForm, make<TTtcaForm>},
     {W::TprofileForm, make<TprofileForm>},
 };
 

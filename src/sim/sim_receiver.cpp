@@ -13,6 +13,14 @@ namespace vx::sim {
 
 namespace {
 
+// A cold reset loses the almanac: the receiver collects it again from the sky, page by page,
+// once it tracks (the time-to-almanac test measures that).
+void forgetAlmanac(SimStore& s) {
+    for (AlmanacSvPage& p : s.almanac) p.status = 0;
+    s.almanac13.status = 0;
+    s.almanac14.status = 0;
+}
+
 int64_t hostUnixMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -174,6 +182,7 @@ void SimReceiver::onSystem(uint8_t code) {
         break;
     case 0x02: // cold reset: "System performed a cold reset."
         bootCause_ = 0x02;
+        forgetAlmanac(store_);
         startReset(StartKind::Cold, true);
         break;
     case 0x03: // force to monitor

@@ -747,9 +747,11 @@ TEST_F(LinkFixture, NoOtherFrameStartsOnTheWireOnceTheClaimIsMade) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the sender keeps trying
     stop = true;
     sender.join();
-    EXPECT_EQ(accepted.load(), before);
+    // A send that returned before the claim may be counted just after `before` was read: at
+    // most that one more, and every accepted frame is on the wire ahead of the owner's.
+    EXPECT_LE(accepted.load(), before + 1);
     std::vector<uint8_t> wire = pty.readAvailable();
-    ASSERT_EQ(wire.size(), size_t(before) * 6 + 6);
+    ASSERT_EQ(wire.size(), size_t(accepted.load()) * 6 + 6);
     EXPECT_EQ(hex(wire.data() + wire.size() - 6, 6), "02 00 8C 00 8C 03")
         << "the owner's frame is the last on the wire";
 }
