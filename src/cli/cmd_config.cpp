@@ -7,6 +7,10 @@
 #include "link/serial_link.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -53,7 +57,8 @@ const char* kConfigHelp =
     "  0  save: every field answered; verify, apply: every field the same; diff: the same\n"
     "  1  save: some fields not answered; verify, apply: a field differs, was refused or was\n"
     "     not answered; diff: the profiles differ\n"
-    "  2  usage error, or a profile refused as it was read\n"
+    "  2  usage error, a profile refused as it was read, or a file that cannot be read or\n"
+    "     written\n"
     "  3  the receiver did not answer at all\n"
     "  4  the port cannot be opened, or it went away\n"
     "\n"
@@ -232,21 +237,29 @@ int runOnPort(const Options& o, ProfileRun& run) {
 int save(const Options& o) {
     ProfileRun run =
         o.targets.empty() ? ProfileRun::save() : ProfileRun::save(saveUnits(o.targets));
-    // The file is opened first: a path that cannot be written costs no exchange.
-    std::FILE* f = std::fopen(o.files[0].c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "vexor config: %s: %s\n", shellQuoted(o.files[0]).c_str(),
+    // The file is opened first, without truncating it: a path that cannot be written costs no
+    // exchange, and a run that fails leaves an existing profile as it was (a file it created
+    // goes again).
+    const std::string& path = o.files[0];
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    if (existed && S_ISDIR(st.st_mode)) throw UsageError(path + ": is a directory");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        std::fprintf(stderr, "vexor config: %s: %s\n", shellQuoted(path).c_str(),
                      std::strerror(errno));
-        return kExitFailure;
+        return kExitUsage;
     }
+    auto abandon = [&] {
+        ::close(fd);
+        if (!existed) ::unlink(path.c_str());
+    };
     if (int rc = runOnPort(o, run); rc != 0) {
-        std::fclose(f);
-        std::remove(o.files[0].c_str());
+        abandon();
         return rc;
     }
     if (!run.answered()) {
-        std::fclose(f);
-        std::remove(o.files[0].c_str());
+        abandon();
         std::fprintf(stderr, "vexor config: %s: the receiver did not answer\n",
                      shellQuoted(o.port).c_str());
         return kExitNoAnswer;
@@ -257,10 +270,17 @@ int save(const Options& o) {
          "receiver: " + (run.versionText().empty() ? "no version reply" : run.versionText()),
          "saved: " + utcNow(), "port: " + o.port},
         &unanswered);
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
-        std::fprintf(stderr, "vexor config: %s: %s\n", shellQuoted(o.files[0]).c_str(),
-                     std::strerror(errno));
+    bool written = ::ftruncate(fd, 0) == 0;
+    for (size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        written = n > 0;
+        if (written) done += size_t(n);
+    }
+    const int writeErrno = errno;
+    if (::close(fd) != 0 || !written) {
+        std::fprintf(stderr, "vexor config: %s: %s\n", shellQuoted(path).c_str(),
+                     std::strerror(written ? errno : writeErrno));
         return kExitFailure;
     }
     const Profile saved = run.savedProfile();

@@ -225,6 +225,9 @@ void ProfileRun::endRequest(Request& r) {
             refused_.push_back(unitName(r.unit) + "." + f->name + ": no acknowledgement");
     }
     ++current_;
+    // A receiver that has answered nothing by now is not there: the rest would only wait out
+    // their time-outs too.
+    if (!answered_ && ++silent_ >= kSilentRequests) finished_ = true;
 }
 
 void ProfileRun::pump(int64_t nowMs) {

@@ -57,8 +57,10 @@ public:
     size_t done() const { return current_; }
     size_t total() const { return requests_.size(); }
     std::string status() const;
-    // True when the receiver answered anything at all.
+    // True when the receiver answered anything at all. A run whose first kSilentRequests
+    // requests all went unanswered ends there.
     bool answered() const { return answered_; }
+    static constexpr int kSilentRequests = 3;
 
     // Save: the profile text (header, one line per field; fields without an answer as
     // comments with the reason) and its values.
@@ -147,6 +149,7 @@ private:
     int timeoutMs_ = 0;
     bool finished_ = false;
     bool answered_ = false;
+    int silent_ = 0;
     std::string failure_;
     std::string version_;
     std::vector<std::string> refused_;

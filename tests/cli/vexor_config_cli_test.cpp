@@ -106,6 +106,11 @@ TEST(VexorConfigCli, RefusesABadProfileBeforeSendingAnything) {
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "vexor config: " + pty.slavePath() + ": the receiver did not answer\n");
     EXPECT_FALSE(pty.readAvailable().empty());
+    // A save that gets no answer leaves the profile it would have replaced as it was.
+    r = runCommand(vexor + " config save --timeout 5 --port " + pty.slavePath() + " " + profile);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(slurp(profile), "engine_rate.DR_Engine_Rate = 5 Hz\n");
+    EXPECT_EQ(runCommand(vexor + " config save --port " + pty.slavePath() + " /").status, 2);
 
     struct Case {
         std::string args;

@@ -340,6 +340,17 @@ TEST(ProfileRun, SaveWritesRefusalsAndSilenceAsComments) {
     EXPECT_EQ(comments, 2u);
 }
 
+TEST(ProfileRun, GivesUpOnAReceiverThatAnswersNothing) {
+    vxtest::RecordingSink sink;
+    ProfileRun run = ProfileRun::save();
+    run.start(sink, 0);
+    for (int64_t t = 1000; !run.finished() && t < 100000; t += 1000) run.tick(t);
+    EXPECT_TRUE(run.finished());
+    EXPECT_FALSE(run.answered());
+    EXPECT_EQ(run.done(), size_t(ProfileRun::kSilentRequests));
+    EXPECT_LT(run.done(), run.total());
+}
+
 TEST(ProfileRun, StopsWhenTheLinkRefusesAFrame) {
     vxtest::RecordingSink sink;
     sink.result = -1;
