@@ -2,6 +2,7 @@
 // three settings, verify (3 different), apply, verify again (all the same); the exit statuses;
 // a refused profile sends nothing.
 #include "sim/sim_runner.h"
+#include "support/child_process.h"
 #include "support/pty.h"
 #include "support/run_command.h"
 #include "support/temp_path.h"
@@ -132,6 +133,25 @@ TEST(VexorConfigCli, RefusesABadProfileBeforeSendingAnything) {
     EXPECT_TRUE(r.out.ends_with("1 field: 0 same, 1 different\n")) << r.out;
     std::remove(profile.c_str());
     std::remove((profile + ".b").c_str());
+}
+
+// A receiver that goes away ends the run at once: status 4, its reason in one line.
+TEST(VexorConfigCli, APortThatGoesAwayEndsTheRun) {
+    vx::sim::SimFaults f;
+    f.silent = true;
+    vx::sim::SimRunnerOptions o;
+    o.sim.faults = f;
+    vx::sim::SimRunner sim(o);
+    std::string path;
+    ASSERT_TRUE(sim.startOnPty(&path)) << sim.error();
+    const std::string profile = vxtest::uniqueTempPath("profile");
+    vxtest::ChildProcess save(
+        {vexor, "config", "save", "--port", path, "--timeout", "3600000", profile});
+    ASSERT_TRUE(save.pumpUntil([&] { return save.holds(path); }, std::chrono::seconds(10)));
+    sim.stop();
+    EXPECT_EQ(save.wait(std::chrono::seconds(10)), 4);
+    EXPECT_EQ(save.err, "vexor config: " + path + ": device disconnected\n");
+    EXPECT_NE(::access(profile.c_str(), F_OK), 0); // the file it created is gone again
 }
 
 } // namespace
