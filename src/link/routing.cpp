@@ -41,6 +41,7 @@ constexpr ReportRule kReportRoutes[] = {
     {0x21, 0x01, 0x01, P::None, W::Tpkt2101Form, R::Reply, G::Visible, A::Subcode},
     {0x21, 0x01, 0x01, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x22, 0x02, 0x02, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::Subcode},
+    {0x22, 0x02, 0x02, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x24, kAny0, kAny1, P::None, W::TmaskForm, R::Reply, G::Visible, A::Subcode},
     {0x24, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x25, kAny0, kAny1, P::None, W::Tpkt25Form, R::Reply, G::Visible, A::Subcode},
@@ -117,6 +118,7 @@ constexpr ReportRule kReportRoutes[] = {
     // 7022 has no decoder: the 2202 reply handler gets a delivery without a record.
     {0x70, 0x22, 0x22, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::Subcode},
     {0x70, 0x7F, 0x7F, P::None, W::Tpkt707FForm, R::Reply, G::Visible, A::None},
+    {0x70, 0x7F, 0x7F, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
 };
 
 constexpr uint8_t kSet = 0x01, kQuery = 0x02, kSystem = 0x03;
@@ -171,13 +173,17 @@ constexpr AckRule kAckRoutes[] = {
     {kSet, 0x24, 0x25, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
     {kSet, 0x27, 0x27, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
     {kSet, 0x2A, 0x2E, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x22, 0x22, 0x02, 0x02, T::None, W::TprofileForm, G::Running},
     {kSet, 0x36, 0x36, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x70, 0x70, 0x7F, 0x7F, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x11, 0x11, 0x01, 0x01, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x21, 0x21, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x24, 0x25, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x27, 0x27, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x2A, 0x2E, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x22, 0x22, 0x02, 0x02, T::None, W::TprofileForm, G::Running},
     {kQuery, 0x36, 0x36, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x70, 0x70, 0x7F, 0x7F, T::None, W::TprofileForm, G::Running},
     // System acknowledgements, whatever the code.
     {kSystem, kAny0, kAny1, kAny0, kAny1, T::None, W::TSysAckForm, G::Always},
     {kSystem, kAny0, kAny1, kAny0, kAny1, T::None, W::TRepeatedResetTestForm, G::Visible},
