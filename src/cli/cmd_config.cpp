@@ -140,6 +140,16 @@ std::optional<Profile> readProfile(const std::string& path) {
                      std::strerror(errno));
         return std::nullopt;
     }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "vexor config: %s: is a directory\n", shellQuoted(path).c_str());
+        return std::nullopt;
+    }
+    if (st.st_size > off_t(kMaxProfileBytes)) {
+        std::fprintf(stderr, "vexor config: %s: not a profile: larger than %zu MiB\n",
+                     shellQuoted(path).c_str(), kMaxProfileBytes >> 20);
+        return std::nullopt;
+    }
     std::stringstream text;
     text << in.rdbuf();
     ProfileParse p = parseProfile(text.str());

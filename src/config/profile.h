@@ -132,6 +132,8 @@ struct ProfileParse {
 // its number and reason (at most kMaxErrors, then how many more).
 ProfileParse parseProfile(std::string_view text);
 inline constexpr size_t kMaxParseErrors = 50;
+// A profile is some 15 KiB; a file larger than this is not read.
+inline constexpr size_t kMaxProfileBytes = size_t(16) << 20;
 
 // The lines of a profile (CR LF ends every line): the header comments, then one line per value.
 std::string writeProfile(const Profile& p);

@@ -157,6 +157,13 @@ std::optional<vx::Profile> TprofileForm::readProfile(const QString& path) {
         msg::show(this, msg::Kind::Error, "Error", path + ":\n" + f.errorString());
         return std::nullopt;
     }
+    if (f.size() > qint64(vx::kMaxProfileBytes)) {
+        msg::show(this, msg::Kind::Error, "Error",
+                  tr("%1:\nnot a profile: larger than %2 MiB.")
+                      .arg(path)
+                      .arg(vx::kMaxProfileBytes >> 20));
+        return std::nullopt;
+    }
     const QByteArray bytes = f.readAll();
     vx::ProfileParse p =
         vx::parseProfile(std::string_view(bytes.constData(), size_t(bytes.size())));

@@ -124,6 +124,7 @@ TEST(VexorConfigCli, RefusesABadProfileBeforeSendingAnything) {
         {"diff " + profile, 2},                           // two profiles
         {"verify --port /nonexistent/tty " + profile, 4}, // the port cannot be opened
         {"diff " + profile + " " + profile, 0},
+        {"diff / " + profile, 2}, // a directory is not read
     };
     for (const Case& c : cases)
         EXPECT_EQ(runCommand(vexor + " config " + c.args).status, c.status) << c.args;
