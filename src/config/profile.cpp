@@ -160,11 +160,9 @@ const std::vector<ConfigGroup>& configGroups() {
 }
 
 const ConfigGroup* configGroup(std::string_view name) {
+    // The groups of one settings dialog share its name: the first stands for them.
     for (const ConfigGroup& g : configGroups())
-        if (g.name == name) {
-            // Several groups of one settings dialog share its name: the first stands for it.
-            return &g;
-        }
+        if (g.name == name) return &g;
     return nullptr;
 }
 

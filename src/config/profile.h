@@ -69,6 +69,7 @@ struct ConfigGroup {
     const ConfigField* field(std::string_view name) const;
 };
 const std::vector<ConfigGroup>& configGroups();
+// The (first) group of this name, or nullptr.
 const ConfigGroup* configGroup(std::string_view name);
 
 // One entry of a group: the packet's subcode (Target) and key byte (Key, Target); -1 where the

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr const char* kStateColumnTexts[] = {"Field", "Profile", "Receiver", "State"};
+constexpr const char* kColumns[] = {"Field", "Profile", "Receiver", "State"};
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
@@ -44,7 +44,7 @@ TprofileForm::TprofileForm(Console& console, vx::ComSlots& slotMap, QWidget* par
     resultTable_ = new QTableWidget(0, 4, this);
     resultTable_->setObjectName("resultTable");
     QStringList headers;
-    for (const char* h : kStateColumnTexts) headers << h;
+    for (const char* h : kColumns) headers << h;
     resultTable_->setHorizontalHeaderLabels(headers);
     resultTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     resultTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
