@@ -8,6 +8,7 @@
 #include "support/temp_path.h"
 #include "widgets/file_dialog_qt.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTest>
@@ -153,6 +154,32 @@ TEST_F(ConsoleWindows, ProfileWindowNeedsAMonitoredPort) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, "Error");
     EXPECT_EQ(messages[0].text, "Not monitoring: start monitoring the receiver's port first.");
+    fileDialog::setChooser(nullptr);
+}
+
+// While a run waits for a receiver that does not answer: another item and closing are refused,
+// Stop ends it.
+TEST_F(ConsoleWindows, ProfileWindowRefusesWhileItRunsUntilStopped) {
+    startOnPty(0); // nobody answers on the pseudo-terminal
+    const std::string path = vxtest::uniqueTempPath("profile");
+    fileDialog::setChooser([&](const QString&) { return QString::fromStdString(path); });
+    menuItem("Save Receiver Configuration...")->trigger();
+    auto* form = windows->find<TprofileForm>(vx::WindowId::TprofileForm);
+    ASSERT_NE(form, nullptr);
+    ASSERT_TRUE(form->running());
+    EXPECT_TRUE(child<QTimer>(form, "runTimer")->isActive());
+    menuItem("Verify Receiver Against Profile...")->trigger();
+    form->close();
+    EXPECT_TRUE(form->isVisible());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "A profile run is in progress: stop it before starting another.");
+    EXPECT_EQ(messages[1].text, "A profile run is in progress: stop it before closing the window.");
+    QTest::mouseClick(child<QPushButton>(form, "stopButton"), Qt::LeftButton);
+    EXPECT_FALSE(form->running());
+    EXPECT_EQ(child<QLabel>(form, "statusLabel")->text(), "Stopped.");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+    form->close();
+    EXPECT_FALSE(form->isVisible());
     fileDialog::setChooser(nullptr);
 }
 
