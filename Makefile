@@ -48,10 +48,11 @@ fuzz:
 bench: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORNIVEX_BENCH=ON -DORNIVEX_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
+	build/release/bench/bench_core_ratio
 	build/release/bench/bench_deframe_decode
 	build/release/bench/bench_link_replay
 	build/release/bench/bench_line_store
-	build/release/bench/bench_error_window_qt 1000000
+	build/release/bench/bench_error_window_qt 1500000
 	bench/stats_throughput.sh build/release/src/vexor
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_console_replay_qt
 	QT_QPA_PLATFORM=offscreen build/release/bench/bench_batch_qt

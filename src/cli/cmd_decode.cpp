@@ -140,22 +140,8 @@ int cmdStats(const std::vector<std::string>& args) {
     auto src = openInput(a.path);
     auto area = std::make_unique<RecordArea>();
     auto stats = std::make_unique<StreamStats>();
-    uint8_t frame[kRxBufferSize];
     auto t0 = std::chrono::steady_clock::now();
-    for (;;) {
-        uint16_t count = 0;
-        int r = PacketDeframer::readFrame(*src, frame, count);
-        if (r == kFrameEndOfStream) {
-            stats->incompleteAtEnd = count > 0 ? 1 : 0;
-            break;
-        }
-        FrameOutcome o = decodeFrame(r, frame, count, *area);
-        if (o.result == 0) {
-            stats->countGood(frame[1], frame[2]);
-        } else {
-            stats->countError(o.result);
-        }
-    }
+    countStream(*src, *area, *stats);
     stats->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     stats->bytes = src->consumed();
     // A stream that could not be read to its end has no report: its counts would be wrong.

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace vx::cli {
 
@@ -207,6 +208,19 @@ int portLost(const Options& o, const SerialLink& link) {
     return kExitLink;
 }
 
+// A write that failed because the device went away: the write sees it before the reader does
+// (a receiver that vanishes between opening and the request). Gives the reader a moment to
+// notice, so the user reads "device disconnected" rather than a bare write failure.
+bool lostAtWrite(SerialLink& link, bool hasReader) {
+    if (!hasReader) {
+        link.waitReadable(0); // a link without a worker looks at the port itself
+        return link.lost();
+    }
+    for (int i = 0; i < 50 && !link.lost(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return link.lost();
+}
+
 // A monitor-mode command: the answer is read from the port.
 int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& frame) {
     using clock = std::chrono::steady_clock;
@@ -239,7 +253,7 @@ int sendMonitor(const Options& o, SerialLink& link, const std::vector<uint8_t>& 
     }
     if (reader.synced()) {
         if (link.sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
-            if (link.lost()) return portLost(o, link);
+            if (lostAtWrite(link, false)) return portLost(o, link);
             std::fprintf(stderr, "vexor send: %s: the write failed\n", shellQuoted(o.port).c_str());
             return kExitLink;
         }
@@ -339,7 +353,7 @@ int cmdSend(const std::vector<std::string>& args) {
         return rc;
     }
     if (link.sendFrame(frame.data(), uint16_t(frame.size())) != 0) {
-        const bool lost = link.lost();
+        const bool lost = lostAtWrite(link, true);
         link.stopLink();
         if (lost) return portLost(o, link);
         std::fprintf(stderr, "vexor send: %s: the write failed\n", shellQuoted(o.port).c_str());

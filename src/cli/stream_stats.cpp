@@ -1,10 +1,30 @@
 #include "cli/stream_stats.h"
 
 #include "link/ack_texts.h"
+#include "link/framing.h"
+#include "link/packet_decode.h"
 
 #include <cstdio>
 
 namespace vx::cli {
+
+void countStream(ByteSource& src, RecordArea& area, StreamStats& stats) {
+    uint8_t frame[kRxBufferSize];
+    for (;;) {
+        uint16_t count = 0;
+        const int r = PacketDeframer::readFrameFast(src, frame, count);
+        if (r == kFrameEndOfStream) {
+            stats.incompleteAtEnd = count > 0 ? 1 : 0;
+            return;
+        }
+        const FrameOutcome o = decodeFrame(r, frame, count, area);
+        if (o.result == 0) {
+            stats.countGood(frame[1], frame[2]);
+        } else {
+            stats.countError(o.result);
+        }
+    }
+}
 
 std::string StreamStats::json() const {
     // Built with appends only: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.

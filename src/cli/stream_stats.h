@@ -7,6 +7,11 @@
 #include <map>
 #include <string>
 
+namespace vx {
+class ByteSource;
+struct RecordArea;
+} // namespace vx
+
 namespace vx::cli {
 
 struct StreamStats {
@@ -29,5 +34,10 @@ struct StreamStats {
     // A readable report with the throughput.
     std::string text() const;
 };
+
+// Deframes and decodes src to its end into stats (not its bytes or time): the frames and
+// results of the receive worker's deframer, cut through its fast path for sources that hold
+// many bytes at a time (a file read in blocks, memory). `vexor stats` and its benchmark run it.
+void countStream(ByteSource& src, RecordArea& area, StreamStats& stats);
 
 } // namespace vx::cli

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace vx {
 
 LineStore::LineStore(size_t capBytes, size_t blockBytes)
@@ -36,6 +40,12 @@ void LineStore::clear() {
     blocks_.shrink_to_fit();
     appended_ = dropped_ = 0;
     textBytes_ = 0;
+    // The blocks are below the allocator's mmap threshold once it has risen (it follows the
+    // sizes freed), so their pages stay in the heap's free lists, between blocks still in use,
+    // and resident memory would stay high after Clear. Hand the free pages back to the system.
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 std::string_view LineStore::line(size_t i) const {
