@@ -455,7 +455,9 @@ void TmainForm::buildMenus() {
         const MenuExtra extra = item.extra;
         connect(a, &QAction::triggered, this, [this, window, extra] {
             if (extra == MenuExtra::RaiseErrorFlag) console_.flags().errorPending = 1;
-            windows_.open(window);
+            QWidget* w = windows_.open(window);
+            if (auto* purpose = dynamic_cast<MenuPurpose*>(w); purpose && extra != MenuExtra::None)
+                purpose->openedFor(extra);
         });
     }
     // A menu none of whose windows exist yet stays in its place, greyed.

@@ -74,6 +74,8 @@ int cmdStatsLink(const std::vector<std::string>& args); // vexor stats --link
 int cmdSend(const std::vector<std::string>& args);
 // The data logs of a recording or a live port (cmd_log.cpp).
 int cmdLog(const std::vector<std::string>& args);
+// Receiver configuration profiles: save, verify, apply, diff (cmd_config.cpp).
+int cmdConfig(const std::vector<std::string>& args);
 // BBRAM save and upload through the receiver's monitor (cmd_bbram.cpp).
 int cmdBbram(const std::vector<std::string>& args);
 

@@ -23,6 +23,7 @@ const Command commands[] = {
     {"monitor", vx::cli::cmdMonitor, "read a serial port through the link, one line per frame"},
     {"log", vx::cli::cmdLog, "write the data logs (5 Hz, 1 Hz, binary) of a recording or a port"},
     {"send", vx::cli::cmdSend, "send one command over a serial port and print its answer"},
+    {"config", vx::cli::cmdConfig, "save, verify or apply a receiver configuration profile"},
     {"bbram", vx::cli::cmdBbram, "save or upload the receiver's BBRAM image through its monitor"},
     {"nmea", vx::cli::cmdNmea, "write GGA sentences from a receiver's reports to a second port"},
 };

@@ -40,6 +40,19 @@ enum class MenuExtra : uint8_t {
     None,
     RaiseErrorFlag, // "&Error Window...": also sets the error flag (the running timer then
                     // keeps the error window shown)
+    // The items of one window opened for one of its purposes (MenuPurpose): the configuration
+    // profile window's save, verify and apply.
+    ProfileSave,
+    ProfileVerify,
+    ProfileApply,
+};
+
+// A window that several menu items open, each for a purpose of its own: told, once shown, which
+// item opened it.
+class MenuPurpose {
+public:
+    virtual ~MenuPurpose() = default;
+    virtual void openedFor(MenuExtra item) = 0;
 };
 
 struct MenuItemSpec {

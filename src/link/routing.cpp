@@ -22,6 +22,8 @@ constexpr ReportRule kReportRoutes[] = {
     {0x02, 0x25, 0x25, P::None, W::Tpkt25Form, R::Reply, G::Visible, A::NestedSubcode},
     // 11xx versions.
     {0x11, kAny0, kAny1, P::None, W::TversionForm, R::Reply, G::Visible, A::Subcode},
+    // The profile window while it saves, verifies or applies a profile.
+    {0x11, 0x01, 0x01, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     // 1201 start-up: the main window always, then its running time is reset, then the reset
     // test (which takes no data).
     {0x12, 0x01, 0x01, P::None, W::TmainForm, R::StartupStatus, G::Always, A::None},
@@ -37,12 +39,17 @@ constexpr ReportRule kReportRoutes[] = {
     {0x15, kAny0, kAny1, P::None, W::Tpkt15Form, R::Reply, G::Visible, A::Subcode},
     {0x16, 0x01, 0x02, P::None, W::Tpkt1601_1602Form, R::Reply, G::Visible, A::Subcode},
     {0x21, 0x01, 0x01, P::None, W::Tpkt2101Form, R::Reply, G::Visible, A::Subcode},
+    {0x21, 0x01, 0x01, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x22, 0x02, 0x02, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::Subcode},
+    {0x22, 0x02, 0x02, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x24, kAny0, kAny1, P::None, W::TmaskForm, R::Reply, G::Visible, A::Subcode},
+    {0x24, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x25, kAny0, kAny1, P::None, W::Tpkt25Form, R::Reply, G::Visible, A::Subcode},
+    {0x25, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x26, 0x01, 0x02, P::None, W::Tpkt2601Form, R::Reply, G::Visible, A::Subcode},
     {0x26, 0x03, 0x05, P::None, W::Tpkt2603_04_05Form, R::Reply, G::Visible, A::Subcode},
     {0x27, kAny0, kAny1, P::None, W::Tpkt27Form, R::Reply, G::Visible, A::Subcode},
+    {0x27, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x28, 0x12, 0x14, P::None, W::TalmanacForm, R::Reply, G::ExistsVisible, A::Subcode},
     // 2901 with first payload byte 0xFF is the RTC form's reply.
     {0x29, 0x01, 0x01, P::Byte0IsFF, W::TsetRtcForm, R::Reply, G::Visible, A::None},
@@ -52,10 +59,15 @@ constexpr ReportRule kReportRoutes[] = {
     {0x29, 0x08, 0x08, P::None, W::Tpkt2908Form, R::Reply, G::ExistsVisible, A::None},
     // 2Axx..2Dxx: the interval control window, one handler per code.
     {0x2A, kAny0, kAny1, P::None, W::TintervalControlForm, R::Reply, G::Visible, A::Subcode},
+    {0x2A, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x2B, kAny0, kAny1, P::None, W::TintervalControlForm, R::Reply, G::Visible, A::Subcode},
+    {0x2B, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x2C, kAny0, kAny1, P::None, W::TintervalControlForm, R::Reply, G::Visible, A::Subcode},
+    {0x2C, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x2D, kAny0, kAny1, P::None, W::TintervalControlForm, R::Reply, G::Visible, A::Subcode},
+    {0x2D, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     {0x2E, kAny0, kAny1, P::None, W::TsoftEventForm, R::Reply, G::Visible, A::Subcode},
+    {0x2E, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     // 3002 DR data.
     {0x30, 0x02, 0x02, P::None, W::TforceToMonForm, R::Reply, G::Always, A::None},
     {0x30, 0x02, 0x02, P::None, W::TmainForm, R::FastFix, G::Visible, A::None},
@@ -87,6 +99,7 @@ constexpr ReportRule kReportRoutes[] = {
     // 36xx DR calibration.
     {0x36, kAny0, kAny1, P::None, W::Tpkt36Form, R::Reply, G::Visible, A::Subcode},
     {0x36, kAny0, kAny1, P::None, W::TlogForm, R::Reply, G::Always, A::Subcode},
+    {0x36, kAny0, kAny1, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
     // 3Fxx test results: the test windows, always.
     {0x3F, 0x01, 0x01, P::None, W::TselfTestForm, R::Reply, G::Always, A::None},
     {0x3F, 0x02, 0x02, P::None, W::TDataCollectionTestForm, R::Reply, G::Always, A::None},
@@ -105,6 +118,7 @@ constexpr ReportRule kReportRoutes[] = {
     // 7022 has no decoder: the 2202 reply handler gets a delivery without a record.
     {0x70, 0x22, 0x22, P::None, W::Tpkt2202Form, R::Reply, G::Visible, A::Subcode},
     {0x70, 0x7F, 0x7F, P::None, W::Tpkt707FForm, R::Reply, G::Visible, A::None},
+    {0x70, 0x7F, 0x7F, P::None, W::TprofileForm, R::Reply, G::Running, A::Subcode},
 };
 
 constexpr uint8_t kSet = 0x01, kQuery = 0x02, kSystem = 0x03;
@@ -154,6 +168,22 @@ constexpr AckRule kAckRoutes[] = {
     {kQuery, 0x33, 0x33, 0x01, 0x01, T::None, W::Tpkt33Form, G::Visible},
     {kQuery, 0x36, 0x36, kAny0, kAny1, T::None, W::Tpkt36Form, G::Visible},
     {kQuery, 0x70, 0x70, 0x7F, 0x7F, T::None, W::Tpkt707FForm, G::Visible},
+    // The profile window while it runs: the acknowledgements of the groups it reads and sets.
+    {kSet, 0x21, 0x21, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x24, 0x25, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x27, 0x27, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x2A, 0x2E, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x22, 0x22, 0x02, 0x02, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x36, 0x36, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kSet, 0x70, 0x70, 0x7F, 0x7F, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x11, 0x11, 0x01, 0x01, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x21, 0x21, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x24, 0x25, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x27, 0x27, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x2A, 0x2E, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x22, 0x22, 0x02, 0x02, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x36, 0x36, kAny0, kAny1, T::None, W::TprofileForm, G::Running},
+    {kQuery, 0x70, 0x70, 0x7F, 0x7F, T::None, W::TprofileForm, G::Running},
     // System acknowledgements, whatever the code.
     {kSystem, kAny0, kAny1, kAny0, kAny1, T::None, W::TSysAckForm, G::Always},
     {kSystem, kAny0, kAny1, kAny0, kAny1, T::None, W::TRepeatedResetTestForm, G::Visible},

@@ -18,7 +18,7 @@ enum class Lifetime : uint8_t {
 };
 
 // X(class, object name, caption, position, lifetime). Positions 1..54 are the start-up order
-// (the main window first); 55..60 are the windows created on first use, in shut-down order.
+// (the main window first); 55.. are the windows created on first use, in shut-down order.
 #define VX_WINDOW_LIST(X)                                                                          \
     X(TmainForm, mainForm, "Ornivex v2.40", 1, AtStartup)                                          \
     X(TmaskForm, maskForm, "GPS Configuration (0x24)", 2, AtStartup)                               \
@@ -86,7 +86,8 @@ enum class Lifetime : uint8_t {
     X(Tpkt2907Form, pkt2907Form, "Short Map-Match Data (2907)", 57, OnFirstUse)                    \
     X(Tpkt2908Form, pkt2908Form, "Tacho Data (2908)", 58, OnFirstUse)                              \
     X(Tpkt3002Form, pkt3002Form, "Fast Fix with Raw DR Data (3002)", 59, OnFirstUse)               \
-    X(TNMEAOutputForm, NMEAOutputForm, "NMEA Output", 60, OnFirstUse)
+    X(TNMEAOutputForm, NMEAOutputForm, "NMEA Output", 60, OnFirstUse)                              \
+    X(TprofileForm, profileForm, "Receiver Configuration Profile", 61, OnFirstUse)
 
 enum class WindowId : uint8_t {
 #define VX_WINDOW_ENUM(cls, object, caption, position, lifetime) cls,

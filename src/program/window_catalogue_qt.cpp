@@ -13,8 +13,8 @@
 #include "config/almanac_form.h"
 #include "config/interval_control_form.h"
 #include "config/mask_form.h"
-#include "config/pkt15_form.h"
 #include "config/nmea_output_form.h"
+#include "config/pkt15_form.h"
 #include "config/pkt2101_form.h"
 #include "config/pkt2202_form.h"
 #include "config/pkt25_form.h"
@@ -26,8 +26,9 @@
 #include "config/pkt29_form.h"
 #include "config/pkt36_form.h"
 #include "config/pkt707f_form.h"
-#include "config/set_rtc_form.h"
+#include "config/profile_form.h"
 #include "config/protocol_config_form.h"
+#include "config/set_rtc_form.h"
 #include "config/soft_event_form.h"
 #include "config/zant_configurator_form.h"
 #include "flash/bbram_form.h"
@@ -126,6 +127,7 @@ const WindowSpec kWindows[] = {
     {W::Tpkt2202Form, make<Tpkt2202Form>},
     {W::TNMEAOutputForm, make<TNMEAOutputForm>},
     {W::TalmanacForm, make<TalmanacForm>},
+    {W::TprofileForm, make<TprofileForm>},
 };
 
 constexpr MenuExtra None = MenuExtra::None;
@@ -150,6 +152,9 @@ const MenuItemSpec kMenu[] = {
     {"&Config", nullptr, nullptr, "Output Interval Control (2A, 2B, 2C, 2D)...", nullptr, W::TintervalControlForm, None},
     {"&Config", nullptr, nullptr, "&DR Calibration (3603-3608)...", nullptr, W::Tpkt36Form, None},
     {"&Config", nullptr, nullptr, "Diagnostic Message Output (707F)...", nullptr, W::Tpkt707FForm, None},
+    {"&Config", nullptr, nullptr, "Save Receiver Configuration...", nullptr, W::TprofileForm, MenuExtra::ProfileSave},
+    {"&Config", nullptr, nullptr, "Verify Receiver Against Profile...", nullptr, W::TprofileForm, MenuExtra::ProfileVerify},
+    {"&Config", nullptr, nullptr, "Apply Profile to Receiver...", nullptr, W::TprofileForm, MenuExtra::ProfileApply},
 
     {"&View", nullptr, nullptr, "&Version (1101-1103), Product Info (1202-1204)...", nullptr, W::TversionForm, None},
     {"&View", nullptr, nullptr, "Soft Event Mask and Event Logs (1401, 1402, 2E01)...", nullptr, W::TsoftEventForm, None},

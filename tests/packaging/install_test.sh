@@ -85,7 +85,7 @@ share/man/man1/ornivex.1.gz"
         got=$(complete_vexor "${words[@]}")
         [ "$got" = "$offers" ] || fail "completing 'vexor ${words[*]}': got '$got', want '$offers'"
     done <<'EOF'
-vexor,|bbram decode encode log monitor nmea send sim stats
+vexor,|bbram config decode encode log monitor nmea send sim stats
 vexor,de|decode
 vexor,encode,|command monitor query raw set system
 vexor,encode,s|set system
