@@ -1,5 +1,6 @@
-// The diagnostic message output mask (707F) and the receiver's real-time clock (2901 with the
-// status byte 0xFF): two dialogs of one group each, on the packets of link/layouts.h.
+// The diagnostic message output mask (707F), the receiver's real-time clock (2901 with the
+// status byte 0xFF) and the NMEA output control (2202): dialogs of one group each, on the
+// packets of link/layouts.h.
 #include "config/dialog_tables.h"
 
 namespace vx {
@@ -97,8 +98,53 @@ const DialogSpec kRtc{WindowId::TsetRtcForm, nullptr, kRtcSections, kRtcGroups, 
                           return p;
                       }()};
 
+// ---- NMEA message output control (2202) -------------------------------------------------------
+// The table of the packet as the profiles read and write it (the window, Tpkt2202Form, is on the
+// request cycle directly): the interval and the five sentences' bits of the mask.
+
+constexpr FieldSpec sentence(const char* name, const char* caption, const char* bits,
+                             const char* byte) {
+    return {.subcode = 0x02,
+            .objectName = name,
+            .label = caption,
+            .unit = nullptr,
+            .kind = FieldKind::Check,
+            .field = byte,
+            .bits = bits};
+}
+constexpr FieldSpec kNmeaControlFields[] = {
+    {.subcode = 0x02,
+     .objectName = "intervalWin",
+     .label = "Interval:",
+     .unit = nullptr,
+     .kind = FieldKind::Number,
+     .format = "%u",
+     .readAs = ReadAs::Integer,
+     .field = "interval",
+     .min = 0,
+     .max = 255},
+    sentence("CheckBox0", "GGA", "gga", "message_mask_7_0"),
+    sentence("CheckBox1", "GSA", "gsa", "message_mask_7_0"),
+    sentence("CheckBox2", "GSV", "gsv", "message_mask_7_0"),
+    sentence("CheckBox3", "RMC", "rmc", "message_mask_15_8"),
+    sentence("CheckBox4", "VTG", "vtg", "message_mask_7_0"),
+};
+constexpr SectionSpec kNmeaControlSections[] = {
+    {"NMEA Messages", "GroupBox1", kNmeaControlFields, 0}};
+constexpr GroupSpec kNmeaControlGroups[] = {[] {
+    GroupSpec g{0x02, 0x02, "queryButton", "queryLED", "setButton", "setLED"};
+    g.code = 0x22;
+    g.layout = &kNmeaControlLayout;
+    return g;
+}()};
+const DialogSpec kNmeaControl{WindowId::Tpkt2202Form, nullptr, kNmeaControlSections,
+                              kNmeaControlGroups, kOneGroupPolicy};
+
 } // namespace
 
+const DialogSpec& nmeaControlDialog() {
+    return kNmeaControl;
+}
 const DialogSpec& diagOutputDialog() {
     return kDiagOutput;
 }

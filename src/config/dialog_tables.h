@@ -22,7 +22,8 @@ const DialogSpec& drCalibrationDialog();   // Tpkt36Form: 3603..3608
 const DialogSpec& softEventDialog();       // TsoftEventForm: 2E01, 1401, 1402
 
 // Diagnostic output and the real-time clock (config/diag_rtc_tables.cpp).
-const DialogSpec& diagOutputDialog(); // Tpkt707FForm: 707F
-const DialogSpec& rtcDialog();        // TsetRtcForm: 2901 with the status byte 0xFF
+const DialogSpec& diagOutputDialog();  // Tpkt707FForm: 707F
+const DialogSpec& nmeaControlDialog(); // 2202, as the configuration profiles read and write it
+const DialogSpec& rtcDialog();         // TsetRtcForm: 2901 with the status byte 0xFF
 
 } // namespace vx

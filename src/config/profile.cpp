@@ -17,9 +17,11 @@ namespace {
 // diff; a settings group's dialog needs a name, one of packets of several fields takes its
 // layouts' names. RTC, time and position initialisation (0x29) are not configuration.
 constexpr ConfigDialog kConfigDialogs[] = {
-    {engineRateDialog, "engine_rate"}, {gpsConfigDialog, "gps_config"},  {kalmanDialog, "kalman"},
-    {drFilterDialog, "dr_filter"},     {intervalControlDialog, nullptr}, {softEventDialog, nullptr},
-    {drCalibrationDialog, nullptr},
+    {engineRateDialog, "engine_rate"}, {gpsConfigDialog, "gps_config"},
+    {kalmanDialog, "kalman"},          {drFilterDialog, "dr_filter"},
+    {intervalControlDialog, nullptr},  {softEventDialog, nullptr},
+    {drCalibrationDialog, nullptr},    {nmeaControlDialog, nullptr},
+    {diagOutputDialog, nullptr},
 };
 
 std::string_view trim(std::string_view s) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <type_traits>
 #include <variant>
 
 namespace vx {
@@ -534,6 +535,13 @@ std::optional<FieldValues> replyValues(const RecordSnapshot& record, uint8_t sub
             using R = std::remove_cvref_t<decltype(r)>;
             if constexpr (LayoutRecord<R>) {
                 return valuesOf(r);
+            } else if constexpr (std::is_same_v<R, NmeaControlRecord>) {
+                // kNmeaControlLayout: the interval, then the mask's bytes, most significant first.
+                FieldValues v{};
+                v[0] = r.interval;
+                for (int i = 0; i < 4; ++i)
+                    v[size_t(1 + i)] = (r.message_mask >> (24 - 8 * i)) & 0xFF;
+                return v;
             } else if constexpr (requires { r.value.size(); }) {
                 if (subcode < r.value.size()) {
                     FieldValues v{};

@@ -54,7 +54,7 @@ constexpr bool allWellFormed() {
         if (!wellFormed(*l)) return false;
     return true;
 }
-static_assert(allWellFormed() && wellFormed(kRtcLayout));
+static_assert(allWellFormed() && wellFormed(kRtcLayout) && wellFormed(kNmeaControlLayout));
 
 std::vector<uint8_t> frameOf(uint8_t command, uint8_t code, uint8_t subcode, const uint8_t* bytes,
                              size_t n) {

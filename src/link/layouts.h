@@ -383,6 +383,26 @@ inline constexpr PacketLayout kDiagOutputLayout =
     makeLayout("diag_output", 0x70, 0x7F, 0x7F, layout_tables::kDiagOutputFields,
                layout_tables::kDiagOutputBits, LengthRule::Exact);
 
+// NMEA message output control (2202): the interval, then the message mask most significant
+// byte first (the one big-endian field of the protocol), described as its four bytes so that
+// the sentences' bits sit in the two low ones. Not a layout findLayout gives: 2202 decodes as
+// the NmeaControlRecord; the profiles read and write the packet through this one.
+namespace layout_tables {
+inline constexpr FieldDef kNmeaControlFields[] = {
+    {"interval", W::U8, 0},           {"message_mask_31_24", W::U8, 1},
+    {"message_mask_23_16", W::U8, 2}, {"message_mask_15_8", W::U8, 3},
+    {"message_mask_7_0", W::U8, 4},
+};
+inline constexpr BitDef kNmeaControlBits[] = {
+    {"message_mask_7_0", "gga", 0, 1},  {"message_mask_7_0", "vtg", 2, 1},
+    {"message_mask_7_0", "gsv", 3, 1},  {"message_mask_7_0", "gsa", 4, 1},
+    {"message_mask_15_8", "rmc", 0, 1},
+};
+} // namespace layout_tables
+inline constexpr PacketLayout kNmeaControlLayout =
+    makeLayout("nmea_control", 0x22, 0x02, 0x02, layout_tables::kNmeaControlFields,
+               layout_tables::kNmeaControlBits, LengthRule::Exact);
+
 // The receiver's real-time clock: the 2901 packet whose status byte is 0xFF. The status byte
 // names the entry (a Query carries it, its acknowledgement's index byte repeats it), so this
 // layout is not one findLayout gives: 2901 decodes as kInitTimeLayout, and the clock's dialog

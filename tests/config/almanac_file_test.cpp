@@ -32,7 +32,9 @@ AlmanacDownload fullDownload(int missingSv = 0) {
     AlmanacDownload d;
     // In an order of arrival other than the file's: the file must not care.
     for (int sv = 32; sv >= 1; --sv)
-        if (sv != missingSv) EXPECT_TRUE(d.receive(0x12, svPage(uint8_t(sv))));
+        if (sv != missingSv) {
+            EXPECT_TRUE(d.receive(0x12, svPage(uint8_t(sv))));
+        }
     EXPECT_TRUE(d.receive(0x13, page13()));
     EXPECT_TRUE(d.receive(0x14, page14()));
     return d;
@@ -152,7 +154,9 @@ TEST(AlmanacFile, ClearSendsZerosApartFromTheSvNumbers) {
     for (size_t i = 0; i < 34; ++i) {
         const std::vector<uint8_t> f = unescaped(s[i].frame);
         const size_t first = i < 32 ? 5 : 4; // after "81 01 28 sub" (and the SV)
-        if (i < 32) EXPECT_EQ(f[4], i + 1);
+        if (i < 32) {
+            EXPECT_EQ(f[4], i + 1);
+        }
         for (size_t b = first; b + 2 < f.size(); ++b) EXPECT_EQ(f[b], 0) << i << "/" << b;
     }
     EXPECT_EQ(vxtest::hex(s[32].frame.data(), 4), "81 01 28 14");

@@ -2,6 +2,7 @@
 // every refusal of the parser, writing and reading back, comparing, and the run's exchanges
 // (frames, pacing, acknowledgements, time-outs) on a recording sink with replies fed by hand.
 #include "config/profile_run.h"
+#include "link/catalogue.h"
 #include "support/recording_sink.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,8 @@ TEST(ProfileGroups, ComeFromTheConfigurationDialogs) {
     EXPECT_EQ(names, (std::vector<std::string>{"engine_rate", "gps_config", "kalman", "dr_filter",
                                                "event_trigger", "time_trigger", "distance_trigger",
                                                "heading_trigger", "soft_event_mask", "zro",
-                                               "gyro_sensitivity", "direction_switch", "dpp"}));
+                                               "gyro_sensitivity", "direction_switch", "dpp",
+                                               "nmea_control", "diag_output"}));
     // Field names are unique per group name and say what the dialogs say.
     std::map<std::string, std::set<std::string>> seen;
     for (const ConfigGroup& g : configGroups())
@@ -313,6 +315,29 @@ TEST(ProfileRun, ASetKeepsTheBitsNoFieldNames) {
               (std::vector<std::string>{
                   "event_trigger[3002]: not set: the receiver did not answer its Query"}));
     EXPECT_EQ(quiet.frames.size(), 2u); // the Query before, the verification's Query
+}
+
+TEST(ProfileRun, NmeaOutputControlTravelsAsTheWindowSendsIt) {
+    // 2202's mask goes most significant byte first; a Set sends what the 2202 window would for
+    // the same interval and sentences (the window, too, sends only the sentences' bits).
+    const Profile p = parse("nmea_control.interval = 5\n"
+                            "nmea_control.gga = 1\nnmea_control.gsa = 0\nnmea_control.gsv = 1\n"
+                            "nmea_control.rmc = 1\nnmea_control.vtg = 0\n")
+                          .profile;
+    vxtest::RecordingSink sink, window;
+    ASSERT_EQ(sendQuery(window, 0x22, 0x02), 0);
+    ASSERT_EQ(setNmeaOutput(window, 5, 0x00000109), 0); // GGA, GSV, RMC
+    ProfileRun run = ProfileRun::apply(p);
+    run.start(sink, 0);
+    ASSERT_EQ(sink.hexFrames(), (std::vector<std::string>{window.hexFrames()[0]}));
+    run.packet(0x22, 0x02, NmeaControlRecord{1, 0x00010014}, 1); // GSA, VTG and bit 16 set
+    ASSERT_EQ(sink.frames.size(), 2u);
+    EXPECT_EQ(sink.hexFrames()[1], window.hexFrames()[1]);
+    run.ack(kCmdSet, ackOf(0x22, 0x02, 0), 2);
+    ASSERT_EQ(sink.frames.size(), 3u); // the verification
+    run.packet(0x22, 0x02, NmeaControlRecord{5, 0x00000109}, 3);
+    ASSERT_TRUE(run.finished());
+    EXPECT_EQ(summaryLine(summarize(run.verifyRows())), "6 fields: 6 same");
 }
 
 TEST(ProfileRun, SaveWritesRefusalsAndSilenceAsComments) {
