@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace vx {
+class SerialLink;
+}
+
 namespace vx::cli {
 
 // A usage error: printed as one line on stderr, exit status 2.
@@ -42,6 +46,11 @@ std::string withoutSlotName(std::string text, const std::string& slot, const std
 // with $'...' and backslash escapes when it holds control characters (a newline never splits
 // a message line).
 std::string shellQuoted(const std::string& name);
+
+// After a send the link refused: true when the device has gone away. A write can see it before
+// the reader does (a receiver that vanishes just before a request), so the reader is given a
+// moment to notice; a link without a reader looks at the port itself.
+bool lostAtWrite(SerialLink& link, bool hasReader);
 
 // While it lives: SIGINT and SIGTERM ask the command to stop (requested()); a second one then
 // has its default effect. SIGPIPE is ignored (a closed output pipe then ends the run through a

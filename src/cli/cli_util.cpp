@@ -1,15 +1,18 @@
 #include "cli/cli.h"
 
 #include "link/link_settings.h"
+#include "link/serial_link.h"
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace vx::cli {
 
@@ -183,6 +186,16 @@ const char* StopSignals::signalName() {
     default:
         return sig ? "a signal" : "";
     }
+}
+
+bool lostAtWrite(SerialLink& link, bool hasReader) {
+    if (!hasReader) {
+        link.waitReadable(0);
+        return link.lost();
+    }
+    for (int i = 0; i < 50 && !link.lost(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return link.lost();
 }
 
 } // namespace vx::cli

@@ -225,7 +225,8 @@ int runOnPort(const Options& o, ProfileRun& run) {
         if (consumer.waitForDeliveries(std::chrono::milliseconds(wait))) consumer.drain(256);
         run.tick(now());
     }
-    const bool lost = link.lost();
+    // A frame the link refused may be the first sign of a receiver that has gone away.
+    const bool lost = link.lost() || (!run.failure().empty() && lostAtWrite(link, true));
     link.stopLink();
     if (lost) {
         std::fprintf(stderr, "vexor config: %s: %s\n", shellQuoted(o.port).c_str(),

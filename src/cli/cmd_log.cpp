@@ -767,14 +767,27 @@ int cmdLog(const std::vector<std::string>& args) {
         port = std::make_unique<PortReader>(a.port, log);
         LinkSettings settings = a.settings;
         settings.portIndex = 0;
+        // The port is checked before any file is truncated; it is then started afresh once
+        // the logs run, so that every log begins at the same byte (a report received before
+        // the logs started would otherwise reach the text logs but not the byte log).
         if (port->link.startLink(settings) != 0) {
             std::fprintf(stderr, "vexor log: %s: %s\n", shellQuoted(a.port).c_str(),
                          port->link.lastErrorReason().c_str());
             return kExitFailure;
         }
+        port->link.stopLink();
+        while (port->consumer.drain(4096)) { // what came meanwhile goes to no log
+        }
+        if (!files.startLogs(log, a.selection)) return kExitFailure;
+        if (port->link.startLink(settings) != 0) {
+            std::fprintf(stderr, "vexor log: %s: %s\n", shellQuoted(a.port).c_str(),
+                         port->link.lastErrorReason().c_str());
+            return kExitFailure;
+        }
+        return logPort(log, a, *port);
     }
     if (!files.startLogs(log, a.selection)) return kExitFailure;
-    return port ? logPort(log, a, *port) : logRecording(log, a, files.inputFd());
+    return logRecording(log, a, files.inputFd());
 }
 
 } // namespace vx::cli

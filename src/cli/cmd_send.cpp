@@ -18,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 namespace vx::cli {
 
@@ -206,19 +205,6 @@ int portLost(const Options& o, const SerialLink& link) {
     std::fprintf(stderr, "vexor send: %s: %s\n", shellQuoted(o.port).c_str(),
                  link.lostReason().c_str());
     return kExitLink;
-}
-
-// A write that failed because the device went away: the write sees it before the reader does
-// (a receiver that vanishes between opening and the request). Gives the reader a moment to
-// notice, so the user reads "device disconnected" rather than a bare write failure.
-bool lostAtWrite(SerialLink& link, bool hasReader) {
-    if (!hasReader) {
-        link.waitReadable(0); // a link without a worker looks at the port itself
-        return link.lost();
-    }
-    for (int i = 0; i < 50 && !link.lost(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return link.lost();
 }
 
 // A monitor-mode command: the answer is read from the port.
