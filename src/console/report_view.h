@@ -4,7 +4,7 @@
 //
 //  - Items: the value panels (with their captions and unit labels), the small status circles
 //    and the read-only edit boxes, each with its object name. An item is addressed by its slot:
-//    its index in the spec's item list. A viewer's Qt-free file names its slots in an enum in
+//    its index in the view spec's item list. A viewer's Qt-free file names its slots in an enum in
 //    the same order, so a view function reads `u.text(pdopWin, ...)`.
 //  - A table (the twelve channel rows): columns of panels and circles repeated per row, named
 //    with the row number at the end ("svWin1".."svWin12"); its slots follow the items.

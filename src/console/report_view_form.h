@@ -13,14 +13,14 @@
 //         }
 //     };
 //
-// What the base does with the spec:
+// What the base does with the view spec:
 //  - "Query" of a group (and showing the window, for the groups that query on showing): its
 //    LED white, the keys of its answers pending, the response timer enabled (one for the
 //    window), its frames sent back to back.
-//  - A routed reply: its view function fills the widgets; the query group and key the spec
+//  - A routed reply: its view function fills the widgets; the query group and key the view spec
 //    gives its code and subcode are answered (the LED turns green once no key is pending; a
 //    report that comes unasked turns it green too).
-//  - A routed Query acknowledgement of a code and subcode the spec names: refused, the LED
+//  - A routed Query acknowledgement of a code and subcode the view spec names: refused, the LED
 //    turns red and the key is over (the expiry leaves it alone); accepted, the key is over
 //    when the group says so (ackEnds), else nothing happens.
 //  - The response timer's expiry: every group still pending turns red; its keys end or stay
@@ -79,7 +79,7 @@ protected:
     virtual void beforeQuery(int g) { (void)g; }
 
     // Shows every routed reply that carries a Record with view(record, updates); the reply
-    // answers the query group and key the spec gives its code and subcode. A reply whose
+    // answers the query group and key the view spec gives its code and subcode. A reply whose
     // payload is shorter than minPayload (a layout the decoder does not check) is ignored: it
     // shows nothing and answers nothing.
     // A view that needs the reply's subcode (one record for several subcodes) takes it:

@@ -1,4 +1,4 @@
-// "GPS Fix Message (3101)": the spec and view of the GPS fix report, the time-keeping debug
+// "GPS Fix Message (3101)": the view spec and view of the GPS fix report, the time-keeping debug
 // message (frames whose header byte 1 is 0x23, handed over undecoded) and the "TimeSource.csv"
 // log of it. No Qt.
 #pragma once
