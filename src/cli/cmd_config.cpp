@@ -67,13 +67,6 @@ const char* kConfigHelp =
 inline constexpr int kExitNoAnswer = 3;
 inline constexpr int kExitLink = 4;
 
-class NoWindows : public WindowRegistry {
-public:
-    bool visible(WindowId) const override { return false; }
-    bool exists(WindowId) const override { return false; }
-    bool running(WindowId) const override { return false; }
-};
-
 struct Options {
     std::string action;
     std::string port;

@@ -41,14 +41,6 @@ const char* kMonitorHelp =
     "Exit status 1: the port cannot be opened, or its device went away while monitoring\n"
     "(unplugged, the other side closed); the reason is printed in one line. 2: usage error.\n";
 
-// No window is shown: the monitor only prints.
-class NoWindows : public WindowRegistry {
-public:
-    bool visible(WindowId) const override { return false; }
-    bool exists(WindowId) const override { return false; }
-    bool running(WindowId) const override { return false; }
-};
-
 // Every window shown, created and running: every step of every packet runs.
 class AllWindows : public WindowRegistry {
 public:

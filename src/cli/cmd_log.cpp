@@ -571,14 +571,6 @@ int logRecording(DataLogger& log, const LogArgs& a, int fd) {
     return ok ? kExitOk : kExitFailure;
 }
 
-// No window is shown; the logging window's steps run always.
-class NoWindows : public WindowRegistry {
-public:
-    bool visible(WindowId) const override { return false; }
-    bool exists(WindowId) const override { return false; }
-    bool running(WindowId) const override { return false; }
-};
-
 // A live port through the console's link, receive worker and routing, the logging window's
 // steps handled by the logger.
 struct PortReader {

@@ -67,14 +67,6 @@ const char* kSendHelp =
 inline constexpr int kExitTimedOut = 3;
 inline constexpr int kExitLink = 4;
 
-// The monitor prints nothing for a window: no window is shown.
-class NoWindows : public WindowRegistry {
-public:
-    bool visible(WindowId) const override { return false; }
-    bool exists(WindowId) const override { return false; }
-    bool running(WindowId) const override { return false; }
-};
-
 struct Options {
     std::string port;
     LinkSettings settings; // slot 0, 38400 baud, 8-None-1

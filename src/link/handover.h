@@ -139,6 +139,15 @@ public:
     virtual bool running(WindowId w) const = 0;
 };
 
+// No window exists: the headless tools' registry. Only the steps that run always (the logging
+// window's, the error and acknowledgement flags) reach their handlers.
+class NoWindows : public WindowRegistry {
+public:
+    bool visible(WindowId) const override { return false; }
+    bool exists(WindowId) const override { return false; }
+    bool running(WindowId) const override { return false; }
+};
+
 // A step's handler: the delivery (valid only during the call; copy what you keep) and the
 // step (its arg).
 using DeliveryHandler = std::function<void(const Delivery&, const RouteStep&)>;
